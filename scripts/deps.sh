@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing need, but only
+# those that are missing. Works as root or through sudo.
+set -euo pipefail
+
+need=()
+want() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' || need+=("$1"); }
+
+# native core, unit tests, benchmarks
+for p in build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev; do want "$p"; done
+if [ "${1:-}" != "--native-only" ]; then
+  # Windows program: cross compiler and resource compiler, Wine, virtual display, window tools
+  for p in g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 xvfb xdotool x11-utils imagemagick python3; do want "$p"; done
+  # fuzzing and sanitizers
+  for p in clang libclang-rt-14-dev; do want "$p"; done
+fi
+
+if [ ${#need[@]} -eq 0 ]; then exit 0; fi
+echo "Installing: ${need[*]}"
+sudo_=""
+[ "$(id -u)" -eq 0 ] || sudo_="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo_ apt-get update -qq
+$sudo_ apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
