@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test:
+# unit tests (native), the unit tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the Windows program's end-to-end tests under
+# Wine on a virtual display, and a short smoke run of each fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+start=$(date +%s)
+
+bash scripts/deps.sh
+
+jobs=$(nproc)
+step() { echo; echo "=== $* ==="; }
+
+step "Windows program (MinGW-w64 cross-build)"
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw -j "$jobs"
+
+step "Native core, unit and end-to-end tests"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$jobs"
+ctest --preset native -j 1 --timeout 600
+
+step "Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset sanitize >/dev/null
+cmake --build --preset sanitize -j "$jobs"
+ctest --preset sanitize -j "$jobs" --timeout 600
+
+if [ -f fuzz/CMakeLists.txt ]; then
+  step "Fuzz smoke runs"
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j "$jobs"
+  ctest --preset fuzz -j "$jobs" --timeout 600
+fi
+
+echo
+echo "All tests passed in $(( $(date +%s) - start )) s."
