@@ -38,6 +38,11 @@ uint8_t fBlue(float q);
 // Field colour rule: the Colour of field value FF under `color` and `clipping`.
 Colour FieldColour(float FF);
 
+// The field colour rule over a run of n field values, written straight as
+// image pixels: pixels[k] == PixelOf(FieldColour(FF[k])) for every k, bit for
+// bit. This is the paint pass's per-pixel hot path.
+void FieldRow(const float* FF, uint32_t* pixels, int n);
+
 // Band colour rule: the Colour of the band column at position x, for a band
 // from xstart to xend whose width is qy = xend - xstart.
 Colour BandColour(float x, float xstart, float xend, float qy);
