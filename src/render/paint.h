@@ -22,9 +22,19 @@ struct Layout {
     float maxx, maxy;          // room for the field box
     float k_norm;              // world units per pixel
     float k_norm_x, k_norm_y;  // cells per pixel
-    bool hasField;             // the field box is defined (else nothing of it is drawn)
+    // The field box is defined (else nothing of it is drawn, not even its
+    // frame): false for a client of width 0, for a maxy of exactly 0, for a
+    // grid that is not loaded, and when a scale factor or a box edge is not
+    // finite or lies beyond ±2^31. A negative maxy is defined: the width
+    // binds and the box is centred on maxy / 2, its upper part clipped away.
+    bool hasField;
     DrawingBox field;
-    bool hasBand;              // the band box is defined (else nothing of it is drawn)
+    // The band box is defined (else nothing of it is drawn): false for a
+    // client narrower than Xmargin or lower than Band + Ymargin, where its
+    // unsigned coordinates would wrap. The texts hang on the band box, so
+    // without it none is drawn (textCount 0); with it all three are, also
+    // when the band is too narrow to hold a band pixel.
+    bool hasBand;
     DrawingBox band;
     PaintText texts[3];        // caption, low end value, high end value
     int textCount;             // how many of texts[] to draw (0..3)

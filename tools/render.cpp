@@ -1,0 +1,90 @@
+// quorlane_render WIDTH HEIGHT OUT.ppm [--print-layout]
+//
+// Loads "quorlane.dat" and "quorlane.ini" from the working directory, paints
+// the picture of a client area WIDTH × HEIGHT pixels and writes it as a
+// binary PPM (the image without the texts). Then prints one line per text:
+//   text X Y COUNT STRING
+// where STRING is the first COUNT characters of the text. On a load failure
+// it prints the message to stderr and ends with the loader's exit status.
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "data/grid.h"
+#include "data/settings.h"
+#include "render/paint.h"
+
+namespace {
+
+bool ParseSize(const char* s, int* out) {
+    errno = 0;
+    char* end = nullptr;
+    const long v = std::strtol(s, &end, 10);
+    if (errno != 0 || end == s || *end != '\0' || v < 0 || v > 1000000) return false;
+    *out = static_cast<int>(v);
+    return true;
+}
+
+void PrintLayout(const Layout& L) {
+    std::printf("client %d %d\n", L.width, L.height);
+    std::printf("maxx %.9g maxy %.9g\n", L.maxx, L.maxy);
+    std::printf("k_norm %.9g k_norm_x %.9g k_norm_y %.9g\n", L.k_norm, L.k_norm_x, L.k_norm_y);
+    if (L.hasField)
+        std::printf("field %.9g %.9g %.9g %.9g\n", L.field.xstart, L.field.xend, L.field.ystart, L.field.yend);
+    else
+        std::printf("field none\n");
+    if (L.hasBand)
+        std::printf("band %.9g %.9g %.9g %.9g\n", L.band.xstart, L.band.xend, L.band.ystart, L.band.yend);
+    else
+        std::printf("band none\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int width = 0, height = 0;
+    const bool printLayout = argc == 5 && std::strcmp(argv[4], "--print-layout") == 0;
+    if ((argc != 4 && !printLayout) || !ParseSize(argv[1], &width) || !ParseSize(argv[2], &height)) {
+        std::fprintf(stderr, "usage: quorlane_render WIDTH HEIGHT OUT.ppm [--print-layout]\n");
+        return 2;
+    }
+    StartupResult r = LoadGrid();
+    if (r.ok) r = LoadSettings();
+    if (!r.ok) {
+        std::fprintf(stderr, "%s\n", r.message ? r.message : "load failed");
+        return r.status;
+    }
+
+    const Layout layout = ComputeLayout(width, height);
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+    PaintClient(layout, pixels.data());
+
+    std::vector<unsigned char> rgb(pixels.size() * 3);
+    for (size_t k = 0; k < pixels.size(); ++k) {
+        rgb[3 * k] = static_cast<unsigned char>(pixels[k] >> 16);
+        rgb[3 * k + 1] = static_cast<unsigned char>(pixels[k] >> 8);
+        rgb[3 * k + 2] = static_cast<unsigned char>(pixels[k]);
+    }
+    std::FILE* out = std::fopen(argv[3], "wb");
+    if (out == nullptr) {
+        std::fprintf(stderr, "cannot write %s\n", argv[3]);
+        return 2;
+    }
+    std::fprintf(out, "P6\n%d %d\n255\n", width, height);
+    const bool written = rgb.empty() || std::fwrite(rgb.data(), 1, rgb.size(), out) == rgb.size();
+    if (std::fclose(out) != 0 || !written) {
+        std::fprintf(stderr, "cannot write %s\n", argv[3]);
+        return 2;
+    }
+
+    if (printLayout) PrintLayout(layout);
+    for (int t = 0; t < layout.textCount; ++t) {
+        const PaintText& text = layout.texts[t];
+        std::printf("text %d %d %d %.*s\n", text.x, text.y, text.count, text.count, text.str);
+    }
+    FreeGrid();
+    return 0;
+}
