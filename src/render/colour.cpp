@@ -1,0 +1,268 @@
+// Colour scales: the rainbow ramps, the two-colour scale, the field colour
+// rule and the band colour rule.
+//
+// All arithmetic between the stored 32-bit values runs in double; the
+// scale position q is rounded to a float before the ramps see it. The
+// conversion to a component truncates toward zero to a 64-bit integer and
+// keeps the low 8 bits, so components outside 0..255 wrap.
+#include "render/colour.h"
+
+#include <cmath>
+#include <cstdint>
+#include <initializer_list>
+#include <limits>
+
+#include "data/settings.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define QUORLANE_SSE2 1
+#endif
+
+static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559,
+              "float and double must be IEEE 754 binary32 and binary64");
+
+namespace {
+
+// True when trunc(v) is a 64-bit signed integer (false for NaN).
+inline bool FitsInt64(double v) { return v >= -0x1p63 && v < 0x1p63; }
+
+// The ramps before the byte conversion; q is the float position widened.
+// Thresholds are tested in increasing order, each as q >= threshold.
+inline double RedRamp(double q) {
+    if (!(q >= 0.2)) return 255.0;
+    if (!(q >= 0.6)) return 255.0 - ((q - 0.2) * 255.0) * 2.5;
+    return 0.0;
+}
+inline double GreenRamp(double q) {
+    if (!(q >= 0.2)) return (255.0 * q) * 5.0;
+    if (!(q >= 0.6)) return 255.0;
+    return 255.0 - ((q - 0.6) * 255.0) * 2.5;
+}
+inline double BlueRamp(double q) {
+    if (!(q >= 0.4)) return 0.0;
+    if (!(q >= 0.6)) return ((q - 0.4) * 255.0) * 5.0;
+    if (!(q >= 0.8)) return 255.0;
+    return 255.0 - ((q - 0.8) * 127.0) * 5.0;
+}
+
+inline uint8_t Low8(int32_t v) { return static_cast<uint8_t>(static_cast<uint32_t>(v)); }
+
+Colour RainbowAt(float q) { return MakeColour(fRed(q), fGreen(q), fBlue(q)); }
+
+// The two ends of the field scale in the current mode: the low end is the
+// colour of Fmin, the high end the colour of Fmax.
+Colour LowEnd() {
+    return color == 1 ? RainbowAt(1.0f) : MakeColour(Low8(minRed), Low8(minGreen), Low8(minBlue));
+}
+Colour HighEnd() {
+    return color == 1 ? RainbowAt(0.0f) : MakeColour(Low8(maxRed), Low8(maxGreen), Low8(maxBlue));
+}
+
+// The end of the scale nearer to FF in value terms, for values the formula
+// cannot colour (infinite, or beyond the range of the byte conversion).
+// With Fmax below Fmin the Fmin end is the upper one.
+bool NearerIsLow(float FF) { return Fmin <= Fmax ? FF < Fmin : FF > Fmin; }
+
+}  // namespace
+
+uint8_t ByteOf(double v) {
+    // Out of range of a 64-bit integer (or NaN): no conversion, 0. The field
+    // colour rule never gets here with such a value.
+    if (!FitsInt64(v)) return 0;
+    return static_cast<uint8_t>(static_cast<uint64_t>(static_cast<int64_t>(v)));
+}
+
+uint8_t fRed(float q) { return ByteOf(RedRamp(q)); }
+uint8_t fGreen(float q) { return ByteOf(GreenRamp(q)); }
+uint8_t fBlue(float q) { return ByteOf(BlueRamp(q)); }
+
+Colour FieldColour(float FF) {
+    if (std::isnan(FF)) return kLightGrey;
+    const bool clip = clipping == 1;
+    if (clip && !(FF >= Fmin)) return LowEnd();
+    if (clip && FF > Fmax) return HighEnd();
+    if (dFF == 0.0f) return FF < Fmin ? LowEnd() : HighEnd();
+    if (std::isinf(FF)) return NearerIsLow(FF) ? LowEnd() : HighEnd();
+
+    double r, g, b;
+    if (color == 1) {
+        const float q = static_cast<float>((static_cast<double>(Fmax) - FF) / dFF);
+        r = RedRamp(q);
+        g = GreenRamp(q);
+        b = BlueRamp(q);
+    } else {
+        const float q = static_cast<float>((static_cast<double>(FF) - Fmin) / dFF);
+        r = minRed + dRed * static_cast<double>(q);
+        g = minGreen + dGreen * static_cast<double>(q);
+        b = minBlue + dBlue * static_cast<double>(q);
+    }
+    if (!FitsInt64(r) || !FitsInt64(g) || !FitsInt64(b)) return NearerIsLow(FF) ? LowEnd() : HighEnd();
+    return MakeColour(ByteOf(r), ByteOf(g), ByteOf(b));
+}
+
+Colour BandColour(float x, float xstart, float xend, float qy) {
+    if (color == 1) {
+        const float q = static_cast<float>((static_cast<double>(xend) - x) / qy);
+        return RainbowAt(q);
+    }
+    const double q = static_cast<float>((static_cast<double>(x) - xstart) / qy);
+    return MakeColour(ByteOf(minRed + dRed * q), ByteOf(minGreen + dGreen * q), ByteOf(minBlue + dBlue * q));
+}
+
+#ifdef QUORLANE_SSE2
+namespace {
+
+// Four values at a time. q and everything formed from it run in double,
+// two lanes per register; q itself, the threshold tests and the choice
+// between the pieces run on four float or 32-bit lanes. For a float q the
+// test q >= 0.2 (double) equals q >= 0.2f, because the float nearest 0.2
+// lies above it, and likewise for 0.4, 0.6 and 0.8.
+
+inline __m128 SelectPs(__m128 mask, __m128 yes, __m128 no) {
+    return _mm_or_ps(_mm_and_ps(mask, yes), _mm_andnot_ps(mask, no));
+}
+inline __m128i SelectEpi32(__m128i mask, __m128i yes, __m128i no) {
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// Truncates two pairs of doubles to four 32-bit integers. Lanes whose value
+// does not fit are redone by the caller; within 32 bits the low 8 bits equal
+// those of the 64-bit truncation.
+inline __m128i Trunc4(__m128d lo, __m128d hi) {
+    return _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
+}
+
+struct RowSettings {
+    __m128d fmax, fmin, dff;  // widened
+    __m128 fmin4, fmax4;      // as stored
+    bool clip;
+    __m128 qLimit;            // |q| below this keeps every component within 32 bits
+    __m128d minR, minG, minB, dR, dG, dB;
+};
+
+// q of four values, rounded to float; with clipping, values below Fmin take
+// qLow and values above Fmax qHigh.
+template <bool Rainbow>
+inline __m128 Q4(const RowSettings& s, __m128 f4, __m128d ff0, __m128d ff1) {
+    __m128d q0, q1;
+    if (Rainbow) {
+        q0 = _mm_div_pd(_mm_sub_pd(s.fmax, ff0), s.dff);
+        q1 = _mm_div_pd(_mm_sub_pd(s.fmax, ff1), s.dff);
+    } else {
+        q0 = _mm_div_pd(_mm_sub_pd(ff0, s.fmin), s.dff);
+        q1 = _mm_div_pd(_mm_sub_pd(ff1, s.fmin), s.dff);
+    }
+    __m128 q = _mm_movelh_ps(_mm_cvtpd_ps(q0), _mm_cvtpd_ps(q1));
+    if (s.clip) {
+        // The rainbow's low end is q = 1 and its high end q = 0. In the
+        // two-colour scale q = 0 gives min exactly and q = 1 gives min + d,
+        // that is max or max ± 2^32 (d wraps), with the low 8 bits of max.
+        const __m128 qLow = _mm_set1_ps(Rainbow ? 1.0f : 0.0f), qHigh = _mm_set1_ps(Rainbow ? 0.0f : 1.0f);
+        const __m128 below = _mm_cmpnge_ps(f4, s.fmin4);
+        const __m128 above = _mm_andnot_ps(below, _mm_cmpgt_ps(f4, s.fmax4));
+        q = SelectPs(above, qHigh, SelectPs(below, qLow, q));
+    }
+    return q;
+}
+
+inline __m128i Rainbow4(__m128 q4) {
+    const __m128d c255 = _mm_set1_pd(255.0), c25 = _mm_set1_pd(2.5), c5 = _mm_set1_pd(5.0);
+    const __m128d q0 = _mm_cvtps_pd(q4), q1 = _mm_cvtps_pd(_mm_movehl_ps(q4, q4));
+    auto fall = [&](__m128d q, double t) {  // 255 − ((q − t)·255)·2.5
+        return _mm_sub_pd(c255, _mm_mul_pd(_mm_mul_pd(_mm_sub_pd(q, _mm_set1_pd(t)), c255), c25));
+    };
+    auto blueRise = [&](__m128d q) { return _mm_mul_pd(_mm_mul_pd(_mm_sub_pd(q, _mm_set1_pd(0.4)), c255), c5); };
+    auto blueFall = [&](__m128d q) {
+        return _mm_sub_pd(c255, _mm_mul_pd(_mm_mul_pd(_mm_sub_pd(q, _mm_set1_pd(0.8)), _mm_set1_pd(127.0)), c5));
+    };
+    // (255·q)·5 is exact in double for every float q, and so equals 1275·q.
+    const __m128d c1275 = _mm_set1_pd(1275.0);
+    const __m128i redFall = Trunc4(fall(q0, 0.2), fall(q1, 0.2));
+    const __m128i greenRise = Trunc4(_mm_mul_pd(q0, c1275), _mm_mul_pd(q1, c1275));
+    const __m128i greenFall = Trunc4(fall(q0, 0.6), fall(q1, 0.6));
+    const __m128i blueMid = Trunc4(blueRise(q0), blueRise(q1));
+    const __m128i blueHigh = Trunc4(blueFall(q0), blueFall(q1));
+
+    const __m128i m2 = _mm_castps_si128(_mm_cmpge_ps(q4, _mm_set1_ps(0.2f)));
+    const __m128i m4 = _mm_castps_si128(_mm_cmpge_ps(q4, _mm_set1_ps(0.4f)));
+    const __m128i m6 = _mm_castps_si128(_mm_cmpge_ps(q4, _mm_set1_ps(0.6f)));
+    const __m128i m8 = _mm_castps_si128(_mm_cmpge_ps(q4, _mm_set1_ps(0.8f)));
+    const __m128i k255 = _mm_set1_epi32(255);
+    // Red's sloped piece and blue's rising piece stay within 0..255.
+    const __m128i r = _mm_andnot_si128(m6, SelectEpi32(m2, redFall, k255));
+    const __m128i g = SelectEpi32(m6, greenFall, SelectEpi32(m2, k255, greenRise));
+    const __m128i b = SelectEpi32(m8, blueHigh, SelectEpi32(m6, k255, _mm_and_si128(m4, blueMid)));
+    return _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r, 16), _mm_slli_epi32(_mm_and_si128(g, k255), 8)),
+                        _mm_and_si128(b, k255));
+}
+
+inline __m128i TwoColour4(const RowSettings& s, __m128 q4) {
+    const __m128d q0 = _mm_cvtps_pd(q4), q1 = _mm_cvtps_pd(_mm_movehl_ps(q4, q4));
+    auto part = [&](__m128d min, __m128d d) {
+        return _mm_and_si128(Trunc4(_mm_add_pd(min, _mm_mul_pd(d, q0)), _mm_add_pd(min, _mm_mul_pd(d, q1))),
+                             _mm_set1_epi32(255));
+    };
+    return _mm_or_si128(_mm_or_si128(_mm_slli_epi32(part(s.minR, s.dR), 16), _mm_slli_epi32(part(s.minG, s.dG), 8)),
+                        part(s.minB, s.dB));
+}
+
+template <bool Rainbow>
+int FieldRowSse2(const RowSettings& s, const float* FF, uint32_t* pixels, int n) {
+    const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    int k = 0;
+    for (; k + 4 <= n; k += 4) {
+        const __m128 f4 = _mm_loadu_ps(FF + k);
+        const __m128d ff0 = _mm_cvtps_pd(f4), ff1 = _mm_cvtps_pd(_mm_movehl_ps(f4, f4));
+        const __m128 q4 = Q4<Rainbow>(s, f4, ff0, ff1);
+        const __m128i px = Rainbow ? Rainbow4(q4) : TwoColour4(s, q4);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + k), px);
+        // NaN values and q far outside the scale take the scalar rule.
+        const __m128 ok = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(q4, absMask), s.qLimit), _mm_cmpord_ps(f4, f4));
+        const int bad = ~_mm_movemask_ps(ok) & 0xF;
+        if (bad != 0) {
+            for (int l = 0; l < 4; ++l)
+                if (bad & (1 << l)) pixels[k + l] = PixelOf(FieldColour(FF[k + l]));
+        }
+    }
+    return k;
+}
+
+// The bound on |q| below which every component of the two-colour scale,
+// min + d·q, lies well within 32 bits; 0 when there is none.
+float TwoColourLimit() {
+    double maxMin = 0.0, maxD = 1.0;
+    for (int32_t v : {minRed, minGreen, minBlue}) maxMin = std::fmax(maxMin, std::fabs(static_cast<double>(v)));
+    for (int32_t v : {dRed, dGreen, dBlue}) maxD = std::fmax(maxD, std::fabs(static_cast<double>(v)));
+    const double room = 0x1p31 - 1024.0 - maxMin;
+    return room > 0.0 ? static_cast<float>(room / maxD * 0.999) : 0.0f;
+}
+
+}  // namespace
+#endif
+
+void FieldRow(const float* FF, uint32_t* pixels, int n) {
+    int k = 0;
+#ifdef QUORLANE_SSE2
+    // Fmax equal to Fmin has no formula; those rows take the scalar rule.
+    if (dFF != 0.0f) {
+        RowSettings s;
+        s.fmax = _mm_set1_pd(Fmax);
+        s.fmin = _mm_set1_pd(Fmin);
+        s.dff = _mm_set1_pd(dFF);
+        s.fmin4 = _mm_set1_ps(Fmin);
+        s.fmax4 = _mm_set1_ps(Fmax);
+        s.clip = clipping == 1;
+        // Rainbow pieces stay below 1.3e9 in magnitude while |q| < 1e6.
+        s.qLimit = _mm_set1_ps(color == 1 ? 1e6f : TwoColourLimit());
+        s.minR = _mm_set1_pd(minRed);
+        s.minG = _mm_set1_pd(minGreen);
+        s.minB = _mm_set1_pd(minBlue);
+        s.dR = _mm_set1_pd(dRed);
+        s.dG = _mm_set1_pd(dGreen);
+        s.dB = _mm_set1_pd(dBlue);
+        k = color == 1 ? FieldRowSse2<true>(s, FF, pixels, n) : FieldRowSse2<false>(s, FF, pixels, n);
+    }
+#endif
+    for (; k < n; ++k) pixels[k] = PixelOf(FieldColour(FF[k]));
+}
