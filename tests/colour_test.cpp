@@ -131,3 +131,24 @@ TEST(ColourTest, FieldRowMatchesFieldColour) {
 }
 
 }  // namespace
+
+// The row pass forms q by reciprocal; where that rounds to another float
+// than the division (ties: the exact quotient half-way between two floats),
+// it must still give the division's colour. A two-colour scale 2^30 wide
+// turns one float step of q into a change of red.
+TEST(ColourTest, FieldRowRoundsQuotientTiesLikeTheDivision) {
+    const struct { float fmin, ff, dff; } ties[] = {{-0x1.24924ap-3f, 0x1.1a232p+5f, 0x1.34p+6f},
+                                                    {-0x1.b6db6ep-2f, 0x1.16668p+5f, 0x1.88p+5f},
+                                                    {-0x1.24924ap-3f, 0x1.17f562p+5f, 0x1.74p+6f},
+                                                    {-0x1.24924ap-3f, 0x1.0fc41ap+5f, 0x1.a4p+7f}};
+    for (const auto& t : ties) {
+        Apply({t.fmin, t.fmin + t.dff, 0, 1 << 30, 0, 0, 0, 0, 0, 0});
+        dFF = t.dff;
+        const double num = static_cast<double>(t.ff) - t.fmin;
+        ASSERT_NE(static_cast<float>(num * (1.0 / t.dff)), static_cast<float>(num / t.dff));  // a real tie-breaker
+        const float row[4] = {t.ff, t.ff, t.ff, t.ff};
+        uint32_t px[4];
+        FieldRow(row, px, 4);
+        EXPECT_EQ(px[2], PixelOf(FieldColour(t.ff))) << t.ff;
+    }
+}

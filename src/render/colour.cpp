@@ -134,25 +134,51 @@ inline __m128i Trunc4(__m128d lo, __m128d hi) {
 }
 
 struct RowSettings {
-    __m128d fmax, fmin, dff;  // widened
+    __m128d fmax, fmin;       // widened
+    __m128d inv;              // 1 / dFF, rounded to double
     __m128 fmin4, fmax4;      // as stored
     bool clip;
     __m128 qLimit;            // |q| below this keeps every component within 32 bits
     __m128d minR, minG, minB, dR, dG, dB;
 };
 
+// The low 32 bits of two pairs of doubles, as four 32-bit lanes.
+inline __m128i Low32(__m128d a, __m128d b) {
+    return _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(a), _mm_castpd_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
+}
+
+// Lanes whose quotient by reciprocal may round to another float than the
+// quotient by division. The product p = n · (1/dFF) lies within 3 units in
+// the last place (of double) of the correctly rounded quotient n / dFF: both
+// round to the same float unless a float rounding boundary (half-way
+// between two floats: the low 29 bits of the double equal 0x10000000) lies
+// near p, or p is too small to be a normal float (the boundaries move).
+// Such lanes, about one in ten million, take the exact rule.
+inline __m128i MaybeOtherFloat(__m128d p0, __m128d p1) {
+    const __m128i near = _mm_and_si128(_mm_add_epi32(Low32(p0, p1), _mm_set1_epi32(32 - 0x10000000)),
+                                       _mm_set1_epi32(0x1FFFFFFF));
+    const __m128d absMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+    const __m128d tiny = _mm_set1_pd(0x1p-125), zero = _mm_setzero_pd();
+    auto small = [&](__m128d p) {
+        return _mm_and_pd(_mm_cmplt_pd(_mm_and_pd(p, absMask), tiny), _mm_cmpneq_pd(p, zero));
+    };
+    return _mm_or_si128(_mm_cmplt_epi32(near, _mm_set1_epi32(65)), Low32(small(p0), small(p1)));
+}
+
 // q of four values, rounded to float; with clipping, values below Fmin take
-// qLow and values above Fmax qHigh.
+// qLow and values above Fmax qHigh. `redo` marks the lanes whose quotient
+// must be formed by division instead.
 template <bool Rainbow>
-inline __m128 Q4(const RowSettings& s, __m128 f4, __m128d ff0, __m128d ff1) {
+inline __m128 Q4(const RowSettings& s, __m128 f4, __m128d ff0, __m128d ff1, __m128i* redo) {
     __m128d q0, q1;
     if (Rainbow) {
-        q0 = _mm_div_pd(_mm_sub_pd(s.fmax, ff0), s.dff);
-        q1 = _mm_div_pd(_mm_sub_pd(s.fmax, ff1), s.dff);
+        q0 = _mm_mul_pd(_mm_sub_pd(s.fmax, ff0), s.inv);
+        q1 = _mm_mul_pd(_mm_sub_pd(s.fmax, ff1), s.inv);
     } else {
-        q0 = _mm_div_pd(_mm_sub_pd(ff0, s.fmin), s.dff);
-        q1 = _mm_div_pd(_mm_sub_pd(ff1, s.fmin), s.dff);
+        q0 = _mm_mul_pd(_mm_sub_pd(ff0, s.fmin), s.inv);
+        q1 = _mm_mul_pd(_mm_sub_pd(ff1, s.fmin), s.inv);
     }
+    *redo = MaybeOtherFloat(q0, q1);
     __m128 q = _mm_movelh_ps(_mm_cvtpd_ps(q0), _mm_cvtpd_ps(q1));
     if (s.clip) {
         // The rainbow's low end is q = 1 and its high end q = 0. In the
@@ -214,11 +240,14 @@ int FieldRowSse2(const RowSettings& s, const float* FF, uint32_t* pixels, int n)
     for (; k + 4 <= n; k += 4) {
         const __m128 f4 = _mm_loadu_ps(FF + k);
         const __m128d ff0 = _mm_cvtps_pd(f4), ff1 = _mm_cvtps_pd(_mm_movehl_ps(f4, f4));
-        const __m128 q4 = Q4<Rainbow>(s, f4, ff0, ff1);
+        __m128i redo;
+        const __m128 q4 = Q4<Rainbow>(s, f4, ff0, ff1, &redo);
         const __m128i px = Rainbow ? Rainbow4(q4) : TwoColour4(s, q4);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + k), px);
-        // NaN values and q far outside the scale take the scalar rule.
-        const __m128 ok = _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(q4, absMask), s.qLimit), _mm_cmpord_ps(f4, f4));
+        // NaN values, q far outside the scale and quotients that need the
+        // division take the scalar rule.
+        const __m128 ok = _mm_andnot_ps(_mm_castsi128_ps(redo), _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(q4, absMask), s.qLimit),
+                                                                          _mm_cmpord_ps(f4, f4)));
         const int bad = ~_mm_movemask_ps(ok) & 0xF;
         if (bad != 0) {
             for (int l = 0; l < 4; ++l)
@@ -249,7 +278,7 @@ void FieldRow(const float* FF, uint32_t* pixels, int n) {
         RowSettings s;
         s.fmax = _mm_set1_pd(Fmax);
         s.fmin = _mm_set1_pd(Fmin);
-        s.dff = _mm_set1_pd(dFF);
+        s.inv = _mm_set1_pd(1.0 / static_cast<double>(dFF));
         s.fmin4 = _mm_set1_ps(Fmin);
         s.fmax4 = _mm_set1_ps(Fmax);
         s.clip = clipping == 1;
