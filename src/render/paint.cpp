@@ -266,48 +266,10 @@ void PutText(PaintText* t, double x, double y) {
     t->count = static_cast<int>(std::strlen(t->str));
 }
 
-}  // namespace
-
-Layout ComputeLayout(int width, int height) {
-    Layout L{};
-    L.width = std::max(width, 0);
-    L.height = std::max(height, 0);
+// The band box, in unsigned arithmetic, and the texts that hang on it.
+void PlaceBand(Layout& L) {
     const int64_t right = L.width, bottom = L.height;
-
-    // Room for the field box above the band; may be zero or negative.
-    L.maxx = static_cast<float>(right);
-    L.maxy = static_cast<float>(static_cast<double>(bottom) - static_cast<double>(Band) -
-                                static_cast<double>(Ymargin) - static_cast<double>(Ymargin));
-
-    // Aspect fit. Each value is stored as a float before the next uses it.
-    DrawingBox& f = L.field;
-    const bool gridOk = array != nullptr && QntX > 0 && QntY > 0;
-    if (gridOk && L.maxx > 0 && L.maxy != 0) {
-        const double A = static_cast<double>(Xmax) / static_cast<double>(L.maxx);
-        const double B = static_cast<double>(Ymax) / static_cast<double>(L.maxy);
-        if (B < A) {  // the width binds
-            L.k_norm = static_cast<float>(A);
-            f.xstart = 0;
-            f.xend = L.maxx;
-            f.ystart = static_cast<float>(
-                (static_cast<double>(L.maxy) - static_cast<double>(Ymax) / static_cast<double>(L.k_norm)) * 0.5);
-            f.yend = static_cast<float>(static_cast<double>(L.maxy) - static_cast<double>(f.ystart));
-        } else {  // the height binds, equality included
-            L.k_norm = static_cast<float>(B);
-            f.ystart = 0;
-            f.yend = L.maxy;
-            f.xstart = static_cast<float>(
-                (static_cast<double>(L.maxx) - static_cast<double>(Xmax) / static_cast<double>(L.k_norm)) * 0.5);
-            f.xend = static_cast<float>(static_cast<double>(L.maxx) - static_cast<double>(f.xstart));
-        }
-        L.k_norm_x = static_cast<float>(static_cast<double>(L.k_norm) / static_cast<double>(delX));
-        L.k_norm_y = static_cast<float>(static_cast<double>(L.k_norm) / static_cast<double>(delY));
-        L.hasField = std::isfinite(L.k_norm) && L.k_norm > 0 && std::isfinite(L.k_norm_x) &&
-                     std::isfinite(L.k_norm_y) && Usable(f.xstart) && Usable(f.xend) && Usable(f.ystart) &&
-                     Usable(f.yend) && Usable(static_cast<float>(static_cast<double>(f.yend) + 1.0));
-    }
-
-    // Band box, in unsigned arithmetic; defined only where nothing wraps.
+    // Defined only where nothing wraps.
     DrawingBox& b = L.band;
     const int64_t bandTop = bottom - static_cast<int64_t>(Band) - static_cast<int64_t>(Ymargin);
     if (right >= static_cast<int64_t>(Xmargin) && bandTop >= 0) {
@@ -329,6 +291,55 @@ Layout ComputeLayout(int width, int height) {
         PutText(&L.texts[2], xe - 5, ye + 4);
         L.textCount = 3;
     }
+}
+
+}  // namespace
+
+Layout ComputeLayout(int width, int height) {
+    Layout L{};
+    L.width = std::max(width, 0);
+    L.height = std::max(height, 0);
+    const int64_t right = L.width, bottom = L.height;
+
+    // Room for the field box above the band; may be zero or negative.
+    L.maxx = static_cast<float>(right);
+    L.maxy = static_cast<float>(static_cast<double>(bottom) - static_cast<double>(Band) -
+                                static_cast<double>(Ymargin) - static_cast<double>(Ymargin));
+
+    // Aspect fit. Each value is stored as a float before the next uses it.
+    DrawingBox& f = L.field;
+    const bool gridOk = array != nullptr && QntX > 0 && QntY > 0;
+    if (gridOk && L.maxx > 0 && L.maxy != 0) {
+        const double A = static_cast<double>(Xmax) / static_cast<double>(L.maxx);
+        const double B = static_cast<double>(Ymax) / static_cast<double>(L.maxy);
+        // A field so small in world units that k_norm rounds to 0 gets no
+        // box: the centring divides by k_norm.
+        const float k = static_cast<float>(B < A ? A : B);
+        if (std::isfinite(k) && k > 0) {
+            if (B < A) {  // the width binds
+                L.k_norm = static_cast<float>(A);
+                f.xstart = 0;
+                f.xend = L.maxx;
+                f.ystart = static_cast<float>(
+                    (static_cast<double>(L.maxy) - static_cast<double>(Ymax) / static_cast<double>(L.k_norm)) * 0.5);
+                f.yend = static_cast<float>(static_cast<double>(L.maxy) - static_cast<double>(f.ystart));
+            } else {  // the height binds, equality included
+                L.k_norm = static_cast<float>(B);
+                f.ystart = 0;
+                f.yend = L.maxy;
+                f.xstart = static_cast<float>(
+                    (static_cast<double>(L.maxx) - static_cast<double>(Xmax) / static_cast<double>(L.k_norm)) * 0.5);
+                f.xend = static_cast<float>(static_cast<double>(L.maxx) - static_cast<double>(f.xstart));
+            }
+            L.k_norm_x = static_cast<float>(static_cast<double>(L.k_norm) / static_cast<double>(delX));
+            L.k_norm_y = static_cast<float>(static_cast<double>(L.k_norm) / static_cast<double>(delY));
+            L.hasField = std::isfinite(L.k_norm_x) &&
+                         std::isfinite(L.k_norm_y) && Usable(f.xstart) && Usable(f.xend) && Usable(f.ystart) &&
+                         Usable(f.yend) && Usable(static_cast<float>(static_cast<double>(f.yend) + 1.0));
+        }
+    }
+
+    PlaceBand(L);
     return L;
 }
 
