@@ -24,49 +24,8 @@ if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe"
 fi
 
-# Headless: a private virtual display, the program in a Wine desktop (so that
-# Wine draws the window frame), a screenshot, then everything stopped.
-shot="$root/build/screenshot.png"
-xvfb_pid=""
-wine_pid=""
-cleanup() {
-  if [ -n "$wine_pid" ]; then kill "$wine_pid" 2>/dev/null || true; fi
-  wineserver -k 2>/dev/null || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
-}
-trap cleanup EXIT
-
-# Let Xvfb pick a free display and tell us its number.
-fifo=$(mktemp -u)
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-xvfb_pid=$!
-display=""
-read -r -t 15 display <"$fifo" || true
-rm -f "$fifo"
-if [ -z "$display" ]; then echo "Xvfb did not start" >&2; exit 1; fi
-export DISPLAY=":$display"
-
-wine explorer /desktop=Quorlane,1024x768 "$exe" &
-wine_pid=$!
-
-# Wait (at most 120 s: the first run also creates the Wine prefix) for the window.
-win=""
-for _ in $(seq 1 600); do
-  win=$(xdotool search --onlyvisible --name '^Quorlane$' 2>/dev/null | head -n 1 || true)
-  [ -n "$win" ] && break
-  if ! kill -0 "$wine_pid" 2>/dev/null; then echo "the program ended without a window" >&2; exit 1; fi
-  sleep 0.2
-done
-if [ -z "$win" ]; then echo "no window appeared" >&2; exit 1; fi
-sleep 1  # let the first paint finish
-import -window "$win" "$shot"
+# Headless: tools/winsession.py runs the program in a Wine desktop (so that Wine
+# draws the window frame) on a private virtual display, waits for its first
+# paint, saves a screenshot of the window, closes it and stops everything again.
+shot=$(python3 "$root/tools/winsession.py" shot "$exe" . "$root/build/screenshot.png")
 echo "Screenshot of the viewer: $shot"
-
-# Close the window as a user would and wait for the program to end.
-xdotool windowfocus "$win" 2>/dev/null || true
-xdotool key alt+F4
-for _ in $(seq 1 100); do
-  kill -0 "$wine_pid" 2>/dev/null || break
-  sleep 0.1
-done

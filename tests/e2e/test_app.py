@@ -1,199 +1,191 @@
 #!/usr/bin/env python3
-"""End-to-end cases of quorlane.exe under Wine on a virtual display.
+"""End-to-end cases of quorlane.exe under Wine on a virtual display, driven by tools/winsession.py:
+    test_app.py --exe quorlane.exe --render quorlane_render --workdir DIR GROUP [INPUTS ROW ...]"""
+import argparse, os, random, sys, time  # noqa: E401
+sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import winsession as w  # noqa: E402
 
-    test_app.py --exe quorlane.exe --render quorlane_render --metrics metrics.exe
-                --workdir DIR CASE
-"""
-import argparse
-import os
-import sys
-import time
-
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import e2elib as e  # noqa: E402
-
-GOOD_GRID = e.grid_text(3, 2, 1.0, 0.5, lambda i, j: 10 * j + i)
-GOOD_INI = e.settings_text()
-
-# Start-up failures: the files, then the report's text. Every one ends with status 1.
-STARTUP = {
-    "startup_missing_grid": [({"quorlane.ini": GOOD_INI}, 'Cannot open "quorlane.dat"')],
-    "startup_missing_settings": [({"quorlane.dat": GOOD_GRID}, 'Cannot open "quorlane.ini"')],
-    "startup_short_grid": [
-        ({"quorlane.dat": b"3\n2\n1.0\n0.5\n10\n11\n12\n20\n21\n", "quorlane.ini": GOOD_INI},
-         'Error reading "quorlane.dat"'),
-        ({"quorlane.dat": b"3 2 1.0", "quorlane.ini": GOOD_INI}, 'Error reading "quorlane.dat"'),
-    ],
-    "startup_short_settings": [
-        ({"quorlane.dat": GOOD_GRID, "quorlane.ini": b"\n".join(GOOD_INI.split(b"\n")[:16])},
-         'Error reading "quorlane.ini"'),
-    ],
-    "startup_invalid_header": [
-        ({"quorlane.dat": b"0 2 1.0 0.5\n1\n", "quorlane.ini": GOOD_INI},
-         'Invalid grid size in "quorlane.dat"'),
-        ({"quorlane.dat": b"3 2 0 0.5\n1\n2\n3\n4\n5\n6\n", "quorlane.ini": GOOD_INI},
-         'Invalid cell size in "quorlane.dat"'),
-    ],
-}
-
-WS_OVERLAPPEDWINDOW = 0x00CF0000
-MB_OK_ICONEXCLAMATION = 0x30
-
-
-def tdiv(a, b):
-    """Signed integer division truncating toward zero."""
-    q = abs(a) // abs(b)
-    return q if (a >= 0) == (b > 0) else -q
-
-
-def check(cond, what):
-    if not cond:
-        raise e.E2EError(what)
-
-
-def ini_value(ini, line):
-    """The leading integer of settings line `line` (from 1)."""
-    text = ini.decode().split("\n")[line - 1].split()
-    return int(text[0])
-
-
-def screen_metrics(s, metrics_exe):
-    """Wine's screen metrics for the session's screen, measured once per prefix."""
-    cache = os.path.join(s.prefix, "screen-metrics-%dx%d.txt" % s.screen)
-    if not os.path.exists(cache):
-        text = s.run_console(metrics_exe)
-        with open(cache, "w") as f:
-            f.write(text)
-    with open(cache) as f:
-        cx, cy, cxf, cyf = map(int, f.read().split())
-    return {"cx": cx, "cy": cy, "cxf": cxf, "cyf": cyf}
+PICTURE, OFF_SCREEN = "the core's picture", "a window off the screen"
+MB_ICONEXCLAMATION, WS_OVERLAPPEDWINDOW, SM_CXFULLSCREEN, SM_CYFULLSCREEN = 0x30, 0xCF0000, 16, 17
+READ_DAT, READ_INI = 'Error reading "quorlane.dat"', 'Error reading "quorlane.ini"'
+SIZE, CELL = 'Invalid grid size in "quorlane.dat"', 'Invalid cell size in "quorlane.dat"'
+ini = lambda **kw: w.settings_text(**{**dict(Fmin=-40.0, Fmax=80.0, Width=560, Height=440, Label="Hostile"), **kw})
+vals = lambda header, count=48: header + b"\n" + b"1\n" * count
+noise = lambda seed, n, avoid=b"0123456789+-.\x1a \t\n\r\v\f": bytes(  # seeded, with no number in it
+    b for b in random.Random(seed).randbytes(4 * n) if b not in avoid)[:n]
+GRID, INI = w.grid_text(8, 6, 1.0, 0.75, lambda i, j: 12.5 * i - 9.0 * j + (i * j) % 5), ini()
+NOISE_GRID = b" ".join(noise(k, 40) for k in range(60))  # tokens that convert to no number
+NOISE_INI = b"\n".join(noise(100 + k, 30, b"0123456789+-.\x1a\n\r") for k in range(30))  # every setting 0
+LONG_LINES = b"8 6 1 1\n" + b"".join(b"%d%s\n" % (k, b" " * 150) for k in range(48)) + b"7\n" * 200
+# name, grid file, settings file (None: missing), outcome (the start-up failure report's text or a window)
+INPUTS = [
+    ("missing_grid", None, INI, 'Cannot open "quorlane.dat"'),
+    ("missing_settings", GRID, None, 'Cannot open "quorlane.ini"'),
+    ("short_grid", vals(b"3 2 1.0 0.5", 5), INI, READ_DAT),
+    ("short_grid_header", b"3 2 1.0", INI, READ_DAT),
+    ("short_settings", GRID, b"\n".join(INI.split(b"\n")[:16]), READ_INI),
+    ("empty_grid", b"", INI, READ_DAT),
+    ("empty_settings", GRID, b"", READ_INI),
+    ("both_empty", b"", b"", READ_DAT),
+    ("garbage_grid", NOISE_GRID, INI, SIZE),
+    ("garbage_settings", GRID, NOISE_INI, PICTURE),
+    ("token_200_size", vals(b"1" * 200 + b" 2 1.0 1.0"), INI, SIZE),
+    ("token_200_cell", vals(b"3 2 0." + b"5" * 198 + b" 1.0"), INI, CELL),
+    ("size_0", vals(b"0 6 1.0 1.0"), INI, SIZE),
+    ("size_minus_1", vals(b"8 -1 1.0 1.0"), INI, SIZE),
+    ("size_4294967295", vals(b"4294967295 2 1.0 1.0"), INI, SIZE),
+    ("size_100000_square", vals(b"100000 100000 1.0 1.0"), INI, SIZE),
+    ("cell_0", vals(b"8 6 0 1.0"), INI, CELL),
+    ("cell_minus_1", vals(b"8 6 1.0 -1"), INI, CELL),
+    ("cell_1e39", vals(b"8 6 1e39 1.0"), INI, CELL),
+    ("values_1e39", w.grid_text(6, 5, 1, 1, lambda i, j: (1e39, -1e39, 10.0, 60.0)[(i + 2 * j) % 4]), INI, PICTURE),
+    ("caption_300", GRID, ini(Label="W" * 300), PICTURE),
+    ("window_beyond_screen", GRID, ini(Width=2400, Height=1700), PICTURE),
+    ("window_far_beyond_screen", GRID, ini(Width=5000, Height=4000), OFF_SCREEN),
+    ("window_size_0", GRID, ini(Width=0, Height=0), PICTURE),
+    ("colours_outside_byte", GRID, ini(rgb_min=(300, 1000, -7), rgb_max=(-5, -1000, 2**31 - 1), clipping=0, color=0), PICTURE),
+    ("fmax_equals_fmin_clipped", GRID, ini(Fmin=20.0, Fmax=20.0, clipping=1), PICTURE),
+    ("fmax_equals_fmin_rainbow", GRID, ini(Fmin=20.0, Fmax=20.0, clipping=0), PICTURE),
+    ("fmax_equals_fmin_twocolour", GRID, ini(Fmin=20.0, Fmax=20.0, clipping=0, color=0), PICTURE),
+    ("infinite_scale", GRID, ini(Fmin=1e39, Fmax=-1e39), PICTURE),
+    ("grid_cr_only", GRID.replace(b"\n", b"\r"), INI, READ_DAT),
+    ("settings_cr_only", GRID, INI.replace(b"\n", b"\r"), READ_INI),
+    ("grid_ctrl_z_middle", GRID[:len(GRID) // 2] + b"\x1a" + GRID[len(GRID) // 2:], INI, READ_DAT),
+    ("settings_ctrl_z_middle", GRID, INI[:len(INI) // 2] + b"\x1a" + INI[len(INI) // 2:], READ_INI),
+    ("ctrl_z_after_values", GRID + b"\x1a" + NOISE_GRID, INI + b"\x1a\x00\xff", PICTURE),
+    ("huge_band_and_margins", GRID, ini(Band=100000, Xmargin=5000, Ymargin=5000), PICTURE),
+    ("margins_minus_1", GRID, ini(Band=-1, Xmargin=-1, Ymargin=-1), PICTURE),
+    ("long_value_lines", LONG_LINES, INI, PICTURE),
+]
 
 
-def startup_case(s, variants):
-    for files, message in variants:
-        app = s.start(files)
-        call = app.wait_call("user32.MessageBoxA")[0]
-        check(len(call) == 4, "MessageBoxA arguments: %r" % call)
-        owner, text, caption, style = call
-        check(e.arg32(owner[0]) == 0, "the report has an owner window")
-        check(text[1] == message, "report text %r, wanted %r" % (text[1], message))
-        check(caption[1] == "Quorlane", "report caption %r" % caption[1])
-        check(e.arg32(style[0], signed=False) == MB_OK_ICONEXCLAMATION, "report style %#x" % style[0])
-        box = app.wait_window("Quorlane")
-        check(app.running(), "the program ended before the report was dismissed")
-        check(not any(c[1][1] == "QuorlaneClass" for c in app.calls("user32.CreateWindowExA")),
-              "a main window was created after a start-up failure")
-        s.key(box, "Return")
-        status = app.wait_exit()
-        check(status == 1, "exit status %d after %r, wanted 1" % (status, message))
-
-
-def main_window_call(app):
-    calls = [c for c in app.wait_call("user32.CreateWindowExA")
-             if len(c) == 12 and c[1][1] == "QuorlaneClass"]
-    check(len(calls) == 1, "%d main windows created" % len(calls))
-    return calls[0]
-
-
-def open_window(s, files, metrics):
-    """Starts the program on `files`, checks the creation arguments and the
-    first picture; returns (app, X window)."""
+def open_window(s, files, save, mapped=True):
+    """One main window, no report, the core's picture: (app, CreateWindowExA arguments, X window, texts)."""
     app = s.start(files)
-    ex, cls, title, style, x, y, w, h, parent, menu, inst, param = main_window_call(app)
-    ini = files["quorlane.ini"]
-    width, height = ini_value(ini, 9), ini_value(ini, 10)
-    got = (e.arg32(ex[0]), title[1], e.arg32(style[0], False), e.arg32(x[0]), e.arg32(y[0]),
-           e.arg32(w[0]), e.arg32(h[0]), parent[0], menu[0], param[0])
-    want = (0, "Quorlane", WS_OVERLAPPEDWINDOW, tdiv(metrics["cxf"] - width, 2),
-            tdiv(metrics["cyf"] - height, 2), width, height, 0, 0, 0)
-    check(got == want, "CreateWindowExA(ex, title, style, x, y, w, h, parent, menu, param) = %r, wanted %r"
-          % (got, want))
-    win = app.wait_window("Quorlane")
-    return app, win
+    calls = w.wait_until(lambda: app.created("QuorlaneClass"), 15, "the main window")
+    w.check(len(calls) == 1 and not app.calls("user32.MessageBoxA"), "%d main windows, or a report" % len(calls))
+    win = mapped and app.wait_window("Quorlane")
+    return app, calls[0], win, mapped and app.match_client(win, files, save_to=save)[1]
 
 
-def close_window(s, app, win):
-    s.key(win, "alt+F4")
-    status = app.wait_exit()
-    check(status == 0, "exit status %d after closing the window" % status)
+def closed(app, win):
+    w.check(app.close(win) == 0, "exit status %s after closing the window" % app.status)
 
 
-def window_case(s, metrics, example, save):
-    files = e.example_files(example)
-    app, win = open_window(s, files, metrics)
-    rect, texts = app.match_client(win, files, save_to=save)
-    check(len(texts) == 3, "texts: %r" % texts)
-    close_window(s, app, win)
-    return rect
+def inputs(s, rows, save):
+    """Each row ends with its window (closed: status 0; one off the screen is laid out and ends on
+    WM_CLOSE), or its report: no owner, the text, "Quorlane", MB_OK | MB_ICONEXCLAMATION; Enter: 1."""
+    failed = []
+    for name, dat, ini_, want in rows:
+        files, t0 = {k: v for k, v in zip(("quorlane.dat", "quorlane.ini"), (dat, ini_)) if v is not None}, time.monotonic()
+        try:
+            if want == PICTURE:
+                closed(*open_window(s, files, save + "-" + name)[::2])  # (app, window)
+            elif want == OFF_SCREEN:
+                app, call, _, _ = open_window(s, files, save, mapped=False)
+                w.check(call[4] < 0 and call[5] < 0, "window placed at %d, %d" % tuple(call[4:6]))
+                w.wait_until(app.client_size_traced, 15, "the window's layout")
+                s.post_close()
+                w.check(app.wait_exit() == 0, "exit status %s after closing the window" % app.status)
+            else:
+                app = s.start(files)
+                got = tuple(app.wait_call("user32.MessageBoxA")[0])
+                w.check(got == (0, want, "Quorlane", MB_ICONEXCLAMATION), "MessageBoxA%r, wanted %r" % (got, want))
+                s.key(app.wait_window("Quorlane"), "Return")
+                w.check(app.wait_exit() == 1 and not app.created("QuorlaneClass"), "status %s or a window" % app.status)
+            print("ok   %-28s %-40s %.1f s" % (name, want, time.monotonic() - t0), flush=True)
+        except w.E2EError as err:
+            failed.append(name)
+            print("FAIL %-28s %s" % (name, err), flush=True)
+        finally:
+            for app in s.apps:
+                app.kill()
+    w.check(not failed, "failed: " + ", ".join(failed))
 
 
-def resize_case(s, metrics, save):
-    files = e.example_files("rainbow")
-    app, win = open_window(s, files, metrics)
-    app.match_client(win, files, save_to=save)
-    # Larger, width-binding (wide and low), height-binding (narrow and tall), smaller.
-    for size in ((900, 700), (1000, 300), (300, 640), (420, 330)):
-        s.resize(win, *size)
-        e.wait_until(lambda: s.geometry(win)[2:] == size, 10, "the window to take size %r" % (size,))
-        rect, _ = app.match_client(win, files, save_to=save)
-        check(rect[2] == size[0], "client width %d after resizing to %r" % (rect[2], size))
-    # A window shrunk to nothing (an empty client area) keeps running and
-    # paints again once it is large enough.
-    s.resize(win, 1, 1)
-    e.wait_until(lambda: s.geometry(win)[2:] != (420, 330), 10, "the window to shrink")
-    time.sleep(0.3)
-    check(app.running(), "the program ended on an empty client area")
-    s.resize(win, 500, 400)
-    app.match_client(win, files, save_to=save)
-    close_window(s, app, win)
+def window(s, save):
+    """Title, position (centred in the full-screen client area) and size from the settings, and the picture."""
+    for example in ("rainbow", "twocolour", "nonsquare"):
+        files = w.example_files(example)
+        app, call, win, texts = open_window(s, files, save)
+        width, height = (int(files["quorlane.ini"].split(b"\n")[k].split()[0]) for k in (8, 9))
+        x, y = (int((app.metric(m) - n) / 2) for m, n in ((SM_CXFULLSCREEN, width), (SM_CYFULLSCREEN, height)))
+        want = [0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y, width, height, 0, 0, call[10], 0]
+        w.check(call == want and len(texts) == 3, "CreateWindowExA%r, wanted %r; texts %r" % (call, want, texts))
+        closed(app, win)
 
 
-def about_case(s, metrics):
-    files = e.example_files("twocolour")
-    app, win = open_window(s, files, metrics)
-    app.match_client(win, files)
-    # Enter (the default OK button), Esc and Alt+F4 (the cancel command) each end the box.
-    for n, keys in enumerate((("Return",), ("Escape",), ("alt+F4",)), 1):
+def about(s, save):
+    """Help > About... centred on the screen; Enter (OK), Esc and Alt+F4 (the cancel command) end it."""
+    app, _, win, _ = open_window(s, w.example_files("twocolour"), save)
+    for n, key in enumerate(("Return", "Escape", "alt+F4"), 1):
         s.key(win, "alt+h", "a")
         box = app.wait_window("About Quorlane")
         moves = app.wait_call("user32.MoveWindow", count=n)
-        check(len(moves) == n, "%d MoveWindow calls for %d boxes" % (len(moves), n))
-        _, left, top, w, h, repaint = [e.arg32(a[0]) for a in moves[-1]]
-        want = (tdiv(metrics["cx"] - w, 2), tdiv(metrics["cy"] - h, 2), 1)
-        check((left, top, repaint) == want, "About box moved to %r, wanted %r" % ((left, top, repaint), want))
+        _, left, top, bw, bh, repaint = moves[-1]
+        want = (int((s.screen[0] - bw) / 2), int((s.screen[1] - bh) / 2), 1)
+        w.check(len(moves) == n and (left, top, repaint) == want, "MoveWindow%r, wanted %r" % (moves[-1], want))
         gx, gy, gw, gh = s.geometry(box)
-        check(left <= gx and gx + gw <= left + w and top <= gy and gy + gh <= top + h,
-              "the box's X window %r lies outside its window rectangle %r" % ((gx, gy, gw, gh), (left, top, w, h)))
-        s.key(box, *keys)
+        w.check(left <= gx <= gx + gw <= left + bw and top <= gy <= gy + gh <= top + bh, "box at %r" % [gx, gy, gw, gh])
+        s.key(box, key)
         app.wait_no_window("About Quorlane")
-        check(app.running(), "the program ended with the About box")
-    close_window(s, app, win)
+    closed(app, win)
+
+
+def storm(s, save, count=320, seed=20240607, band=60, xm=150, ym=40):
+    """Bursts of resizes with no pause; after each the layout trace must reach the last size (at least
+    Wine's minimum tracking width). After a larger, a width-binding (wide and low), a height-binding (narrow
+    and tall), a smaller size, 4000 x 3000 and at the end the client shows the core's picture; closing: 0."""
+    low, shown = band + ym, [(900, 700), (1000, 300), (300, 640), (420, 330), (4000, 3000)]
+    sizes = shown + [(0, 0), (1, 1), (1, 0), (0, 1), (xm - 1, low - 1), (xm, low), (xm + 2, low + ym), (40, 400),
+                     (2 * xm + 2, low + ym - 1), (2 * xm + 3, low + ym + 1), (1500, 3)]  # below: no room for the band
+    r = random.Random(seed)  # the rest: around the margins, up to 1600 x 1200, larger
+    kinds = [(0, 0, 2 * xm + 10, low + 2 * ym)] * 7 + [(0, 0, 1600, 1200)] * 11 + [(1600, 1200, 4000, 3000)] * 2
+    for x0, y0, x1, y1 in (r.choice(kinds) for _ in range(count - len(sizes))):
+        sizes.insert(r.randrange(len(sizes) + 1), (r.randint(x0, x1), r.randint(y0, y1)))
+    files = {"quorlane.dat": w.example_files("rainbow")["quorlane.dat"],
+             "quorlane.ini": w.settings_text(Width=560, Height=420, Band=band, Xmargin=xm, Ymargin=ym, Label="Storm")}
+    app = s.start(files)
+    win = app.wait_window("Quorlane")
+    s.x("xdotool", "windowmove", str(win), "0", "0")
+    w.wait_until(lambda: s.geometry(win)[:2] == (0, 0), 10, "the window to move to 0, 0")
+    menu = s.geometry(win)[3] - w.wait_until(app.client_size_traced, 10, "the first layout")[1]
+    s.resize(win, 1, menu + 1)
+    min_w = w.wait_until(lambda: (app.client_size_traced() or (0, 0))[1] == 1 and app.client_size_traced()[0],
+                         10, "the smallest window")
+    x_size = lambda cw, ch: (max(cw, 1), max(ch + menu, 1))  # X windows are at least 1 x 1
+    cuts = sorted(set(range(0, count, 20)) | {sizes.index(size) + 1 for size in shown} | {count})
+    for part in (sizes[a:b] for a, b in zip(cuts, cuts[1:])):
+        before = app.trace().count("rect after menu")
+        s.x("xdotool", *[str(v) for size in part for v in ("windowsize", win) + x_size(*size)], timeout=60)
+        want = (max(part[-1][0], min_w), x_size(*part[-1])[1] - menu)
+        w.wait_until(lambda: app.trace().count("rect after menu") > before and app.client_size_traced() == want,
+                     20, "the program to lay out client %r" % (want,))
+        if part[-1] in shown:
+            rect = app.match_client(win, files, timeout=30, save_to=save + "-%dx%d" % part[-1])[0]
+            w.check(rect[2:] == part[-1], "client %r for %r" % (rect, part[-1]))
+    s.resize(win, *x_size(820, 610))
+    rect, texts = app.match_client(win, files, save_to=save)
+    w.check(rect[2:] == (820, 610) and len(texts) == 3, "final client %r, texts %r" % (rect, texts))
+    closed(app, win)
+    print("storm of %d client sizes in %d bursts, smallest client width %d" % (len(sizes), len(cuts) - 1, min_w))
 
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--exe", required=True)
-    ap.add_argument("--render", required=True)
-    ap.add_argument("--metrics", required=True)
-    ap.add_argument("--workdir", required=True)
-    ap.add_argument("case")
+    for opt in ("--exe", "--render", "--workdir"):
+        ap.add_argument(opt, required=True)
+    ap.add_argument("group", choices=["inputs", "window", "about", "storm"])
+    ap.add_argument("rows", nargs="*")
     a = ap.parse_args()
-    start = time.monotonic()
-    save = os.path.join(a.workdir, "failed-" + a.case)
-    with e.Session(a.exe, a.workdir, render_exe=a.render) as s:
-        if a.case in STARTUP:
-            startup_case(s, STARTUP[a.case])
+    t0, save = time.monotonic(), os.path.join(a.workdir, "failed-" + a.group)
+    with w.Session(a.exe, a.workdir, (4200, 3300) if a.group == "storm" else w.SCREEN, a.render) as s:
+        if a.group == "inputs":
+            inputs(s, [r for r in INPUTS if not a.rows or r[0] in a.rows], save)
         else:
-            metrics = screen_metrics(s, a.metrics)
-            if a.case.startswith("window_"):
-                window_case(s, metrics, a.case[len("window_"):], save)
-            elif a.case == "resize":
-                resize_case(s, metrics, save)
-            elif a.case == "about":
-                about_case(s, metrics)
-            else:
-                raise SystemExit("unknown case " + a.case)
-    print("%s passed in %.1f s" % (a.case, time.monotonic() - start))
+            globals()[a.group](s, save)
+    print("%s passed in %.1f s" % (a.group, time.monotonic() - t0))
 
 
 if __name__ == "__main__":
