@@ -120,6 +120,32 @@ TEST(ColourTest, FieldRowMatchesFieldColour) {
     }
 }
 
+// The row pass around every colour step of several scales (each step found by bisection on the rule), 64 floats
+// either side, and on a dense run across the scale and beyond; some scales put several steps close together.
+TEST(ColourTest, FieldRowMatchesFieldColourAroundEveryStep) {
+    const Scale scales[] = {kRainbowClip, kRevRainbow, {-10, 10, 0, 0, 0, 0, 0, 0, 0, 1}, kTwoClip, kRev, kWide,
+        {-3.5f, 7.25f, -20, 300, 511, -4, 17, 17, 0, 0}, {0, 1, 0, 2100, 0, 1000, 0, 1001, 1, 0}};
+    std::vector<float> ff;
+    std::vector<uint32_t> px;
+    for (const auto& s : scales) {
+        Apply(s);
+        const float lo = std::fmin(Fmin, Fmax), span = std::fabs(dFF);
+        ff.clear();
+        for (float a = lo - span / 8, step = span / 40000; a < lo + span * 1.125f; a += step) {
+            ff.push_back(a);
+            float l = a, h = a + step;  // the colour changes between l and h: bisect to the step's first float h
+            if (FieldColour(l) == FieldColour(h)) continue;
+            for (float m = l + (h - l) / 2; m != l && m != h; m = l + (h - l) / 2) (FieldColour(m) == FieldColour(l) ? l : h) = m;
+            int32_t bits;
+            std::memcpy(&bits, &h, sizeof bits);
+            for (int32_t j = bits - 64; j <= bits + 64; ++j) ff.push_back(0), std::memcpy(&ff.back(), &j, sizeof j);
+        }
+        px.assign(ff.size(), 0);
+        FieldRow(ff.data(), px.data(), int(ff.size()));
+        for (size_t k = 0; k < ff.size(); ++k) ASSERT_EQ(px[k], PixelOf(FieldColour(ff[k]))) << ff[k] << " from " << Fmin;
+    }
+}
+
 // The row pass forms q by reciprocal; where that rounds to another float than the division (the exact quotient
 // half-way between two floats) it must still give the division's colour. A two-colour scale 2^30 wide turns one
 // float step of q into a change of red.

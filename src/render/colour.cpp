@@ -7,7 +7,9 @@
 // keeps the low 8 bits, so components outside 0..255 wrap.
 #include "render/colour.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <initializer_list>
 #include <limits>
@@ -59,6 +61,25 @@ Colour HighEnd() {
     return color == 1 ? RainbowAt(0.0f) : MakeColour(Low8(maxRed), Low8(maxGreen), Low8(maxBlue));
 }
 
+// The scale position of FF: the rainbow runs from Fmax (q = 0) down, the
+// two-colour scale from Fmin up.
+inline float ScaleQ(float FF) {
+    return color == 1 ? static_cast<float>((static_cast<double>(Fmax) - FF) / dFF)
+                      : static_cast<float>((static_cast<double>(FF) - Fmin) / dFF);
+}
+
+// Red, green and blue of FF by the formula, before the byte conversion.
+inline void Components(float FF, double c[3]) {
+    const float q = ScaleQ(FF);
+    if (color == 1) {
+        c[0] = RedRamp(q), c[1] = GreenRamp(q), c[2] = BlueRamp(q);
+    } else {
+        c[0] = minRed + dRed * static_cast<double>(q);
+        c[1] = minGreen + dGreen * static_cast<double>(q);
+        c[2] = minBlue + dBlue * static_cast<double>(q);
+    }
+}
+
 // The end of the scale nearer to FF in value terms, for values the formula
 // cannot colour (infinite, or beyond the range of the byte conversion).
 // With Fmax below Fmin the Fmin end is the upper one.
@@ -85,20 +106,10 @@ Colour FieldColour(float FF) {
     if (dFF == 0.0f) return FF < Fmin ? LowEnd() : HighEnd();
     if (std::isinf(FF)) return NearerIsLow(FF) ? LowEnd() : HighEnd();
 
-    double r, g, b;
-    if (color == 1) {
-        const float q = static_cast<float>((static_cast<double>(Fmax) - FF) / dFF);
-        r = RedRamp(q);
-        g = GreenRamp(q);
-        b = BlueRamp(q);
-    } else {
-        const float q = static_cast<float>((static_cast<double>(FF) - Fmin) / dFF);
-        r = minRed + dRed * static_cast<double>(q);
-        g = minGreen + dGreen * static_cast<double>(q);
-        b = minBlue + dBlue * static_cast<double>(q);
-    }
-    if (!FitsInt64(r) || !FitsInt64(g) || !FitsInt64(b)) return NearerIsLow(FF) ? LowEnd() : HighEnd();
-    return MakeColour(ByteOf(r), ByteOf(g), ByteOf(b));
+    double c[3];
+    Components(FF, c);
+    if (!FitsInt64(c[0]) || !FitsInt64(c[1]) || !FitsInt64(c[2])) return NearerIsLow(FF) ? LowEnd() : HighEnd();
+    return MakeColour(ByteOf(c[0]), ByteOf(c[1]), ByteOf(c[2]));
 }
 
 Colour BandColour(float x, float xstart, float xend, float qy) {
@@ -233,26 +244,199 @@ inline __m128i TwoColour4(const RowSettings& s, __m128 q4) {
                         part(s.minB, s.dB));
 }
 
+// Four values by the arithmetic above.
 template <bool Rainbow>
-int FieldRowSse2(const RowSettings& s, const float* FF, uint32_t* pixels, int n) {
+void Exact4(const RowSettings& s, const float* FF, uint32_t* pixels) {
     const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
+    const __m128 f4 = _mm_loadu_ps(FF);
+    const __m128d ff0 = _mm_cvtps_pd(f4), ff1 = _mm_cvtps_pd(_mm_movehl_ps(f4, f4));
+    __m128i redo;
+    const __m128 q4 = Q4<Rainbow>(s, f4, ff0, ff1, &redo);
+    const __m128i px = Rainbow ? Rainbow4(q4) : TwoColour4(s, q4);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels), px);
+    // NaN values, q far outside the scale and quotients that need the
+    // division take the scalar rule.
+    const __m128 ok = _mm_andnot_ps(_mm_castsi128_ps(redo), _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(q4, absMask), s.qLimit),
+                                                                      _mm_cmpord_ps(f4, f4)));
+    const int bad = ~_mm_movemask_ps(ok) & 0xF;
+    for (int l = 0; l < 4; ++l)
+        if (bad & (1 << l)) pixels[l] = PixelOf(FieldColour(FF[l]));
+}
+
+// For fixed settings the colour is a step function of the field value. The
+// table covers the values the formula colours, lo <= FF <= hi, split into
+// buckets by a monotone index. A bucket holds the pixel of its first value
+// and up to kSteps steps: the value from which the pixel changes and the bits
+// that change there. The steps are found by bisection over the floats, which
+// needs each component before the byte conversion to be monotone within the
+// bucket; buckets where that fails, or with more steps, are marked slow and
+// take the arithmetic.
+constexpr int kBuckets = 2048;
+constexpr int kSteps = 3;
+constexpr uint32_t kSlow = 0x80000000u;  // in a bucket's first pixel
+
+struct alignas(32) Bucket {
+    float step[kSteps];  // ascending; +inf when unused
+    uint32_t first;
+    uint32_t change[kSteps];  // the pixel before XOR the pixel from the step on
+    uint32_t unused;
+};
+
+struct Table {
+    uint32_t key[11];  // the settings it was built for
+    bool usable;
+    float lo, hi, scale;
+    uint32_t lowPx, highPx;  // clipped values below and above
+    Bucket bucket[kBuckets];
+};
+Table table;
+
+// The bucket of four values; the same operations build the table.
+inline __m128i Index4(__m128 f, __m128 lo, __m128 scale) {
+    const __m128 x = _mm_min_ps(_mm_mul_ps(_mm_sub_ps(f, lo), scale), _mm_set1_ps(kBuckets - 1));  // NaN: last
+    return _mm_cvttps_epi32(_mm_max_ps(x, _mm_setzero_ps()));
+}
+
+// Floats as integers in the same order (both zeros are 0), and back.
+inline int32_t Rank(float f) {
+    int32_t b;
+    std::memcpy(&b, &f, sizeof b);
+    return b >= 0 ? b : -(b & 0x7FFFFFFF);
+}
+inline float FromRank(int64_t r) {
+    const uint32_t b = r >= 0 ? static_cast<uint32_t>(r) : (static_cast<uint32_t>(-r) | 0x80000000u);
+    float f;
+    std::memcpy(&f, &b, sizeof f);
+    return f;
+}
+
+// The first rank in [a, b] where the monotone test holds; b + 1 if none.
+template <class Test>
+int64_t FirstWhere(int64_t a, int64_t b, Test test) {
+    for (int64_t end = b + 1; a < end;) {
+        const int64_t mid = a + (end - a) / 2;
+        if (test(mid)) end = mid;
+        else a = mid + 1;
+    }
+    return a;
+}
+
+// A component of FF before the byte conversion; every one of them fits in
+// 64 bits inside the formula's range.
+int64_t Whole(int64_t rank, int ch) {
+    double c[3];
+    Components(FromRank(rank), c);
+    return FitsInt64(c[ch]) ? static_cast<int64_t>(c[ch]) : INT64_MIN;
+}
+uint32_t PixelAt(int64_t rank) { return PixelOf(FieldColour(FromRank(rank))); }
+
+// Fills the bucket of ranks a..z; false when it is slow.
+bool FillBucket(Bucket& bk, int64_t a, int64_t z) {
+    bk = Bucket{{INFINITY, INFINITY, INFINITY}, kSlow, {0, 0, 0}, 0};
+    if (a > z) return true;  // no float falls here
+    if (color == 1) {
+        // Green turns from rising to falling at q = 0.6, blue at q = 0.8.
+        const double qa = ScaleQ(FromRank(a)), qz = ScaleQ(FromRank(z));
+        if ((qa >= 0.6) != (qz >= 0.6) || (qa >= 0.8) != (qz >= 0.8)) return false;
+    }
+    int64_t at[3 * kSteps + 1];
+    int n = 0;
+    for (int ch = 0; ch < 3; ++ch) {
+        const int64_t end = Whole(z, ch);
+        for (int64_t pos = a, v = Whole(a, ch); v != end; v = Whole(pos, ch)) {
+            if (v == INT64_MIN || n == 3 * kSteps) return false;
+            pos = FirstWhere(pos + 1, z, [&](int64_t r) { return Whole(r, ch) != v; });
+            at[n++] = pos;
+        }
+    }
+    for (int j = 1; j < n; ++j)  // sort, few elements
+        for (int m = j; m > 0 && at[m - 1] > at[m]; --m) std::swap(at[m - 1], at[m]);
+    n = static_cast<int>(std::unique(at, at + n) - at);
+    if (n > kSteps) return false;
+    uint32_t before = PixelAt(a);
+    bk.first = before;
+    for (int j = 0; j < n; ++j) {
+        const uint32_t px = PixelAt(at[j]);
+        bk.step[j] = FromRank(at[j]);
+        bk.change[j] = before ^ px;
+        before = px;
+    }
+    return true;
+}
+
+void Build(Table& t) {
+    t.usable = false;
+    const bool clip = clipping == 1;
+    if (dFF == 0.0f || !std::isfinite(Fmin) || !std::isfinite(Fmax) || (clip && Fmin > Fmax)) return;
+    t.lo = std::fmin(Fmin, Fmax), t.hi = std::fmax(Fmin, Fmax);
+    const float span = t.hi - t.lo;
+    t.scale = kBuckets / span;
+    if (!(span > 0.0f) || !std::isfinite(span) || !std::isfinite(t.scale)) return;
+    t.lowPx = PixelOf(FieldColour(-INFINITY)), t.highPx = PixelOf(FieldColour(INFINITY));
+    const __m128 lo = _mm_set1_ps(t.lo), scale = _mm_set1_ps(t.scale);
+    const int64_t last = Rank(t.hi);
+    int slow = 0;
+    int64_t a = Rank(t.lo);
+    for (int i = 0; i < kBuckets; ++i) {
+        const int64_t next = FirstWhere(a, last, [&](int64_t r) {
+            return _mm_cvtsi128_si32(Index4(_mm_set1_ps(FromRank(r)), lo, scale)) > i;
+        });
+        slow += !FillBucket(t.bucket[i], a, next - 1);
+        a = next;
+    }
+    t.usable = slow <= kBuckets / 16;
+}
+
+// The table for the current settings, rebuilt when any of them changes.
+const Table& CurrentTable() {
+    uint32_t key[11];
+    const float f[3] = {Fmin, Fmax, dFF};
+    std::memcpy(key, f, sizeof f);
+    const int32_t i[6] = {minRed, minGreen, minBlue, dRed, dGreen, dBlue};
+    std::memcpy(key + 3, i, sizeof i);
+    key[9] = clipping, key[10] = color;
+    static bool built = false;
+    if (!built || std::memcmp(key, table.key, sizeof key) != 0) {
+        Build(table);
+        std::memcpy(table.key, key, sizeof key);
+        built = true;
+    }
+    return table;
+}
+
+// Four values at a time by the table; groups with a value outside it, or in
+// a slow bucket, take the arithmetic.
+template <bool Rainbow>
+int FieldRowTable(const Table& t, const RowSettings& s, const float* FF, uint32_t* pixels, int n) {
+    const __m128 lo = _mm_set1_ps(t.lo), hi = _mm_set1_ps(t.hi), scale = _mm_set1_ps(t.scale);
+    const __m128 lowPx = _mm_castsi128_ps(_mm_set1_epi32(static_cast<int>(t.lowPx)));
+    const __m128 highPx = _mm_castsi128_ps(_mm_set1_epi32(static_cast<int>(t.highPx)));
     int k = 0;
     for (; k + 4 <= n; k += 4) {
-        const __m128 f4 = _mm_loadu_ps(FF + k);
-        const __m128d ff0 = _mm_cvtps_pd(f4), ff1 = _mm_cvtps_pd(_mm_movehl_ps(f4, f4));
-        __m128i redo;
-        const __m128 q4 = Q4<Rainbow>(s, f4, ff0, ff1, &redo);
-        const __m128i px = Rainbow ? Rainbow4(q4) : TwoColour4(s, q4);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + k), px);
-        // NaN values, q far outside the scale and quotients that need the
-        // division take the scalar rule.
-        const __m128 ok = _mm_andnot_ps(_mm_castsi128_ps(redo), _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(q4, absMask), s.qLimit),
-                                                                          _mm_cmpord_ps(f4, f4)));
-        const int bad = ~_mm_movemask_ps(ok) & 0xF;
-        if (bad != 0) {
-            for (int l = 0; l < 4; ++l)
-                if (bad & (1 << l)) pixels[k + l] = PixelOf(FieldColour(FF[k + l]));
+        const __m128 f = _mm_loadu_ps(FF + k);
+        alignas(16) int32_t idx[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(idx), Index4(f, lo, scale));
+        const Bucket* b[4] = {&t.bucket[idx[0]], &t.bucket[idx[1]], &t.bucket[idx[2]], &t.bucket[idx[3]]};
+        __m128 s0 = _mm_load_ps(b[0]->step), s1 = _mm_load_ps(b[1]->step), s2 = _mm_load_ps(b[2]->step),
+               px = _mm_load_ps(b[3]->step);
+        __m128 c0 = _mm_load_ps(reinterpret_cast<const float*>(b[0]->change)),
+               c1 = _mm_load_ps(reinterpret_cast<const float*>(b[1]->change)),
+               c2 = _mm_load_ps(reinterpret_cast<const float*>(b[2]->change)),
+               c3 = _mm_load_ps(reinterpret_cast<const float*>(b[3]->change));
+        _MM_TRANSPOSE4_PS(s0, s1, s2, px);  // steps 0, 1, 2 and the first pixel of each lane
+        _MM_TRANSPOSE4_PS(c0, c1, c2, c3);
+        px = _mm_xor_ps(px, _mm_and_ps(_mm_cmpge_ps(f, s0), c0));
+        px = _mm_xor_ps(px, _mm_and_ps(_mm_cmpge_ps(f, s1), c1));
+        px = _mm_xor_ps(px, _mm_and_ps(_mm_cmpge_ps(f, s2), c2));
+        int ok = _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(f, lo), _mm_cmple_ps(f, hi))) & ~_mm_movemask_ps(px);
+        if (s.clip) {
+            const __m128 below = _mm_cmplt_ps(f, lo), above = _mm_cmpgt_ps(f, hi);
+            px = _mm_or_ps(_mm_andnot_ps(_mm_or_ps(below, above), px),
+                           _mm_or_ps(_mm_and_ps(below, lowPx), _mm_and_ps(above, highPx)));
+            ok |= _mm_movemask_ps(_mm_or_ps(below, above));
         }
+        _mm_storeu_ps(reinterpret_cast<float*>(pixels + k), px);
+        if (ok != 0xF) Exact4<Rainbow>(s, FF + k, pixels + k);
     }
     return k;
 }
@@ -290,7 +474,12 @@ void FieldRow(const float* FF, uint32_t* pixels, int n) {
         s.dR = _mm_set1_pd(dRed);
         s.dG = _mm_set1_pd(dGreen);
         s.dB = _mm_set1_pd(dBlue);
-        k = color == 1 ? FieldRowSse2<true>(s, FF, pixels, n) : FieldRowSse2<false>(s, FF, pixels, n);
+        const Table& t = CurrentTable();
+        if (t.usable) {
+            k = color == 1 ? FieldRowTable<true>(t, s, FF, pixels, n) : FieldRowTable<false>(t, s, FF, pixels, n);
+        } else {
+            for (; k + 4 <= n; k += 4) color == 1 ? Exact4<true>(s, FF + k, pixels + k) : Exact4<false>(s, FF + k, pixels + k);
+        }
     }
 #endif
     for (; k < n; ++k) pixels[k] = PixelOf(FieldColour(FF[k]));
