@@ -146,15 +146,18 @@ TokenRead ReadToken(TextIn& in, std::string_view& token) {
     return token.size() > kTokenMax ? TokenRead::TooLong : TokenRead::Ok;
 }
 
+// The start of both conversions: white space, then an optional sign.
+// Returns true for a minus sign.
+static bool SkipSpaceAndSign(const char*& p, const char* end) {
+    while (p < end && IsSpace(*p)) ++p;
+    if (p < end && (*p == '+' || *p == '-')) return *p++ == '-';
+    return false;
+}
+
 int32_t IntPrefix(std::string_view s) {
     const char* p = s.data();
     const char* const end = p + s.size();
-    while (p < end && IsSpace(*p)) ++p;
-    bool neg = false;
-    if (p < end && (*p == '+' || *p == '-')) {
-        neg = *p == '-';
-        ++p;
-    }
+    const bool neg = SkipSpaceAndSign(p, end);
     // Accumulate the magnitude, held just past the 32-bit range once beyond it.
     const int64_t cap = int64_t(std::numeric_limits<int32_t>::max()) + 1;
     int64_t v = 0;
@@ -169,12 +172,7 @@ int32_t IntPrefix(std::string_view s) {
 float RealPrefix(std::string_view s) {
     const char* p = s.data();
     const char* const end = p + s.size();
-    while (p < end && IsSpace(*p)) ++p;
-    bool neg = false;
-    if (p < end && (*p == '+' || *p == '-')) {
-        neg = *p == '-';
-        ++p;
-    }
+    const bool neg = SkipSpaceAndSign(p, end);
     // A number starts with a digit, or with a point and a digit. From there
     // the decimal form (digits with at most one point, then an exponent only
     // when it has a digit) is exactly what from_chars takes in the general
