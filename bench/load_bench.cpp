@@ -18,7 +18,8 @@ const std::string& GridFile(size_t& bytes) {
     static size_t size = 0;
     if (path.empty()) {
         path = (std::filesystem::temp_directory_path() /
-                ("quorlane_load_bench_" + std::to_string(std::rand()) + ".dat")).string();
+                ("quorlane_load_bench_" + std::to_string(std::rand()) + ".dat"))
+                   .string();
         std::FILE* f = std::fopen(path.c_str(), "wb");
         if (!f) std::abort();
         size += size_t(std::fprintf(f, "%u\n%u\n1.0\n0.5\n", kCols, kRows));

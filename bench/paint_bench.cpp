@@ -41,8 +41,9 @@ void BM_Paint(benchmark::State& state) {
         benchmark::DoNotOptimize(pixels.data());
         benchmark::ClobberMemory();
     }
-    state.counters["ns_per_pixel"] = benchmark::Counter(
-        double(w) * h * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_pixel"] =
+        benchmark::Counter(double(w) * h * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
+                                                     benchmark::Counter::kInvert);
     state.SetLabel(state.range(2) == 1 ? "rainbow" : "two-colour");
 }
 

@@ -32,8 +32,10 @@ void Setup(bool rainbow, bool clip = true) {
     array = b.data();
     for (uint32_t j = 0; j < QntY2; ++j)
         for (uint32_t i = 0; i < QntX2; ++i) {
-            const double x = std::min(std::max(i, 1u), QntX) - 0.5, y = std::min(std::max(j, 1u), QntY) - 0.5;
-            array[j * QntX2 + i] = static_cast<float>(50.0 + 50.0 * std::sin(x * 0.07) * std::cos(y * 0.05));
+            const double x = std::min(std::max(i, 1u), QntX) - 0.5,
+                         y = std::min(std::max(j, 1u), QntY) - 0.5;
+            array[j * QntX2 + i] =
+                static_cast<float>(50.0 + 50.0 * std::sin(x * 0.07) * std::cos(y * 0.05));
         }
     Fmin = 10.0f, Fmax = 90.0f, dFF = Fmax - Fmin;
     minRed = 0, maxRed = 255, minGreen = 30, maxGreen = 220, minBlue = 255, maxBlue = 0;
@@ -44,7 +46,8 @@ void Setup(bool rainbow, bool clip = true) {
 
 void PerPixel(benchmark::State& state) {
     state.counters["per_pixel"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kW * kH, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+        benchmark::Counter(static_cast<double>(state.iterations()) * kW * kH,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.SetItemsProcessed(state.iterations() * kW * kH);
 }
 
@@ -77,7 +80,12 @@ void BM_FieldImage(benchmark::State& state) {
     }
     PerPixel(state);
 }
-BENCHMARK(BM_FieldImage)->ArgNames({"rainbow", "clip"})->Args({1, 1})->Args({0, 1})->Args({1, 0})->Args({0, 0})
+BENCHMARK(BM_FieldImage)
+    ->ArgNames({"rainbow", "clip"})
+    ->Args({1, 1})
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->Args({0, 0})
     ->Unit(benchmark::kMillisecond);
 
 // The same image, Interpolate and FieldColour called per point.
@@ -108,7 +116,8 @@ void BM_FieldRow(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.counters["per_value"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kW, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+        benchmark::Counter(static_cast<double>(state.iterations()) * kW,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.SetItemsProcessed(state.iterations() * kW);
 }
 BENCHMARK(BM_FieldRow)->ArgName("rainbow")->Arg(1)->Arg(0);

@@ -41,7 +41,9 @@ bool LargeValidBlock(const uint8_t* data, size_t n) {
     return bytes > kMaxBlock && bytes <= 0xFFFFFFFFull;
 }
 
-bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameBits(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 void CheckGrid() {
     FUZZ_CHECK(QntX >= 1 && QntY >= 1);

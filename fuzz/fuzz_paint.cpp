@@ -38,8 +38,8 @@ constexpr int kMaxPixels = 1 << 16;
 // A real as file text: small whole numbers, special values or any float.
 void AppendReal(FuzzedDataProvider& in, std::string& out) {
     static const char* const special[] = {
-        "0",     "1",      "0.5",    "0.1",   "-1",     "1e39",  "-1e39",  "3.4e38",
-        "1e-45", "1e-38",  "12.5",   "100",   "-0.0",   "65536", "0.65",   "1e30",
+        "0",     "1",     "0.5",  "0.1", "-1",   "1e39",  "-1e39", "3.4e38",
+        "1e-45", "1e-38", "12.5", "100", "-0.0", "65536", "0.65",  "1e30",
     };
     char buf[40];
     switch (in.ConsumeIntegralInRange<int>(0, 3)) {

@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(dBlue == WrapSub(maxBlue, minBlue));
     } else {
         FUZZ_CHECK(r.status == 1);
-        FUZZ_CHECK(r.message != nullptr && std::strcmp(r.message, "Error reading \"quorlane.ini\"") == 0);
+        FUZZ_CHECK(r.message != nullptr &&
+                   std::strcmp(r.message, "Error reading \"quorlane.ini\"") == 0);
     }
     delete[] text;
     return 0;

@@ -33,11 +33,13 @@ void PrintLayout(const Layout& L) {
     std::printf("maxx %.9g maxy %.9g\n", L.maxx, L.maxy);
     std::printf("k_norm %.9g k_norm_x %.9g k_norm_y %.9g\n", L.k_norm, L.k_norm_x, L.k_norm_y);
     if (L.hasField)
-        std::printf("field %.9g %.9g %.9g %.9g\n", L.field.xstart, L.field.xend, L.field.ystart, L.field.yend);
+        std::printf("field %.9g %.9g %.9g %.9g\n", L.field.xstart, L.field.xend, L.field.ystart,
+                    L.field.yend);
     else
         std::printf("field none\n");
     if (L.hasBand)
-        std::printf("band %.9g %.9g %.9g %.9g\n", L.band.xstart, L.band.xend, L.band.ystart, L.band.yend);
+        std::printf("band %.9g %.9g %.9g %.9g\n", L.band.xstart, L.band.xend, L.band.ystart,
+                    L.band.yend);
     else
         std::printf("band none\n");
 }
@@ -47,7 +49,8 @@ void PrintLayout(const Layout& L) {
 int main(int argc, char** argv) {
     int width = 0, height = 0;
     const bool printLayout = argc == 5 && std::strcmp(argv[4], "--print-layout") == 0;
-    if ((argc != 4 && !printLayout) || !ParseSize(argv[1], &width) || !ParseSize(argv[2], &height)) {
+    if ((argc != 4 && !printLayout) || !ParseSize(argv[1], &width) ||
+        !ParseSize(argv[2], &height)) {
         std::fprintf(stderr, "usage: quorlane_render WIDTH HEIGHT OUT.ppm [--print-layout]\n");
         return 2;
     }

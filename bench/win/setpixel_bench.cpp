@@ -212,8 +212,9 @@ int main(int argc, char** argv) {
     }
     RECT wr = {0, 0, kClientW, kClientH};
     AdjustWindowRect(&wr, WS_OVERLAPPEDWINDOW, FALSE);
-    HWND wnd = CreateWindowExA(0, wc.lpszClassName, "Quorlane paint benchmark", WS_OVERLAPPEDWINDOW, 0, 0,
-                               wr.right - wr.left, wr.bottom - wr.top, nullptr, nullptr, inst, nullptr);
+    HWND wnd =
+        CreateWindowExA(0, wc.lpszClassName, "Quorlane paint benchmark", WS_OVERLAPPEDWINDOW, 0, 0,
+                        wr.right - wr.left, wr.bottom - wr.top, nullptr, nullptr, inst, nullptr);
     if (!wnd) {
         std::printf("cannot create the window\n");
         return 1;
@@ -227,7 +228,8 @@ int main(int argc, char** argv) {
     int w = rc.right, h = rc.bottom;
     std::printf("client %d x %d, grid %u x %u, %s scale\n", w, h, QntX, QntY,
                 colorMode == 1 ? "rainbow" : "two-colour");
-    if (w != kClientW || h != kClientH) std::printf("warning: the client is not %d x %d\n", kClientW, kClientH);
+    if (w != kClientW || h != kClientH)
+        std::printf("warning: the client is not %d x %d\n", kClientW, kClientH);
 
     HDC dc = GetDC(wnd);
     HDC mem = CreateCompatibleDC(dc);
@@ -276,7 +278,8 @@ int main(int argc, char** argv) {
                 work.total / slowReps * 1e3, work.total / slowReps * 1e9 / pixels);
     std::printf("image + one blit:        mean %9.2f ms, best %9.2f ms (%d runs, %.2f ns/pixel)\n",
                 fastMean * 1e3, fast.best * 1e3, fastReps, fastMean * 1e9 / pixels);
-    std::printf("ratio (mean): %.1f x, (best): %.1f x\n", slowMean / fastMean, slow.best / fast.best);
+    std::printf("ratio (mean): %.1f x, (best): %.1f x\n", slowMean / fastMean,
+                slow.best / fast.best);
     std::printf("pictures differ in %lld of %.0f pixels\n", differ, pixels);
 
     DeleteDC(snapDc);

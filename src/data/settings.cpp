@@ -46,7 +46,9 @@ void ResetSettings() {
 }
 
 // Difference of two 32-bit integers, wrapping as the machine does.
-int32_t WrapSub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }
+int32_t WrapSub(int32_t a, int32_t b) {
+    return int32_t(uint32_t(a) - uint32_t(b));
+}
 
 }  // namespace
 

@@ -25,10 +25,10 @@ extern uint8_t clipping;    // line 16: 1 = clip values outside [Fmin, Fmax]
 extern uint8_t color;       // line 17: 1 = rainbow palette, else two-colour scale
 
 // Derived once all seventeen lines are read.
-extern float dFF;           // Fmax - Fmin
-extern int32_t dRed;        // maxRed - minRed (wrapping)
-extern int32_t dGreen;      // maxGreen - minGreen
-extern int32_t dBlue;       // maxBlue - minBlue
+extern float dFF;       // Fmax - Fmin
+extern int32_t dRed;    // maxRed - minRed (wrapping)
+extern int32_t dGreen;  // maxGreen - minGreen
+extern int32_t dBlue;   // maxBlue - minBlue
 
 // Loads the settings file (by default "quorlane.ini" in the working
 // directory). Every setting starts from zero, as at program start.

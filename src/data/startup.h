@@ -9,5 +9,9 @@ struct StartupResult {
     const char* message;  // text of the failure report when !ok, else nullptr
 };
 
-inline StartupResult StartupOk() { return {true, 0, nullptr}; }
-inline StartupResult StartupFail(const char* message) { return {false, 1, message}; }
+inline StartupResult StartupOk() {
+    return {true, 0, nullptr};
+}
+inline StartupResult StartupFail(const char* message) {
+    return {false, 1, message};
+}

@@ -14,7 +14,9 @@
 
 namespace {
 
-inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The value of a number too large or too small for a float, [num, numEnd)
 // being its digits, point and exponent: the decimal position of the first
@@ -99,8 +101,7 @@ bool ReadFileBytes(const char* path, std::vector<char>& out) {
 TextIn OpenText(char* data, size_t n) {
     if (n == 0) return {data, data};
     // A Ctrl-Z ends the file.
-    if (const void* z = std::memchr(data, 0x1A, n))
-        n = size_t(static_cast<const char*>(z) - data);
+    if (const void* z = std::memchr(data, 0x1A, n)) n = size_t(static_cast<const char*>(z) - data);
     // Drop every carriage return, moving the rest down in place.
     char* const end = data + n;
     char* w = static_cast<char*>(std::memchr(data, '\r', n));

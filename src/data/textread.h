@@ -44,7 +44,9 @@ enum class TokenRead { Ok, End, TooLong };
 TokenRead ReadToken(TextIn& in, std::string_view& token);
 
 // White space as the C locale's isspace: blank, \t, \n, \v, \f, \r.
-inline bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline bool IsSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 // Integer prefix conversion: white space, optional sign, decimal digits.
 // No digits gives 0; values beyond the 32-bit range saturate.

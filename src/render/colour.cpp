@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <limits>
 
@@ -27,7 +27,9 @@ static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<doubl
 namespace {
 
 // True when trunc(v) is a 64-bit signed integer (false for NaN).
-inline bool FitsInt64(double v) { return v >= -0x1p63 && v < 0x1p63; }
+inline bool FitsInt64(double v) {
+    return v >= -0x1p63 && v < 0x1p63;
+}
 
 // The ramps before the byte conversion; q is the float position widened.
 // Thresholds are tested in increasing order, each as q >= threshold.
@@ -48,9 +50,13 @@ inline double BlueRamp(double q) {
     return 255.0 - ((q - 0.8) * 127.0) * 5.0;
 }
 
-inline uint8_t Low8(int32_t v) { return static_cast<uint8_t>(static_cast<uint32_t>(v)); }
+inline uint8_t Low8(int32_t v) {
+    return static_cast<uint8_t>(static_cast<uint32_t>(v));
+}
 
-Colour RainbowAt(float q) { return MakeColour(fRed(q), fGreen(q), fBlue(q)); }
+Colour RainbowAt(float q) {
+    return MakeColour(fRed(q), fGreen(q), fBlue(q));
+}
 
 // The two ends of the field scale in the current mode: the low end is the
 // colour of Fmin, the high end the colour of Fmax.
@@ -83,7 +89,9 @@ inline void Components(float FF, double c[3]) {
 // The end of the scale nearer to FF in value terms, for values the formula
 // cannot colour (infinite, or beyond the range of the byte conversion).
 // With Fmax below Fmin the Fmin end is the upper one.
-bool NearerIsLow(float FF) { return Fmin <= Fmax ? FF < Fmin : FF > Fmin; }
+bool NearerIsLow(float FF) {
+    return Fmin <= Fmax ? FF < Fmin : FF > Fmin;
+}
 
 }  // namespace
 
@@ -94,9 +102,15 @@ uint8_t ByteOf(double v) {
     return static_cast<uint8_t>(static_cast<uint64_t>(static_cast<int64_t>(v)));
 }
 
-uint8_t fRed(float q) { return ByteOf(RedRamp(q)); }
-uint8_t fGreen(float q) { return ByteOf(GreenRamp(q)); }
-uint8_t fBlue(float q) { return ByteOf(BlueRamp(q)); }
+uint8_t fRed(float q) {
+    return ByteOf(RedRamp(q));
+}
+uint8_t fGreen(float q) {
+    return ByteOf(GreenRamp(q));
+}
+uint8_t fBlue(float q) {
+    return ByteOf(BlueRamp(q));
+}
 
 Colour FieldColour(float FF) {
     if (std::isnan(FF)) return kLightGrey;
@@ -108,7 +122,8 @@ Colour FieldColour(float FF) {
 
     double c[3];
     Components(FF, c);
-    if (!FitsInt64(c[0]) || !FitsInt64(c[1]) || !FitsInt64(c[2])) return NearerIsLow(FF) ? LowEnd() : HighEnd();
+    if (!FitsInt64(c[0]) || !FitsInt64(c[1]) || !FitsInt64(c[2]))
+        return NearerIsLow(FF) ? LowEnd() : HighEnd();
     return MakeColour(ByteOf(c[0]), ByteOf(c[1]), ByteOf(c[2]));
 }
 
@@ -118,7 +133,8 @@ Colour BandColour(float x, float xstart, float xend, float qy) {
         return RainbowAt(q);
     }
     const double q = static_cast<float>((static_cast<double>(x) - xstart) / qy);
-    return MakeColour(ByteOf(minRed + dRed * q), ByteOf(minGreen + dGreen * q), ByteOf(minBlue + dBlue * q));
+    return MakeColour(ByteOf(minRed + dRed * q), ByteOf(minGreen + dGreen * q),
+                      ByteOf(minBlue + dBlue * q));
 }
 
 #ifdef QUORLANE_SSE2
@@ -145,17 +161,18 @@ inline __m128i Trunc4(__m128d lo, __m128d hi) {
 }
 
 struct RowSettings {
-    __m128d fmax, fmin;       // widened
-    __m128d inv;              // 1 / dFF, rounded to double
-    __m128 fmin4, fmax4;      // as stored
+    __m128d fmax, fmin;   // widened
+    __m128d inv;          // 1 / dFF, rounded to double
+    __m128 fmin4, fmax4;  // as stored
     bool clip;
-    __m128 qLimit;            // |q| below this keeps every component within 32 bits
+    __m128 qLimit;  // |q| below this keeps every component within 32 bits
     __m128d minR, minG, minB, dR, dG, dB;
 };
 
 // The low 32 bits of two pairs of doubles, as four 32-bit lanes.
 inline __m128i Low32(__m128d a, __m128d b) {
-    return _mm_castps_si128(_mm_shuffle_ps(_mm_castpd_ps(a), _mm_castpd_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
+    return _mm_castps_si128(
+        _mm_shuffle_ps(_mm_castpd_ps(a), _mm_castpd_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
 }
 
 // Lanes whose quotient by reciprocal may round to another float than the
@@ -166,8 +183,8 @@ inline __m128i Low32(__m128d a, __m128d b) {
 // near p, or p is too small to be a normal float (the boundaries move).
 // Such lanes, about one in ten million, take the exact rule.
 inline __m128i MaybeOtherFloat(__m128d p0, __m128d p1) {
-    const __m128i near = _mm_and_si128(_mm_add_epi32(Low32(p0, p1), _mm_set1_epi32(32 - 0x10000000)),
-                                       _mm_set1_epi32(0x1FFFFFFF));
+    const __m128i near = _mm_and_si128(
+        _mm_add_epi32(Low32(p0, p1), _mm_set1_epi32(32 - 0x10000000)), _mm_set1_epi32(0x1FFFFFFF));
     const __m128d absMask = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
     const __m128d tiny = _mm_set1_pd(0x1p-125), zero = _mm_setzero_pd();
     auto small = [&](__m128d p) {
@@ -195,7 +212,8 @@ inline __m128 Q4(const RowSettings& s, __m128 f4, __m128d ff0, __m128d ff1, __m1
         // The rainbow's low end is q = 1 and its high end q = 0. In the
         // two-colour scale q = 0 gives min exactly and q = 1 gives min + d,
         // that is max or max ± 2^32 (d wraps), with the low 8 bits of max.
-        const __m128 qLow = _mm_set1_ps(Rainbow ? 1.0f : 0.0f), qHigh = _mm_set1_ps(Rainbow ? 0.0f : 1.0f);
+        const __m128 qLow = _mm_set1_ps(Rainbow ? 1.0f : 0.0f),
+                     qHigh = _mm_set1_ps(Rainbow ? 0.0f : 1.0f);
         const __m128 below = _mm_cmpnge_ps(f4, s.fmin4);
         const __m128 above = _mm_andnot_ps(below, _mm_cmpgt_ps(f4, s.fmax4));
         q = SelectPs(above, qHigh, SelectPs(below, qLow, q));
@@ -209,9 +227,12 @@ inline __m128i Rainbow4(__m128 q4) {
     auto fall = [&](__m128d q, double t) {  // 255 − ((q − t)·255)·2.5
         return _mm_sub_pd(c255, _mm_mul_pd(_mm_mul_pd(_mm_sub_pd(q, _mm_set1_pd(t)), c255), c25));
     };
-    auto blueRise = [&](__m128d q) { return _mm_mul_pd(_mm_mul_pd(_mm_sub_pd(q, _mm_set1_pd(0.4)), c255), c5); };
+    auto blueRise = [&](__m128d q) {
+        return _mm_mul_pd(_mm_mul_pd(_mm_sub_pd(q, _mm_set1_pd(0.4)), c255), c5);
+    };
     auto blueFall = [&](__m128d q) {
-        return _mm_sub_pd(c255, _mm_mul_pd(_mm_mul_pd(_mm_sub_pd(q, _mm_set1_pd(0.8)), _mm_set1_pd(127.0)), c5));
+        return _mm_sub_pd(
+            c255, _mm_mul_pd(_mm_mul_pd(_mm_sub_pd(q, _mm_set1_pd(0.8)), _mm_set1_pd(127.0)), c5));
     };
     // (255·q)·5 is exact in double for every float q, and so equals 1275·q.
     const __m128d c1275 = _mm_set1_pd(1275.0);
@@ -230,18 +251,21 @@ inline __m128i Rainbow4(__m128 q4) {
     const __m128i r = _mm_andnot_si128(m6, SelectEpi32(m2, redFall, k255));
     const __m128i g = SelectEpi32(m6, greenFall, SelectEpi32(m2, k255, greenRise));
     const __m128i b = SelectEpi32(m8, blueHigh, SelectEpi32(m6, k255, _mm_and_si128(m4, blueMid)));
-    return _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r, 16), _mm_slli_epi32(_mm_and_si128(g, k255), 8)),
-                        _mm_and_si128(b, k255));
+    return _mm_or_si128(
+        _mm_or_si128(_mm_slli_epi32(r, 16), _mm_slli_epi32(_mm_and_si128(g, k255), 8)),
+        _mm_and_si128(b, k255));
 }
 
 inline __m128i TwoColour4(const RowSettings& s, __m128 q4) {
     const __m128d q0 = _mm_cvtps_pd(q4), q1 = _mm_cvtps_pd(_mm_movehl_ps(q4, q4));
     auto part = [&](__m128d min, __m128d d) {
-        return _mm_and_si128(Trunc4(_mm_add_pd(min, _mm_mul_pd(d, q0)), _mm_add_pd(min, _mm_mul_pd(d, q1))),
-                             _mm_set1_epi32(255));
+        return _mm_and_si128(
+            Trunc4(_mm_add_pd(min, _mm_mul_pd(d, q0)), _mm_add_pd(min, _mm_mul_pd(d, q1))),
+            _mm_set1_epi32(255));
     };
-    return _mm_or_si128(_mm_or_si128(_mm_slli_epi32(part(s.minR, s.dR), 16), _mm_slli_epi32(part(s.minG, s.dG), 8)),
-                        part(s.minB, s.dB));
+    return _mm_or_si128(
+        _mm_or_si128(_mm_slli_epi32(part(s.minR, s.dR), 16), _mm_slli_epi32(part(s.minG, s.dG), 8)),
+        part(s.minB, s.dB));
 }
 
 // Four values by the arithmetic above.
@@ -256,8 +280,9 @@ void Exact4(const RowSettings& s, const float* FF, uint32_t* pixels) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels), px);
     // NaN values, q far outside the scale and quotients that need the
     // division take the scalar rule.
-    const __m128 ok = _mm_andnot_ps(_mm_castsi128_ps(redo), _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(q4, absMask), s.qLimit),
-                                                                      _mm_cmpord_ps(f4, f4)));
+    const __m128 ok = _mm_andnot_ps(
+        _mm_castsi128_ps(redo),
+        _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(q4, absMask), s.qLimit), _mm_cmpord_ps(f4, f4)));
     const int bad = ~_mm_movemask_ps(ok) & 0xF;
     for (int l = 0; l < 4; ++l)
         if (bad & (1 << l)) pixels[l] = PixelOf(FieldColour(FF[l]));
@@ -293,7 +318,8 @@ Table table;
 
 // The bucket of four values; the same operations build the table.
 inline __m128i Index4(__m128 f, __m128 lo, __m128 scale) {
-    const __m128 x = _mm_min_ps(_mm_mul_ps(_mm_sub_ps(f, lo), scale), _mm_set1_ps(kBuckets - 1));  // NaN: last
+    const __m128 x =
+        _mm_min_ps(_mm_mul_ps(_mm_sub_ps(f, lo), scale), _mm_set1_ps(kBuckets - 1));  // NaN: last
     return _mm_cvttps_epi32(_mm_max_ps(x, _mm_setzero_ps()));
 }
 
@@ -304,7 +330,8 @@ inline int32_t Rank(float f) {
     return b >= 0 ? b : -(b & 0x7FFFFFFF);
 }
 inline float FromRank(int64_t r) {
-    const uint32_t b = r >= 0 ? static_cast<uint32_t>(r) : (static_cast<uint32_t>(-r) | 0x80000000u);
+    const uint32_t b =
+        r >= 0 ? static_cast<uint32_t>(r) : (static_cast<uint32_t>(-r) | 0x80000000u);
     float f;
     std::memcpy(&f, &b, sizeof f);
     return f;
@@ -315,8 +342,10 @@ template <class Test>
 int64_t FirstWhere(int64_t a, int64_t b, Test test) {
     for (int64_t end = b + 1; a < end;) {
         const int64_t mid = a + (end - a) / 2;
-        if (test(mid)) end = mid;
-        else a = mid + 1;
+        if (test(mid))
+            end = mid;
+        else
+            a = mid + 1;
     }
     return a;
 }
@@ -328,7 +357,9 @@ int64_t Whole(int64_t rank, int ch) {
     Components(FromRank(rank), c);
     return FitsInt64(c[ch]) ? static_cast<int64_t>(c[ch]) : INT64_MIN;
 }
-uint32_t PixelAt(int64_t rank) { return PixelOf(FieldColour(FromRank(rank))); }
+uint32_t PixelAt(int64_t rank) {
+    return PixelOf(FieldColour(FromRank(rank)));
+}
 
 // Fills the bucket of ranks a..z; false when it is slow.
 bool FillBucket(Bucket& bk, int64_t a, int64_t z) {
@@ -367,7 +398,8 @@ bool FillBucket(Bucket& bk, int64_t a, int64_t z) {
 void Build(Table& t) {
     t.usable = false;
     const bool clip = clipping == 1;
-    if (dFF == 0.0f || !std::isfinite(Fmin) || !std::isfinite(Fmax) || (clip && Fmin > Fmax)) return;
+    if (dFF == 0.0f || !std::isfinite(Fmin) || !std::isfinite(Fmax) || (clip && Fmin > Fmax))
+        return;
     t.lo = std::fmin(Fmin, Fmax), t.hi = std::fmax(Fmin, Fmax);
     const float span = t.hi - t.lo;
     t.scale = kBuckets / span;
@@ -416,9 +448,10 @@ int FieldRowTable(const Table& t, const RowSettings& s, const float* FF, uint32_
         const __m128 f = _mm_loadu_ps(FF + k);
         alignas(16) int32_t idx[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(idx), Index4(f, lo, scale));
-        const Bucket* b[4] = {&t.bucket[idx[0]], &t.bucket[idx[1]], &t.bucket[idx[2]], &t.bucket[idx[3]]};
-        __m128 s0 = _mm_load_ps(b[0]->step), s1 = _mm_load_ps(b[1]->step), s2 = _mm_load_ps(b[2]->step),
-               px = _mm_load_ps(b[3]->step);
+        const Bucket* b[4] = {&t.bucket[idx[0]], &t.bucket[idx[1]], &t.bucket[idx[2]],
+                              &t.bucket[idx[3]]};
+        __m128 s0 = _mm_load_ps(b[0]->step), s1 = _mm_load_ps(b[1]->step),
+               s2 = _mm_load_ps(b[2]->step), px = _mm_load_ps(b[3]->step);
         __m128 c0 = _mm_load_ps(reinterpret_cast<const float*>(b[0]->change)),
                c1 = _mm_load_ps(reinterpret_cast<const float*>(b[1]->change)),
                c2 = _mm_load_ps(reinterpret_cast<const float*>(b[2]->change)),
@@ -428,7 +461,8 @@ int FieldRowTable(const Table& t, const RowSettings& s, const float* FF, uint32_
         px = _mm_xor_ps(px, _mm_and_ps(_mm_cmpge_ps(f, s0), c0));
         px = _mm_xor_ps(px, _mm_and_ps(_mm_cmpge_ps(f, s1), c1));
         px = _mm_xor_ps(px, _mm_and_ps(_mm_cmpge_ps(f, s2), c2));
-        int ok = _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(f, lo), _mm_cmple_ps(f, hi))) & ~_mm_movemask_ps(px);
+        int ok = _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(f, lo), _mm_cmple_ps(f, hi))) &
+                 ~_mm_movemask_ps(px);
         if (s.clip) {
             const __m128 below = _mm_cmplt_ps(f, lo), above = _mm_cmpgt_ps(f, hi);
             px = _mm_or_ps(_mm_andnot_ps(_mm_or_ps(below, above), px),
@@ -445,8 +479,10 @@ int FieldRowTable(const Table& t, const RowSettings& s, const float* FF, uint32_
 // min + d·q, lies well within 32 bits; 0 when there is none.
 float TwoColourLimit() {
     double maxMin = 0.0, maxD = 1.0;
-    for (int32_t v : {minRed, minGreen, minBlue}) maxMin = std::fmax(maxMin, std::fabs(static_cast<double>(v)));
-    for (int32_t v : {dRed, dGreen, dBlue}) maxD = std::fmax(maxD, std::fabs(static_cast<double>(v)));
+    for (int32_t v : {minRed, minGreen, minBlue})
+        maxMin = std::fmax(maxMin, std::fabs(static_cast<double>(v)));
+    for (int32_t v : {dRed, dGreen, dBlue})
+        maxD = std::fmax(maxD, std::fabs(static_cast<double>(v)));
     const double room = 0x1p31 - 1024.0 - maxMin;
     return room > 0.0 ? static_cast<float>(room / maxD * 0.999) : 0.0f;
 }
@@ -476,9 +512,12 @@ void FieldRow(const float* FF, uint32_t* pixels, int n) {
         s.dB = _mm_set1_pd(dBlue);
         const Table& t = CurrentTable();
         if (t.usable) {
-            k = color == 1 ? FieldRowTable<true>(t, s, FF, pixels, n) : FieldRowTable<false>(t, s, FF, pixels, n);
+            k = color == 1 ? FieldRowTable<true>(t, s, FF, pixels, n)
+                           : FieldRowTable<false>(t, s, FF, pixels, n);
         } else {
-            for (; k + 4 <= n; k += 4) color == 1 ? Exact4<true>(s, FF + k, pixels + k) : Exact4<false>(s, FF + k, pixels + k);
+            for (; k + 4 <= n; k += 4)
+                color == 1 ? Exact4<true>(s, FF + k, pixels + k)
+                           : Exact4<false>(s, FF + k, pixels + k);
         }
     }
 #endif

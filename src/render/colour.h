@@ -12,9 +12,15 @@ using Colour = uint32_t;
 inline Colour MakeColour(uint8_t r, uint8_t g, uint8_t b) {
     return static_cast<Colour>(r) | (static_cast<Colour>(g) << 8) | (static_cast<Colour>(b) << 16);
 }
-inline uint8_t RedOf(Colour c) { return static_cast<uint8_t>(c); }
-inline uint8_t GreenOf(Colour c) { return static_cast<uint8_t>(c >> 8); }
-inline uint8_t BlueOf(Colour c) { return static_cast<uint8_t>(c >> 16); }
+inline uint8_t RedOf(Colour c) {
+    return static_cast<uint8_t>(c);
+}
+inline uint8_t GreenOf(Colour c) {
+    return static_cast<uint8_t>(c >> 8);
+}
+inline uint8_t BlueOf(Colour c) {
+    return static_cast<uint8_t>(c >> 16);
+}
 
 // The off-screen image holds 32-bit top-down pixels as the display wants
 // them: blue in bits 0-7, green in 8-15, red in 16-23 (0x00RRGGBB).

@@ -40,10 +40,14 @@ constexpr uint32_t kWhitePixel = 0x00FFFFFFu;  // the default white brush
 // values; a box reaching beyond that is not drawn at all.
 constexpr double kCoordLimit = 2147483648.0;
 
-bool Usable(float v) { return std::isfinite(v) && std::fabs(static_cast<double>(v)) < kCoordLimit; }
+bool Usable(float v) {
+    return std::isfinite(v) && std::fabs(static_cast<double>(v)) < kCoordLimit;
+}
 
 // trunc of a value already known to lie within the coordinate limit.
-int64_t Trunc(double v) { return static_cast<int64_t>(v); }
+int64_t Trunc(double v) {
+    return static_cast<int64_t>(v);
+}
 
 // A run of exact positions s + n, n = 1, 2, ...: s split into its whole part
 // ts (toward zero) and its fraction rs, both exact.
@@ -87,7 +91,8 @@ bool Before(const Run& s, int64_t n, const Run& e, int64_t c) {
 // positions fall on pixel 0 (one in (−1, 0), one in [0, 1)) the earlier is
 // left out: the later one overwrites it with nothing drawn in between.
 // Returns false when no position falls inside.
-bool VisibleSteps(const Run& s, const Run& e, int64_t c, int64_t size, int64_t* first, int64_t* last) {
+bool VisibleSteps(const Run& s, const Run& e, int64_t c, int64_t size, int64_t* first,
+                  int64_t* last) {
     if (size <= 0) return false;
     // The last n with s + n < e − c lies at k = 0 ± 1.
     const int64_t n0 = e.ts - c - s.ts;
@@ -98,7 +103,8 @@ bool VisibleSteps(const Run& s, const Run& e, int64_t c, int64_t size, int64_t* 
             break;
         }
     }
-    int64_t lo = std::max<int64_t>(1, -s.ts - 2);  // its pixel is below 0 or at most a few steps from it
+    int64_t lo =
+        std::max<int64_t>(1, -s.ts - 2);  // its pixel is below 0 or at most a few steps from it
     while (lo <= hi && PixelAt(s, lo) < 0) ++lo;
     if (lo < hi && PixelAt(s, lo + 1) == PixelAt(s, lo)) ++lo;
     int64_t top = std::min<int64_t>(hi, size - s.ts + 2);
@@ -114,11 +120,14 @@ bool VisibleSteps(const Run& s, const Run& e, int64_t c, int64_t size, int64_t* 
 // changes no final pixel and spares writing most of the image twice.
 struct Hole {
     int64_t r0 = 0, r1 = 0, c0 = 0, c1 = 0;
-    bool Has(int64_t row, int64_t col) const { return row >= r0 && row < r1 && col >= c0 && col < c1; }
+    bool Has(int64_t row, int64_t col) const {
+        return row >= r0 && row < r1 && col >= c0 && col < c1;
+    }
 };
 
 // Columns c0 … c1 − 1 of one row, already clipped to the image, outside the hole.
-void FillSpan(uint32_t* pixels, int64_t width, int64_t row, int64_t c0, int64_t c1, uint32_t v, const Hole& hole) {
+void FillSpan(uint32_t* pixels, int64_t width, int64_t row, int64_t c0, int64_t c1, uint32_t v,
+              const Hole& hole) {
     uint32_t* line = pixels + row * width;
     if (row >= hole.r0 && row < hole.r1) {
         const int64_t a = std::min(c1, hole.c0), b = std::max(c0, hole.c1);
@@ -133,8 +142,8 @@ void FillSpan(uint32_t* pixels, int64_t width, int64_t row, int64_t c0, int64_t 
 // columns left and right − 1 and rows top and bottom − 1, the inside white;
 // right and bottom exclusive, the corners put in order first, everything
 // clipped to the image.
-void DrawRectangle(uint32_t* pixels, int64_t width, int64_t height, int64_t left, int64_t top, int64_t right,
-                   int64_t bottom, const Hole& hole = Hole()) {
+void DrawRectangle(uint32_t* pixels, int64_t width, int64_t height, int64_t left, int64_t top,
+                   int64_t right, int64_t bottom, const Hole& hole = Hole()) {
     if (left > right) std::swap(left, right);
     if (top > bottom) std::swap(top, bottom);
     if (right <= left || bottom <= top) return;
@@ -171,7 +180,8 @@ struct Scratch {
 Scratch scratch;
 
 // The step along y for a whole image row.
-void AlongYRow(const YWeights& w, const float* f0, const float* f1, const float* f2, float* out, int64_t n) {
+void AlongYRow(const YWeights& w, const float* f0, const float* f1, const float* f2, float* out,
+               int64_t n) {
     for (int64_t k = 0; k < n; ++k) out[k] = AlongY(w, f0[k], f1[k], f2[k]);
 }
 
@@ -223,7 +233,8 @@ void PaintField(const Layout& L, const FieldPlan& p, uint32_t* pixels) {
     float* ff = scratch.ff.data();
     for (int64_t n = ny0; n <= ny1; ++n) {
         const YWeights yw = RowWeights(static_cast<float>(static_cast<double>(n) * ky));
-        const int64_t j = std::min<int64_t>(std::max<int64_t>(yw.j, 1), QntY);  // already so; never read outside
+        const int64_t j =
+            std::min<int64_t>(std::max<int64_t>(yw.j, 1), QntY);  // already so; never read outside
         const float* f0 = rowAlongX(j - 1);
         const float* f1 = rowAlongX(j);
         const float* f2 = rowAlongX(j + 1);
@@ -247,12 +258,14 @@ void PaintBand(const Layout& L, uint32_t* pixels) {
     const int64_t nc = c1 - c0;
     scratch.Reserve(static_cast<size_t>(nc));
     uint32_t* colour = scratch.band.data();
-    const float qy = static_cast<float>(static_cast<double>(box.xend) - static_cast<double>(box.xstart));
+    const float qy =
+        static_cast<float>(static_cast<double>(box.xend) - static_cast<double>(box.xstart));
     // The column position xstart + n is a whole number below the image
     // width, so as a float it is exact for any width up to 2^24.
     for (int64_t k = 0; k < nc; ++k)
         colour[k] = PixelOf(BandColour(static_cast<float>(c0 + k), box.xstart, box.xend, qy));
-    for (int64_t y = r0; y < r1; ++y) std::memcpy(pixels + y * width + c0, colour, static_cast<size_t>(nc) * 4);
+    for (int64_t y = r0; y < r1; ++y)
+        std::memcpy(pixels + y * width + c0, colour, static_cast<size_t>(nc) * 4);
 }
 
 int ToInt(double v) {
@@ -320,22 +333,30 @@ Layout ComputeLayout(int width, int height) {
                 L.k_norm = static_cast<float>(A);
                 f.xstart = 0;
                 f.xend = L.maxx;
-                f.ystart = static_cast<float>(
-                    (static_cast<double>(L.maxy) - static_cast<double>(Ymax) / static_cast<double>(L.k_norm)) * 0.5);
-                f.yend = static_cast<float>(static_cast<double>(L.maxy) - static_cast<double>(f.ystart));
+                f.ystart =
+                    static_cast<float>((static_cast<double>(L.maxy) -
+                                        static_cast<double>(Ymax) / static_cast<double>(L.k_norm)) *
+                                       0.5);
+                f.yend =
+                    static_cast<float>(static_cast<double>(L.maxy) - static_cast<double>(f.ystart));
             } else {  // the height binds, equality included
                 L.k_norm = static_cast<float>(B);
                 f.ystart = 0;
                 f.yend = L.maxy;
-                f.xstart = static_cast<float>(
-                    (static_cast<double>(L.maxx) - static_cast<double>(Xmax) / static_cast<double>(L.k_norm)) * 0.5);
-                f.xend = static_cast<float>(static_cast<double>(L.maxx) - static_cast<double>(f.xstart));
+                f.xstart =
+                    static_cast<float>((static_cast<double>(L.maxx) -
+                                        static_cast<double>(Xmax) / static_cast<double>(L.k_norm)) *
+                                       0.5);
+                f.xend =
+                    static_cast<float>(static_cast<double>(L.maxx) - static_cast<double>(f.xstart));
             }
-            L.k_norm_x = static_cast<float>(static_cast<double>(L.k_norm) / static_cast<double>(delX));
-            L.k_norm_y = static_cast<float>(static_cast<double>(L.k_norm) / static_cast<double>(delY));
-            L.hasField = std::isfinite(L.k_norm_x) &&
-                         std::isfinite(L.k_norm_y) && Usable(f.xstart) && Usable(f.xend) && Usable(f.ystart) &&
-                         Usable(f.yend) && Usable(static_cast<float>(static_cast<double>(f.yend) + 1.0));
+            L.k_norm_x =
+                static_cast<float>(static_cast<double>(L.k_norm) / static_cast<double>(delX));
+            L.k_norm_y =
+                static_cast<float>(static_cast<double>(L.k_norm) / static_cast<double>(delY));
+            L.hasField = std::isfinite(L.k_norm_x) && std::isfinite(L.k_norm_y) &&
+                         Usable(f.xstart) && Usable(f.xend) && Usable(f.ystart) && Usable(f.yend) &&
+                         Usable(static_cast<float>(static_cast<double>(f.yend) + 1.0));
         }
     }
 
@@ -349,7 +370,9 @@ void PaintClient(const Layout& layout, uint32_t* pixels) {
     const bool field = layout.hasField && array != nullptr;
     const FieldPlan plan = field ? PlanField(layout) : FieldPlan();
     Hole hole;
-    if (plan.any) hole = {plan.row0, plan.row0 + plan.ny1 - plan.ny0 + 1, plan.col0, plan.col0 + plan.nx1 - plan.nx0 + 1};
+    if (plan.any)
+        hole = {plan.row0, plan.row0 + plan.ny1 - plan.ny0 + 1, plan.col0,
+                plan.col0 + plan.nx1 - plan.nx0 + 1};
 
     // The background the window is erased to, then the field frame.
     for (int64_t y = 0; y < height; ++y) FillSpan(pixels, width, y, 0, width, kGreyPixel, hole);

@@ -36,8 +36,8 @@ struct Layout {
     // when the band is too narrow to hold a band pixel.
     bool hasBand;
     DrawingBox band;
-    PaintText texts[3];        // caption, low end value, high end value
-    int textCount;             // how many of texts[] to draw (0..3)
+    PaintText texts[3];  // caption, low end value, high end value
+    int textCount;       // how many of texts[] to draw (0..3)
 };
 
 // Computes the layout for a client of width × height pixels.
