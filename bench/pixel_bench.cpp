@@ -1,9 +1,10 @@
-// Per-pixel work of the field image: interpolation plus field colour, in the
-// shape the paint pass uses (x weights per column, row results per column
-// and cell row, AlongY and FieldRow per pixel row), against the plain
-// per-point form, and FieldRow alone. Counter "per_pixel" is seconds per pixel.
+// Per-pixel work of the field image from a 100 × 100 grid at 1920 × 1080:
+// interpolation plus field colour evaluated per point (Interpolate and
+// FieldColour at every pixel) against the field row painter alone over one
+// image row. Counters give nanoseconds per pixel or per value.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -11,114 +12,72 @@
 #include "data/grid.h"
 #include "data/settings.h"
 #include "render/colour.h"
+#include "render/field_row.h"
 #include "render/interp.h"
 
 namespace {
 
 constexpr int kW = 1920, kH = 1080;
 
-std::vector<float>& Block() {
-    static std::vector<float> block;
-    return block;
+// A 100 × 100 field from 0 to 100.
+Grid Field() {
+    Grid g;
+    ShapeGrid(g, 100, 100, 1, 1);
+    for (uint32_t j = 1; j <= 100; ++j)
+        for (uint32_t i = 1; i <= 100; ++i)
+            g.Cell(i, j) =
+                float(50.0 + 50.0 * std::sin((i - 0.5) * 0.07) * std::cos((j - 0.5) * 0.05));
+    FillGhostBorder(g);
+    return g;
 }
 
-// A 100 × 100 field from 0 to 100 with a scale from 10 to 90, so some of
-// the image is clipped; `rainbow` picks the colour mode.
-void Setup(bool rainbow, bool clip = true) {
-    QntX = QntY = 100;
-    QntX2 = QntY2 = 102;
-    std::vector<float>& b = Block();
-    b.assign(QntX2 * QntY2, 0.0f);
-    array = b.data();
-    for (uint32_t j = 0; j < QntY2; ++j)
-        for (uint32_t i = 0; i < QntX2; ++i) {
-            const double x = std::min(std::max(i, 1u), QntX) - 0.5,
-                         y = std::min(std::max(j, 1u), QntY) - 0.5;
-            array[j * QntX2 + i] =
-                static_cast<float>(50.0 + 50.0 * std::sin(x * 0.07) * std::cos(y * 0.05));
-        }
-    Fmin = 10.0f, Fmax = 90.0f, dFF = Fmax - Fmin;
-    minRed = 0, maxRed = 255, minGreen = 30, maxGreen = 220, minBlue = 255, maxBlue = 0;
-    dRed = maxRed - minRed, dGreen = maxGreen - minGreen, dBlue = maxBlue - minBlue;
-    clipping = clip ? 1 : 0;
-    color = rainbow ? 1 : 0;
+// A scale from 10 to 90, so some of the field is clipped.
+DisplaySettings Scale(bool rainbow) {
+    DisplaySettings s;
+    s.scaleMin = 10, s.scaleMax = 90;
+    s.minRed = 0, s.maxRed = 255, s.minGreen = 30, s.maxGreen = 220, s.minBlue = 255;
+    s.clipping = 1, s.palette = rainbow ? 1 : 0;
+    return s;
 }
 
-void PerPixel(benchmark::State& state) {
-    state.counters["per_pixel"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kW * kH,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.SetItemsProcessed(state.iterations() * kW * kH);
+void PerItem(benchmark::State& state, const char* name, double seconds, double items) {
+    state.counters[name] = benchmark::Counter(seconds * 1e9 / (double(state.iterations()) * items));
 }
 
-// The paint pass's shape over a 1920 × 1080 image.
-void BM_FieldImage(benchmark::State& state) {
-    Setup(state.range(0) == 1, state.range(1) == 1);
-    const float kx = static_cast<float>(QntX) / kW, ky = static_cast<float>(QntY) / kH;
-    std::vector<XWeights> columns(kW);
-    std::vector<float> f0(kW), f1(kW), f2(kW), ff(kW);
-    std::vector<uint32_t> image(static_cast<size_t>(kW) * kH);
-    for (auto _ : state) {
-        for (int c = 0; c < kW; ++c) columns[c] = ColumnWeights(c * kx);
-        uint32_t cell = 0;
-        for (int r = 0; r < kH; ++r) {
-            const YWeights yw = RowWeights(r * ky);
-            if (yw.j != cell) {
-                cell = yw.j;
-                const float* row = array + yw.j * QntX2;
-                for (int c = 0; c < kW; ++c) {
-                    f0[c] = AlongX(columns[c], row - QntX2);
-                    f1[c] = AlongX(columns[c], row);
-                    f2[c] = AlongX(columns[c], row + QntX2);
-                }
-            }
-            for (int c = 0; c < kW; ++c) ff[c] = AlongY(yw, f0[c], f1[c], f2[c]);
-            FieldRow(ff.data(), image.data() + static_cast<size_t>(r) * kW, kW);
-        }
-        benchmark::DoNotOptimize(image.data());
-        benchmark::ClobberMemory();
-    }
-    PerPixel(state);
-}
-BENCHMARK(BM_FieldImage)
-    ->ArgNames({"rainbow", "clip"})
-    ->Args({1, 1})
-    ->Args({0, 1})
-    ->Args({1, 0})
-    ->Args({0, 0})
-    ->Unit(benchmark::kMillisecond);
-
-// The same image, Interpolate and FieldColour called per point.
 void BM_FieldImagePerPoint(benchmark::State& state) {
-    Setup(state.range(0) == 1);
-    const float kx = static_cast<float>(QntX) / kW, ky = static_cast<float>(QntY) / kH;
-    std::vector<uint32_t> image(static_cast<size_t>(kW) * kH);
+    const Grid grid = Field();
+    const DisplaySettings s = Scale(state.range(0) == 1);
+    const float kx = float(grid.columns) / kW, ky = float(grid.rows) / kH;
+    std::vector<uint32_t> image(size_t(kW) * kH);
+    double seconds = 0;
     for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
         uint32_t* p = image.data();
         for (int r = 0; r < kH; ++r)
-            for (int c = 0; c < kW; ++c) *p++ = PixelOf(FieldColour(Interpolate(c * kx, r * ky)));
+            for (int c = 0; c < kW; ++c)
+                *p++ = PixelOf(FieldColour(s, Interpolate(grid, c * kx, r * ky)));
         benchmark::DoNotOptimize(image.data());
         benchmark::ClobberMemory();
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
-    PerPixel(state);
+    PerItem(state, "ns_per_pixel", seconds, double(kW) * kH);
 }
 BENCHMARK(BM_FieldImagePerPoint)->ArgName("rainbow")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
-// FieldRow alone over one image row of values spread across the scale.
 void BM_FieldRow(benchmark::State& state) {
-    Setup(state.range(0) == 1);
-    std::vector<float> ff(kW);
-    for (int c = 0; c < kW; ++c) ff[c] = 100.0f * c / kW;
-    std::vector<uint32_t> px(kW);
+    const FieldRowPainter painter(Scale(state.range(0) == 1));
+    std::vector<float> values(kW);
+    for (int c = 0; c < kW; ++c) values[c] = 100.0f * c / kW;
+    std::vector<uint32_t> pixels(kW);
+    double seconds = 0;
     for (auto _ : state) {
-        FieldRow(ff.data(), px.data(), kW);
-        benchmark::DoNotOptimize(px.data());
+        const auto start = std::chrono::steady_clock::now();
+        painter.Paint(values.data(), pixels.data(), kW);
+        benchmark::DoNotOptimize(pixels.data());
         benchmark::ClobberMemory();
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
-    state.counters["per_value"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * kW,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    state.SetItemsProcessed(state.iterations() * kW);
+    PerItem(state, "ns_per_value", seconds, kW);
 }
 BENCHMARK(BM_FieldRow)->ArgName("rainbow")->Arg(1)->Arg(0);
 

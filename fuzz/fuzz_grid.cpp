@@ -45,22 +45,21 @@ bool SameBits(float a, float b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
-void CheckGrid() {
-    FUZZ_CHECK(QntX >= 1 && QntY >= 1);
-    FUZZ_CHECK(QntX2 == QntX + 2 && QntY2 == QntY + 2);
-    FUZZ_CHECK(std::isfinite(delX) && delX > 0);
-    FUZZ_CHECK(std::isfinite(delY) && delY > 0);
-    FUZZ_CHECK(array != nullptr);
-    FUZZ_CHECK(SameBits(Xmax, static_cast<float>(static_cast<double>(QntX) * delX)));
-    FUZZ_CHECK(SameBits(Ymax, static_cast<float>(static_cast<double>(QntY) * delY)));
+void CheckGrid(const Grid& g) {
+    FUZZ_CHECK(g.columns >= 1 && g.rows >= 1);
+    FUZZ_CHECK(g.cells.size() == size_t(g.columns + 2) * (g.rows + 2));
+    FUZZ_CHECK(std::isfinite(g.cellWidth) && g.cellWidth > 0);
+    FUZZ_CHECK(std::isfinite(g.cellHeight) && g.cellHeight > 0);
+    FUZZ_CHECK(SameBits(g.fieldWidth, float(double(g.columns) * g.cellWidth)));
+    FUZZ_CHECK(SameBits(g.fieldHeight, float(double(g.rows) * g.cellHeight)));
     // Every border cell holds a copy of its nearest sample.
-    auto cell = [](uint32_t i, uint32_t j) { return array[static_cast<size_t>(j) * QntX2 + i]; };
     auto clampi = [](uint32_t v, uint32_t hi) { return v < 1 ? 1 : (v > hi ? hi : v); };
-    for (uint32_t j = 0; j < QntY2; ++j) {
-        bool borderRow = j == 0 || j == QntY + 1;
-        for (uint32_t i = 0; i < QntX2; i += (borderRow || i == QntX + 1) ? 1 : QntX + 1) {
-            FUZZ_CHECK(SameBits(cell(i, j), cell(clampi(i, QntX), clampi(j, QntY))));
-        }
+    for (uint32_t j = 0; j < g.rows + 2; ++j) {
+        const bool borderRow = j == 0 || j == g.rows + 1;
+        for (uint32_t i = 0; i < g.columns + 2;
+             i += (borderRow || i == g.columns + 1) ? 1 : g.columns + 1)
+            FUZZ_CHECK(
+                SameBits(g.Cell(i, j), g.Cell(clampi(i, g.columns), clampi(j, g.rows))));
     }
 }
 
@@ -82,15 +81,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (LargeValidBlock(data, size)) return 0;
     char* text = new char[size > 0 ? size : 1];
     if (size > 0) std::memcpy(text, data, size);
-    StartupResult r = LoadGridBytes(text, size);
+    Grid grid;
+    StartupResult r = LoadGridBytes(grid, text, size);
     if (r.ok) {
         FUZZ_CHECK(r.message == nullptr);
-        CheckGrid();
+        CheckGrid(grid);
     } else {
         FUZZ_CHECK(r.status == 1);
         FUZZ_CHECK(KnownMessage(r.message));
+        FUZZ_CHECK(!grid.Loaded() && grid.columns == 0 && grid.rows == 0);
     }
-    FreeGrid();
     delete[] text;
     return 0;
 }

@@ -5,9 +5,11 @@
 // (the seventeen values and the caption). The grid and the settings are
 // written out as file text and go through the real loaders, so every paint
 // sees what the program would. The paint then draws into a heap image of
-// exactly width × height pixels (any write outside it is caught) that starts
-// with every bit set; afterwards every pixel must have been written
-// (0x00RRGGBB) and the texts must be terminated and counted within their
+// exactly width × height pixels (any write outside it is caught) on one
+// thread, and into an image with rows wider than the picture on all of the
+// pool's threads; both must equal, pixel for pixel, the plain rendering that
+// sets every pixel on its own (tests/plain_paint.h), the padding must stay
+// untouched, and the texts must be terminated and counted within their
 // buffers.
 //
 // Client sizes stay small most of the time (at most 32 × 32) so that one
@@ -29,6 +31,8 @@
 #include "data/grid.h"
 #include "data/settings.h"
 #include "fuzz_check.h"
+#include "plain_paint.h"
+#include "render/field_row.h"
 #include "render/paint.h"
 
 namespace {
@@ -134,18 +138,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fprintf(stderr, "client %d x %d\n--- quorlane.dat\n%s--- quorlane.ini\n%s---\n", w, h,
                      grid.c_str(), settings.c_str());
 
-    StartupResult r = LoadGridBytes(grid.data(), grid.size());
-    if (!r.ok) {
-        FreeGrid();
-        return 0;
-    }
-    r = LoadSettingsBytes(settings.data(), settings.size());
-    if (!r.ok) {
-        FreeGrid();
-        return 0;
-    }
+    Grid g;
+    DisplaySettings s;
+    if (!LoadGridBytes(g, grid.data(), grid.size()).ok) return 0;
+    if (!LoadSettingsBytes(s, settings.data(), settings.size()).ok) return 0;
 
-    Layout layout = ComputeLayout(w, h);
+    Layout layout = ComputeLayout(g, s, w, h);
     FUZZ_CHECK(layout.width == w && layout.height == h);
     FUZZ_CHECK(layout.textCount >= 0 && layout.textCount <= 3);
     for (int k = 0; k < layout.textCount; ++k) {
@@ -155,12 +153,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(t.count >= 0 && static_cast<size_t>(t.count) <= len);
     }
 
-    size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
-    uint32_t* pixels = static_cast<uint32_t*>(std::malloc(n > 0 ? n * sizeof(uint32_t) : 1));
-    std::memset(pixels, 0xFF, n * sizeof(uint32_t));
-    PaintClient(layout, pixels);
-    for (size_t k = 0; k < n; ++k) FUZZ_CHECK((pixels[k] >> 24) == 0);
-    std::free(pixels);
-    FreeGrid();
+    const FieldRowPainter rows(s);
+    const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
+    uint32_t* exact = static_cast<uint32_t*>(std::malloc(n > 0 ? n * sizeof(uint32_t) : 1));
+    std::memset(exact, 0xFF, n * sizeof(uint32_t));
+    PaintClient(g, s, rows, layout, {exact, w}, 1);
+
+    Image plain(w, h), padded(w, h, 5);
+    PaintPlainly(g, s, layout, plain);
+    PaintClient(g, s, rows, layout, padded.Target(), 0);
+    for (int64_t y = 0; y < h; ++y) {
+        for (int64_t x = 0; x < w; ++x) {
+            FUZZ_CHECK(exact[y * w + x] == plain.At(x, y));
+            FUZZ_CHECK(padded.At(x, y) == plain.At(x, y));
+        }
+    }
+    const int64_t untouched = std::count(padded.buf.begin(), padded.buf.end(), kUntouched);
+    FUZZ_CHECK(untouched == 128 + 5 * int64_t(h));
+    std::free(exact);
     return 0;
 }

@@ -1,5 +1,5 @@
 // Start-up loading: the text-reading rules, the Display settings and the Grid with its ghost
-// border.
+// border, from text in memory and from files on disk.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -26,7 +26,8 @@ uint32_t Bits(float f) {
     return b;
 }
 
-// Carriage returns are dropped, Ctrl-Z ends the file, a line read takes at most 78 characters.
+// A fault in the text rules: carriage returns are dropped, Ctrl-Z ends the file, and a line read
+// takes at most 78 characters, so a longer line arrives in pieces.
 TEST(TextRead, LineReads) {
     const string x77(77, 'x'), x78(78, 'x'), y78(78, 'y');
     const struct {
@@ -50,8 +51,9 @@ TEST(TextRead, LineReads) {
     }
 }
 
-// Prefix conversions: integers saturate (F8); reals round to the nearest float (ties to even),
-// beyond it to infinity.
+// A fault in the prefix conversions: integers saturate at the 32-bit limits instead of wrapping;
+// reals round to the nearest float (ties to even), beyond it to infinity, and take no "nan",
+// "inf" or hexadecimal forms.
 TEST(TextRead, Conversions) {
     const struct {
         const char* in;
@@ -73,10 +75,7 @@ TEST(TextRead, Conversions) {
                 {"-2147483649", INT32_MIN},
                 {"18446744073709551617", INT32_MAX}};
     for (const auto& c : ints) EXPECT_EQ(IntPrefix(c.in), c.out) << c.in;
-    EXPECT_EQ(IntPrefix(std::string_view("1\0"
-                                         "2",
-                                         3)),
-              1);
+    EXPECT_EQ(IntPrefix(std::string_view("1\0002", 3)), 1);
     const struct {
         const char* in;
         float out;
@@ -114,12 +113,9 @@ TEST(TextRead, Conversions) {
                  {"100000e-999999999999", 0},
                  {"0e999999999999", 0}};
     for (const auto& c : reals) EXPECT_EQ(Bits(RealPrefix(c.in)), Bits(c.out)) << c.in;
-    EXPECT_EQ(RealPrefix(std::string_view("3\0"
-                                          "7",
-                                          3)),
-              3.0f);
-    std::mt19937 rng(
-        20240611);  // decimal texts of every magnitude round as the C library's conversion does
+    EXPECT_EQ(RealPrefix(std::string_view("3\0007", 3)), 3.0f);
+    // Decimal texts of every magnitude round as the C library's conversion does.
+    std::mt19937 rng(20240611);
     for (int k = 0; k < 20000; ++k) {
         string s = rng() & 1 ? "-" : "";
         const int digits = 1 + int(rng() % 20), point = int(rng() % (digits + 1));
@@ -130,10 +126,13 @@ TEST(TextRead, Conversions) {
     }
 }
 
+// The settings example of seventeen lines.
 const Strs kIni = {"0.0", "100.0", "0",  "255", "0",  "0",           "255", "0", "640",
                    "480", "20",    "30", "20",  "10", "Temperature", "1",   "1"};
+// Its settings in the file's order, then the scale's span and the colour spans.
 const string kIniValues =
     "0 100 0 255 0 0 255 0 640 480 20 30 20 10 Temperature 1 1 | 100 255 0 -255";
+
 string Join(const Strs& lines, const char* eol = "\n") {
     string s;
     for (const string& l : lines) s += l + eol;
@@ -149,46 +148,51 @@ string With(size_t n, const string& text, size_t count = 1) {
 string Failure(StartupResult r) {
     return "fail " + std::to_string(r.status) + ": " + r.message;
 }
-// Every setting and derived value in the file's order, or the failure.
-string Described(StartupResult r) {
-    std::ostringstream o;
+
+// Every setting and the spans in the file's order, or the failure.
+string Described(StartupResult r, const DisplaySettings& s) {
     if (!r.ok) return Failure(r);
-    o << Fmin << ' ' << Fmax << ' ' << minRed << ' ' << maxRed << ' ' << minGreen << ' ' << maxGreen
-      << ' ' << minBlue << ' ' << maxBlue << ' ' << Width << ' ' << Height << ' ' << Band << ' '
-      << Xmargin << ' ' << Ymargin << ' ' << intervals << ' ' << Label << ' ' << int(clipping)
-      << ' ' << int(color) << " | " << dFF << ' ' << dRed << ' ' << dGreen << ' ' << dBlue;
+    std::ostringstream o;
+    o << s.scaleMin << ' ' << s.scaleMax << ' ' << s.minRed << ' ' << s.maxRed << ' ' << s.minGreen
+      << ' ' << s.maxGreen << ' ' << s.minBlue << ' ' << s.maxBlue << ' ' << s.windowWidth << ' '
+      << s.windowHeight << ' ' << s.bandHeight << ' ' << s.bandSideGap << ' ' << s.bandStrip << ' '
+      << s.intervals << ' ' << s.caption << ' ' << int(s.clipping) << ' ' << int(s.palette) << " | "
+      << s.ScaleSpan() << ' ' << s.RedSpan() << ' ' << s.GreenSpan() << ' ' << s.BlueSpan();
     return o.str();
 }
+string SettingsOf(string text) {
+    DisplaySettings s;
+    s.bandHeight = 99;  // nothing is kept from before
+    const StartupResult r = LoadSettingsBytes(s, text.data(), text.size());
+    return Described(r, s);
+}
 
-// The seventeen-line example in every spelling; values by line position (unsigned wrap, saturation
-// F8, the switches' low 8 bits, the caption's first word cut to 49 characters F7); fewer lines fail
-// with status 1.
+// A setting taken from the wrong line or converted the wrong way: the example in every spelling;
+// values by line position, sizes wrapping as unsigned, colours saturating, the switches keeping
+// their low 8 bits, the caption its first word cut to 49 characters; a line of 80 characters
+// read in two pieces moves every later setting down. Fewer than seventeen lines fail with status 1.
 TEST(Settings, Files) {
-    const string ex = Join(kIni), six = Join(Strs(kIni.begin(), kIni.end() - 1)),
-                 err = "fail 1: Error reading \"quorlane.ini\"";
-    const string a49(49, 'a'),
-        x80 = "1.5" + string(75, ' ') + "25";  // two line reads: every later setting moves down
+    const string example = Join(kIni), sixteen = Join(Strs(kIni.begin(), kIni.end() - 1));
+    const string err = "fail 1: Error reading \"quorlane.ini\"";
+    const string a49(49, 'a'), eighty = "1.5" + string(75, ' ') + "25";
     const struct {
-        string text, values;
+        string text, values;  // values: the whole listing or a part of it
     } cases[] = {
-        // values: the whole listing or a part of it
-        {ex, kIniValues},
+        {example, kIniValues},
         {Join(kIni, "\r\n"), kIniValues},
-        {ex.substr(0, ex.size() - 1), kIniValues},
-        {ex + "5\nextra\n\x1a", kIniValues},
+        {example.substr(0, example.size() - 1), kIniValues},
+        {example + "5\nextra\n\x1a", kIniValues},
         {With(1, "  0.0 lowest value"), kIniValues},
-        {With(1, x80), "1.5 25 100 0 255 0 0 255 0 640 480 20 30 20 10 0 1 | 23.5 -100 -255 255"},
+        {With(1, eighty),
+         "1.5 25 100 0 255 0 0 255 0 640 480 20 30 20 10 0 1 | 23.5 -100 -255 255"},
         {With(1, "-3e38\n3e38\n2147483647\n-2147483648", 4),
-         "-3e+38 3e+38 2147483647 -2147483648 0 0 255 0 640 480 20 "
-         "30 20 10 Temperature 1 1 | inf 1 0 -255"},
-        {Join(Strs(17, "")),
-         "0 0 0 0 0 0 0 0 0 0 0 0 0 0  0 0 | 0 0 0 0"},  // nothing kept from the load before
+         "-3e+38 3e+38 2147483647 -2147483648 0 0 255 0 640 480 20 30 20 10 Temperature 1 1 | inf "
+         "1 0 -255"},
+        {Join(Strs(17, "")), "0 0 0 0 0 0 0 0 0 0 0 0 0 0  0 0 | 0 0 0 0"},
         {"", err},
-        {six, err},
-        {six.substr(0, six.size() - 1), err},
-        {six + "\x1a"
-               "1\n",
-         err},
+        {sixteen, err},
+        {sixteen.substr(0, sixteen.size() - 1), err},
+        {sixteen + "\x1a" + "1\n", err},
         {With(9, "-1"), " 0 4294967295 480 "},
         {With(10, "4294967296"), " 640 2147483647 20 "},
         {With(4, ""), "0 100 0 0 0 0 255"},
@@ -201,50 +205,58 @@ TEST(Settings, Files) {
         {With(15, a49 + "a"), " " + a49 + " 1"},
         {With(15, a49 + " c"), " " + a49 + " 1"},
         {With(1, "1e39"), "inf 100 0 255"},
-        {With(2, "7,5"), "0 7 0 255"}};
+        {With(2, "7,5"), "0 7 0 255"},
+    };
     for (const auto& c : cases)
-        EXPECT_THAT(Described(LoadSettingsBytes(string(c.text).data(), c.text.size())),
-                    testing::HasSubstr(c.values))
+        EXPECT_THAT(SettingsOf(c.text), testing::HasSubstr(c.values))
             << testing::PrintToString(c.text);
 }
 
-StartupResult Load(string text) {
-    return LoadGridBytes(text.data(), text.size());
-}
 // Sizes, cell sizes, field size and the block row by row, border included; or the failure, and
 // whether it kept a grid.
-string Grid(StartupResult r) {
-    if (!r.ok) return Failure(r) + (array || QntX || QntY || QntX2 || QntY2 ? " (kept)" : "");
+string Described(StartupResult r, const Grid& g) {
+    if (!r.ok) return Failure(r) + (g.Loaded() || g.columns || g.rows ? " (kept)" : "");
     std::ostringstream o;
-    o << QntX << 'x' << QntY << ' ' << delX << 'x' << delY << ' ' << Xmax << 'x' << Ymax << ':';
-    for (uint32_t k = 0; k < QntX2 * QntY2; ++k) o << (k % QntX2 ? " " : "/") << array[k];
+    o << g.columns << 'x' << g.rows << ' ' << g.cellWidth << 'x' << g.cellHeight << ' '
+      << g.fieldWidth << 'x' << g.fieldHeight << ':';
+    for (size_t k = 0; k < g.cells.size(); ++k) o << (k % g.Stride() ? " " : "/") << g.cells[k];
     return o.str();
 }
-const string kNoMemory = "fail 1: Not enough memory for \"quorlane.dat\"",
-             kDat = "3\n2\n1.0\n0.5\n10\n11\n12\n20\n21\n22\n";
+const string kDat = "3\n2\n1.0\n0.5\n10\n11\n12\n20\n21\n22\n";
 const string kDatGrid =
     "3x2 1x0.5 3x1:/10 10 11 12 12/10 10 11 12 12/20 20 21 22 22/20 20 21 22 22";
+const string kNoMemory = "fail 1: Not enough memory for \"quorlane.dat\"";
 
-// The 3 × 2 example and its four bordered rows in every spelling; value lines (a blank one uses up
-// a cell, one without a number gives 0 (F6), a long one arrives in pieces); failures with status 1
-// that release the grid loaded before (F2, F3, F4).
+// Loads `text` into a grid that already holds the 3 × 2 example.
+string GridOf(string text) {
+    Grid g;
+    string example = kDat;
+    EXPECT_TRUE(LoadGridBytes(g, example.data(), example.size()).ok);
+    const StartupResult r = LoadGridBytes(g, text.data(), text.size());
+    return Described(r, g);
+}
+
+// A value landing in the wrong cell, a border cell that does not repeat its nearest sample, or a
+// bad header taken as it comes: the 3 × 2 example and its four bordered rows in every spelling;
+// a blank value line uses up a cell, one without a number gives 0, a long one arrives in pieces;
+// a short file, sizes that are not positive or whose block does not fit 32 bits, cell sizes that
+// are not positive and finite, and header tokens over 79 characters fail with status 1 and keep
+// no grid.
 TEST(Grid, Files) {
-    const string vals = "10\n11\n12\n20\n21\n22\n", t80(80, '3'),
-                 long78 = "5" + string(76, ' ') + "6";
-    const string kError = "fail 1: Error reading \"quorlane.dat\"",
-                 kSize = "fail 1: Invalid grid size in \"quorlane.dat\"",
-                 kCell = "fail 1: Invalid cell size in \"quorlane.dat\"";
+    const string values = "10\n11\n12\n20\n21\n22\n", t80(80, '3');
+    const string long78 = "5" + string(76, ' ') + "6";
+    const string kError = "fail 1: Error reading \"quorlane.dat\"";
+    const string kSize = "fail 1: Invalid grid size in \"quorlane.dat\"";
+    const string kCell = "fail 1: Invalid cell size in \"quorlane.dat\"";
     const struct {
         string text, grid;
     } cases[] = {
         {kDat, kDatGrid},
-        {"3 2 1.0 0.5\n" + vals, kDatGrid},
-        {"\n\n3\n\n2\t1.0\n\n\n0.5\n\n   \n  " + vals, kDatGrid},
+        {"3 2 1.0 0.5\n" + values, kDatGrid},
+        {"\n\n3\n\n2\t1.0\n\n\n0.5\n\n   \n  " + values, kDatGrid},
         {"3\r\n2\r\n1.0\r\n0.5\r\n10\r\n11\r\n12\r\n20\r\n21\r\n22", kDatGrid},
         {kDat + "99\nnot a value\n\n", kDatGrid},
-        {kDat + "\x1a"
-                "garbage",
-         kDatGrid},
+        {kDat + "\x1a" + "garbage", kDatGrid},
         {"3.9\n2abc\n1\n5e-1\n10 a\n11,5\n12\n+20\n 21\n22.0\n", kDatGrid},
         {"1 1 2 2\n-4.25\n", "1x1 2x2 2x2:/-4.25 -4.25 -4.25/-4.25 -4.25 -4.25/-4.25 -4.25 -4.25"},
         {"2 1 1 1\n12.5 abc\n7,5\n", "2x1 1x1 2x1:/12.5 12.5 7 7/12.5 12.5 7 7/12.5 12.5 7 7"},
@@ -280,42 +292,43 @@ TEST(Grid, Files) {
         {"3 " + t80 + " 1 1\n", kSize},
         {"3 2 " + t80 + " 1\n", kCell},
         {"3 2 1 " + t80 + "\n", kCell},
-        {t80 + " 2 " + t80 + " 1\n", kSize}};
-    for (const auto& c : cases) {
-        ASSERT_TRUE(Load(kDat).ok);
-        EXPECT_EQ(Grid(Load(c.text)), c.grid) << testing::PrintToString(c.text);
-    }
-    FreeGrid();
-    EXPECT_TRUE(array == nullptr && QntX == 0 && QntY == 0 && QntX2 == 0 && QntY2 == 0);
+        {t80 + " 2 " + t80 + " 1\n", kSize},
+    };
+    for (const auto& c : cases) EXPECT_EQ(GridOf(c.text), c.grid) << testing::PrintToString(c.text);
 }
 
-// Files on disk; one that cannot be opened is a start-up failure with status 1 (F1).
+// A missing file reported as success or with the wrong status: both files on disk, and files
+// that cannot be opened (a missing file, a directory) fail with status 1.
 TEST(StartupFiles, LoadFromDisk) {
     namespace fs = std::filesystem;
     const fs::path dir =
         fs::temp_directory_path() / ("quorlane_" + std::to_string(std::random_device{}()));
     fs::create_directories(dir);
     const string dat = (dir / "quorlane.dat").string(), ini = (dir / "quorlane.ini").string();
+    Grid grid;
+    DisplaySettings settings;
     for (const string& p : {dat, dir.string()})
-        EXPECT_EQ(Grid(LoadGrid(p.c_str())), "fail 1: Cannot open \"quorlane.dat\"");
-    EXPECT_EQ(Described(LoadSettings(ini.c_str())), "fail 1: Cannot open \"quorlane.ini\"");
+        EXPECT_EQ(Described(LoadGrid(grid, p.c_str()), grid),
+                  "fail 1: Cannot open \"quorlane.dat\"");
+    EXPECT_EQ(Described(LoadSettings(settings, ini.c_str()), settings),
+              "fail 1: Cannot open \"quorlane.ini\"");
     std::ofstream(dat, std::ios::binary)
         << "3\r\n2\r\n1.0\r\n0.5\r\n10\r\n11\r\n12\r\n20\r\n21\r\n22";
     std::ofstream(ini, std::ios::binary) << Join(kIni, "\r\n");
-    EXPECT_EQ(Described(LoadSettings(ini.c_str())), kIniValues);
-    for (int k = 0; k < 2; ++k)
-        EXPECT_EQ(Grid(LoadGrid(dat.c_str())), kDatGrid);  // again: the first block released
-    FreeGrid();
+    EXPECT_EQ(Described(LoadSettings(settings, ini.c_str()), settings), kIniValues);
+    for (int k = 0; k < 2; ++k)  // again, over the grid loaded before
+        EXPECT_EQ(Described(LoadGrid(grid, dat.c_str()), grid), kDatGrid);
     fs::remove_all(dir);
 }
 
-#ifndef __SANITIZE_ADDRESS__  // the sanitizer's own reservations exceed the limit (the unit tests
-                              // build with g++)
-// F5: a 3.6 GB block within 1 GiB of address space.
+// The sanitizer's own reservations exceed the limit (the unit tests build with g++).
+#ifndef __SANITIZE_ADDRESS__
+// A block that cannot be allocated must be reported, not used: a 3.6 GB block within 1 GiB of
+// address space.
 TEST(Grid, BlockThatCannotBeAllocated) {
     const rlimit lim{size_t(1) << 30, size_t(1) << 30};
     EXPECT_EXIT((setrlimit(RLIMIT_AS, &lim),
-                 std::exit(Grid(Load("30000 30000 1 1\n1\n")) == kNoMemory ? 0 : 2)),
+                 std::exit(GridOf("30000 30000 1 1\n1\n") == kNoMemory ? 0 : 2)),
                 testing::ExitedWithCode(0), "");
 }
 #endif

@@ -15,6 +15,7 @@
 
 #include "data/grid.h"
 #include "data/settings.h"
+#include "render/field_row.h"
 #include "render/paint.h"
 
 namespace {
@@ -24,14 +25,15 @@ bool ParseSize(const char* s, int* out) {
     char* end = nullptr;
     const long v = std::strtol(s, &end, 10);
     if (errno != 0 || end == s || *end != '\0' || v < 0 || v > 1000000) return false;
-    *out = static_cast<int>(v);
+    *out = int(v);
     return true;
 }
 
 void PrintLayout(const Layout& L) {
     std::printf("client %d %d\n", L.width, L.height);
-    std::printf("maxx %.9g maxy %.9g\n", L.maxx, L.maxy);
-    std::printf("k_norm %.9g k_norm_x %.9g k_norm_y %.9g\n", L.k_norm, L.k_norm_x, L.k_norm_y);
+    std::printf("room %.9g %.9g\n", L.roomWidth, L.roomHeight);
+    std::printf("world_per_pixel %.9g cells_per_pixel %.9g %.9g\n", L.worldPerPixel,
+                L.cellsPerPixelX, L.cellsPerPixelY);
     if (L.hasField)
         std::printf("field %.9g %.9g %.9g %.9g\n", L.field.xstart, L.field.xend, L.field.ystart,
                     L.field.yend);
@@ -54,16 +56,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: quorlane_render WIDTH HEIGHT OUT.ppm [--print-layout]\n");
         return 2;
     }
-    StartupResult r = LoadGrid();
-    if (r.ok) r = LoadSettings();
+    Grid grid;
+    DisplaySettings settings;
+    StartupResult r = LoadGrid(grid);
+    if (r.ok) r = LoadSettings(settings);
     if (!r.ok) {
         std::fprintf(stderr, "%s\n", r.message ? r.message : "load failed");
         return r.status;
     }
 
-    const Layout layout = ComputeLayout(width, height);
-    std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
-    PaintClient(layout, pixels.data());
+    const Layout layout = ComputeLayout(grid, settings, width, height);
+    std::vector<uint32_t> pixels(size_t(width) * size_t(height));
+    PaintClient(grid, settings, FieldRowPainter(settings), layout, {pixels.data(), width});
 
     std::vector<unsigned char> rgb(pixels.size() * 3);
     for (size_t k = 0; k < pixels.size(); ++k) {
@@ -88,6 +92,5 @@ int main(int argc, char** argv) {
         const PaintText& text = layout.texts[t];
         std::printf("text %d %d %d %.*s\n", text.x, text.y, text.count, text.count, text.str);
     }
-    FreeGrid();
     return 0;
 }

@@ -23,12 +23,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "data/grid.h"
 #include "data/settings.h"
 #include "render/colour.h"
 #include "render/interp.h"
+#include "render/field_row.h"
 #include "render/paint.h"
 
 namespace {
@@ -37,6 +39,10 @@ constexpr int kClientW = 1920;
 constexpr int kClientH = 1080;
 
 // A smooth 100 × 100 field with values from about -20 to 120.
+Grid gGrid;
+DisplaySettings gSettings;
+std::unique_ptr<FieldRowPainter> gRows;
+
 bool LoadBenchData(int colorMode) {
     std::string grid = "100 100 1.0 1.0\n";
     char line[64];
@@ -49,16 +55,17 @@ bool LoadBenchData(int colorMode) {
     std::snprintf(line, sizeof line, "%d\n", colorMode);
     std::string ini = "0.0\n100.0\n0\n255\n0\n0\n255\n0\n800\n600\n20\n30\n20\n10\nBench\n1\n";
     ini += line;
-    StartupResult r = LoadGridBytes(grid.data(), grid.size());
+    StartupResult r = LoadGridBytes(gGrid, grid.data(), grid.size());
     if (!r.ok) {
         std::printf("grid: %s\n", r.message);
         return false;
     }
-    r = LoadSettingsBytes(ini.data(), ini.size());
+    r = LoadSettingsBytes(gSettings, ini.data(), ini.size());
     if (!r.ok) {
         std::printf("settings: %s\n", r.message);
         return false;
     }
+    gRows = std::make_unique<FieldRowPainter>(gSettings);
     return true;
 }
 
@@ -109,7 +116,7 @@ void PerPixelPass(HDC dc, int w, int h, bool setPixels = true) {
         else
             sink += c + static_cast<uint32_t>(x) + static_cast<uint32_t>(y);
     };
-    Layout L = ComputeLayout(w, h);
+    Layout L = ComputeLayout(gGrid, gSettings, w, h);
     RECT rc = {0, 0, w, h};
     if (setPixels) {
         FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
@@ -123,13 +130,13 @@ void PerPixelPass(HDC dc, int w, int h, bool setPixels = true) {
         for (int n = 1;; ++n) {
             float y = static_cast<float>(static_cast<double>(b.ystart) + n);
             if (!(y < b.yend)) break;
-            float qy = static_cast<float>(static_cast<double>(n) * L.k_norm_y);
+            float qy = static_cast<float>(static_cast<double>(n) * L.cellsPerPixelY);
             for (int m = 1;; ++m) {
                 float x = static_cast<float>(static_cast<double>(b.xstart) + m);
                 if (!(static_cast<double>(x) < static_cast<double>(b.xend) - 1)) break;
-                float qx = static_cast<float>(static_cast<double>(m) * L.k_norm_x);
-                float FF = Interpolate(qx, qy);
-                Set(static_cast<int>(x), static_cast<int>(y), FieldColour(FF));
+                float qx = static_cast<float>(static_cast<double>(m) * L.cellsPerPixelX);
+                float FF = Interpolate(gGrid, qx, qy);
+                Set(static_cast<int>(x), static_cast<int>(y), FieldColour(gSettings, FF));
             }
         }
     }
@@ -142,7 +149,7 @@ void PerPixelPass(HDC dc, int w, int h, bool setPixels = true) {
         for (int m = 1;; ++m) {
             float x = static_cast<float>(static_cast<double>(b.xstart) + m);
             if (!(static_cast<double>(x) < static_cast<double>(b.xend) - 1)) break;
-            Colour c = BandColour(x, b.xstart, b.xend, width);
+            Colour c = BandColour(gSettings, x, b.xstart, b.xend, width);
             for (int n = 1;; ++n) {
                 float y = static_cast<float>(static_cast<double>(b.ystart) + n);
                 if (!(static_cast<double>(y) < static_cast<double>(b.yend) - 1)) break;
@@ -158,9 +165,9 @@ void PerPixelPass(HDC dc, int w, int h, bool setPixels = true) {
 
 // Ours: the whole picture into the off-screen image, texts on it, one blit.
 void OurPass(HDC dc, HDC mem, uint32_t* bits, int w, int h) {
-    Layout L = ComputeLayout(w, h);
+    Layout L = ComputeLayout(gGrid, gSettings, w, h);
     GdiFlush();  // GDI is done with the image before the core writes it
-    PaintClient(L, bits);
+    PaintClient(gGrid, gSettings, *gRows, L, {bits, w});
     DrawTexts(mem, L);
     BitBlt(dc, 0, 0, w, h, mem, 0, 0, SRCCOPY);
     GdiFlush();
@@ -226,7 +233,7 @@ int main(int argc, char** argv) {
     RECT rc;
     GetClientRect(wnd, &rc);
     int w = rc.right, h = rc.bottom;
-    std::printf("client %d x %d, grid %u x %u, %s scale\n", w, h, QntX, QntY,
+    std::printf("client %d x %d, grid %u x %u, %s scale\n", w, h, gGrid.columns, gGrid.rows,
                 colorMode == 1 ? "rainbow" : "two-colour");
     if (w != kClientW || h != kClientH)
         std::printf("warning: the client is not %d x %d\n", kClientW, kClientH);
@@ -288,6 +295,5 @@ int main(int argc, char** argv) {
     DeleteObject(image);
     ReleaseDC(wnd, dc);
     DestroyWindow(wnd);
-    FreeGrid();
     return 0;
 }

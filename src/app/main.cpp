@@ -4,39 +4,53 @@
 
 #include <cstdint>
 
+#include <memory>
+
 #include "data/grid.h"
 #include "data/settings.h"
 #include "data/startup.h"
 #include "quorlane.h"
+#include "render/field_row.h"
 #include "render/paint.h"
 
-static HINSTANCE ghInstance;
+namespace {
 
 // The off-screen picture of the client area: one 32-bit top-down DIB section
 // selected into a memory DC. Kept while the client size stays the same.
-static HDC memDC;
-static HBITMAP dib;
-static HBITMAP oldBitmap;
-static uint32_t* dibBits;
-static int dibW, dibH;
+struct Picture {
+    HDC memDC = nullptr;
+    HBITMAP dib = nullptr;
+    HBITMAP oldBitmap = nullptr;
+    uint32_t* bits = nullptr;
+    int width = 0, height = 0;
+};
 
-static void ReleasePicture() {
-    if (memDC) {
-        if (oldBitmap) SelectObject(memDC, oldBitmap);
-        DeleteDC(memDC);
+// Everything the program holds while it runs: the module instance, the grid
+// and the settings read at start-up, the field row painter made from those
+// settings, and the off-screen picture.
+struct Application {
+    HINSTANCE instance = nullptr;
+    Grid grid;
+    DisplaySettings settings;
+    std::unique_ptr<FieldRowPainter> rows;
+    Picture picture;
+};
+
+Application app;
+
+void ReleasePicture(Picture& p) {
+    if (p.memDC) {
+        if (p.oldBitmap) SelectObject(p.memDC, p.oldBitmap);
+        DeleteDC(p.memDC);
     }
-    if (dib) DeleteObject(dib);
-    memDC = nullptr;
-    dib = nullptr;
-    oldBitmap = nullptr;
-    dibBits = nullptr;
-    dibW = dibH = 0;
+    if (p.dib) DeleteObject(p.dib);
+    p = Picture();
 }
 
 // Makes sure the off-screen picture is w × h pixels; false if it cannot be had.
-static bool PreparePicture(HDC hdc, int w, int h) {
-    if (dib && dibW == w && dibH == h) return true;
-    ReleasePicture();
+bool PreparePicture(Picture& p, HDC hdc, int w, int h) {
+    if (p.dib && p.width == w && p.height == h) return true;
+    ReleasePicture(p);
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     bi.bmiHeader.biWidth = w;
@@ -55,18 +69,18 @@ static bool PreparePicture(HDC hdc, int w, int h) {
         DeleteObject(bmp);
         return false;
     }
-    memDC = dc;
-    dib = bmp;
-    oldBitmap = static_cast<HBITMAP>(SelectObject(memDC, dib));
-    dibBits = static_cast<uint32_t*>(bits);
-    dibW = w;
-    dibH = h;
+    p.memDC = dc;
+    p.dib = bmp;
+    p.oldBitmap = static_cast<HBITMAP>(SelectObject(p.memDC, p.dib));
+    p.bits = static_cast<uint32_t*>(bits);
+    p.width = w;
+    p.height = h;
     return true;
 }
 
 // The paint message: the core's picture, then the texts with the memory DC's
 // defaults (system font, black on opaque white), then one blit.
-static void PaintWindow(HWND hWnd) {
+void PaintWindow(HWND hWnd) {
     PAINTSTRUCT pS;
     HDC hdc = BeginPaint(hWnd, &pS);
     RECT rClient;
@@ -74,15 +88,16 @@ static void PaintWindow(HWND hWnd) {
     int w = rClient.right - rClient.left;
     int h = rClient.bottom - rClient.top;
     if (w > 0 && h > 0) {
-        if (PreparePicture(hdc, w, h)) {
+        Picture& p = app.picture;
+        if (PreparePicture(p, hdc, w, h)) {
             GdiFlush();  // GDI is done with the bits before the core writes them
-            Layout layout = ComputeLayout(w, h);
-            PaintClient(layout, dibBits);
+            const Layout layout = ComputeLayout(app.grid, app.settings, w, h);
+            PaintClient(app.grid, app.settings, *app.rows, layout, {p.bits, p.width});
             for (int t = 0; t < layout.textCount; ++t) {
                 const PaintText& pt = layout.texts[t];
-                TextOutA(memDC, pt.x, pt.y, pt.str, pt.count);
+                TextOutA(p.memDC, pt.x, pt.y, pt.str, pt.count);
             }
-            BitBlt(hdc, 0, 0, w, h, memDC, 0, 0, SRCCOPY);
+            BitBlt(hdc, 0, 0, w, h, p.memDC, 0, 0, SRCCOPY);
         } else {
             // No memory for the picture: at least show the background.
             FillRect(hdc, &rClient, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
@@ -90,6 +105,8 @@ static void PaintWindow(HWND hWnd) {
     }
     EndPaint(hWnd, &pS);
 }
+
+}  // namespace
 
 INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     (void)lParam;
@@ -123,8 +140,8 @@ INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_DESTROY:
-        ReleasePicture();
-        FreeGrid();
+        ReleasePicture(app.picture);
+        app.grid = Grid();
         PostQuitMessage(0);
         return 0;
     case WM_ERASEBKGND:
@@ -135,27 +152,32 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         PaintWindow(hWnd);
         return 0;
     case WM_COMMAND:
-        if (wParam == IDM_ABOUT) DialogBoxParamA(ghInstance, "AboutDlg", hWnd, AboutDlgProc, 0);
+        if (wParam == IDM_ABOUT) DialogBoxParamA(app.instance, "AboutDlg", hWnd, AboutDlgProc, 0);
         return 0;
     }
     return DefWindowProcA(hWnd, msg, wParam, lParam);
 }
 
+namespace {
+
 // The start-up failure report: a warning box with no owner.
-static int StartupFailure(const char* message, int status) {
+int StartupFailure(const char* message, int status) {
     MessageBoxA(nullptr, message, "Quorlane", MB_OK | MB_ICONEXCLAMATION);
     return status;
 }
 
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpszCmdLine, int nCmdShow) {
     (void)lpszCmdLine;
-    StartupResult r = LoadGrid();
+    StartupResult r = LoadGrid(app.grid);
     if (!r.ok) return StartupFailure(r.message, r.status);
-    r = LoadSettings();
+    r = LoadSettings(app.settings);
     if (!r.ok) {
-        FreeGrid();
+        app.grid = Grid();
         return StartupFailure(r.message, r.status);
     }
+    app.rows = std::make_unique<FieldRowPainter>(app.settings);
 
     if (!hPrevInstance) {
         WNDCLASSA wc = {};
@@ -170,19 +192,20 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpszCmdLi
         wc.lpszMenuName = "QuorlaneMenu";
         wc.lpszClassName = "QuorlaneClass";
         if (!RegisterClassA(&wc)) {
-            FreeGrid();
+            app.grid = Grid();
             return StartupFailure("Cannot create the main window", 1);
         }
     }
-    ghInstance = hInstance;
+    app.instance = hInstance;
 
-    int x = (GetSystemMetrics(SM_CXFULLSCREEN) - static_cast<int>(Width)) / 2;
-    int y = (GetSystemMetrics(SM_CYFULLSCREEN) - static_cast<int>(Height)) / 2;
-    HWND hWnd = CreateWindowExA(0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y,
-                                static_cast<int>(Width), static_cast<int>(Height), nullptr, nullptr,
-                                hInstance, nullptr);
+    const int width = static_cast<int>(app.settings.windowWidth);
+    const int height = static_cast<int>(app.settings.windowHeight);
+    const int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
+    const int y = (GetSystemMetrics(SM_CYFULLSCREEN) - height) / 2;
+    HWND hWnd = CreateWindowExA(0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y, width,
+                                height, nullptr, nullptr, hInstance, nullptr);
     if (!hWnd) {
-        FreeGrid();
+        app.grid = Grid();
         return StartupFailure("Cannot create the main window", 1);
     }
     ShowWindow(hWnd, nCmdShow);

@@ -1,37 +1,47 @@
 #pragma once
 // The Display settings: seventeen values read by line position from
-// "quorlane.ini", written once at start-up and only read afterwards.
+// "quorlane.ini". The application owns one; it is filled once at start-up and
+// only read afterwards.
 #include <cstddef>
 #include <cstdint>
 
 #include "data/startup.h"
 
-extern float Fmin;          // line 1: value at the low end of the scale
-extern float Fmax;          // line 2: value at the high end of the scale
-extern int32_t minRed;      // line 3
-extern int32_t maxRed;      // line 4
-extern int32_t minGreen;    // line 5
-extern int32_t maxGreen;    // line 6
-extern int32_t minBlue;     // line 7
-extern int32_t maxBlue;     // line 8
-extern uint32_t Width;      // line 9: initial outer window width
-extern uint32_t Height;     // line 10: initial outer window height
-extern uint32_t Band;       // line 11: colour band height
-extern uint32_t Xmargin;    // line 12: band's left and right gap
-extern uint32_t Ymargin;    // line 13: strip above and below the band
-extern uint32_t intervals;  // line 14: stored, never used
-extern char Label[50];      // line 15: caption, first word, at most 49 characters
-extern uint8_t clipping;    // line 16: 1 = clip values outside [Fmin, Fmax]
-extern uint8_t color;       // line 17: 1 = rainbow palette, else two-colour scale
+struct DisplaySettings {
+    float scaleMin = 0.0f;  // line 1: field value at the low end of the scale
+    float scaleMax = 0.0f;  // line 2: field value at the high end of the scale
+    // Lines 3 to 8: the two-colour scale's low-end and high-end colours.
+    int32_t minRed = 0;
+    int32_t maxRed = 0;
+    int32_t minGreen = 0;
+    int32_t maxGreen = 0;
+    int32_t minBlue = 0;
+    int32_t maxBlue = 0;
+    uint32_t windowWidth = 0;   // line 9: initial outer window width, pixels
+    uint32_t windowHeight = 0;  // line 10: initial outer window height, pixels
+    uint32_t bandHeight = 0;    // line 11: height of the colour band, pixels
+    uint32_t bandSideGap = 0;   // line 12: gap between the band and the left and right edges
+    uint32_t bandStrip = 0;     // line 13: height of the strips above and below the band
+    uint32_t intervals = 0;     // line 14: stored, never used
+    char caption[50] = {};      // line 15: first word, at most 49 characters
+    uint8_t clipping = 0;  // line 16: 1 = values outside the scale take the nearer end's colour
+    uint8_t palette = 0;   // line 17: 1 = rainbow palette, anything else the two-colour scale
 
-// Derived once all seventeen lines are read.
-extern float dFF;       // Fmax - Fmin
-extern int32_t dRed;    // maxRed - minRed (wrapping)
-extern int32_t dGreen;  // maxGreen - minGreen
-extern int32_t dBlue;   // maxBlue - minBlue
+    bool Rainbow() const { return palette == 1; }
+    bool Clips() const { return clipping == 1; }
+    // The scale's span, scaleMax − scaleMin rounded to a float.
+    float ScaleSpan() const { return float(double(scaleMax) - double(scaleMin)); }
+    // The two-colour scale's spans, high end minus low end, wrapping in 32 bits.
+    int32_t RedSpan() const { return WrapSub(maxRed, minRed); }
+    int32_t GreenSpan() const { return WrapSub(maxGreen, minGreen); }
+    int32_t BlueSpan() const { return WrapSub(maxBlue, minBlue); }
+
+  private:
+    static int32_t WrapSub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }
+};
 
 // Loads the settings file (by default "quorlane.ini" in the working
-// directory). Every setting starts from zero, as at program start.
-StartupResult LoadSettings(const char* path = "quorlane.ini");
+// directory) into `settings`, every setting starting from zero.
+StartupResult LoadSettings(DisplaySettings& settings, const char* path = "quorlane.ini");
 // Loads settings text already in memory; `data` is modified in place.
-StartupResult LoadSettingsBytes(char* data, size_t n);
+StartupResult LoadSettingsBytes(DisplaySettings& settings, char* data, size_t n);

@@ -1,25 +1,20 @@
 #pragma once
-// Colour scales: the rainbow palette (fRed, fGreen, fBlue) and the two-colour
-// scale, the field colour rule (one field value to one pixel colour) and the
-// band colour rule (one band column position to that column's colour).
-// Pure functions of their arguments and the Display settings.
+// The colour rules, in their plain scalar form: the byte conversion, the
+// rainbow ramps, the two-colour scale, the field colour rule (one field value
+// to one pixel colour) and the band colour rule (one band column position to
+// that column's colour). Pure functions of their arguments and the Display
+// settings. They are the reference: the fast row painter (field_row.h) gives
+// the very same pixels.
 #include <cstdint>
+
+#include "data/settings.h"
 
 // A Colour in the platform's COLORREF layout: red in bits 0-7, green in
 // bits 8-15, blue in bits 16-23, bits 24-31 zero.
 using Colour = uint32_t;
 
 inline Colour MakeColour(uint8_t r, uint8_t g, uint8_t b) {
-    return static_cast<Colour>(r) | (static_cast<Colour>(g) << 8) | (static_cast<Colour>(b) << 16);
-}
-inline uint8_t RedOf(Colour c) {
-    return static_cast<uint8_t>(c);
-}
-inline uint8_t GreenOf(Colour c) {
-    return static_cast<uint8_t>(c >> 8);
-}
-inline uint8_t BlueOf(Colour c) {
-    return static_cast<uint8_t>(c >> 16);
+    return Colour(r) | (Colour(g) << 8) | (Colour(b) << 16);
 }
 
 // The off-screen image holds 32-bit top-down pixels as the display wants
@@ -33,22 +28,39 @@ inline uint32_t PixelOf(Colour c) {
 constexpr Colour kLightGrey = 0xC0C0C0u;
 
 // Byte conversion: truncation toward zero to a 64-bit integer, low 8 bits
-// kept (wrapping, never clamping).
+// kept (wrapping, never clamping). A value beyond 64 bits, or NaN, gives 0.
 uint8_t ByteOf(double v);
 
-// Rainbow ramps; q = 0 is red, q = 1 dark blue.
-uint8_t fRed(float q);
-uint8_t fGreen(float q);
-uint8_t fBlue(float q);
+// The rainbow ramps before the byte conversion, for a scale position q
+// (a float, widened); q = 0 is red, q = 1 dark blue.
+double RainbowRedLevel(double q);
+double RainbowGreenLevel(double q);
+double RainbowBlueLevel(double q);
 
-// Field colour rule: the Colour of field value FF under `color` and `clipping`.
-Colour FieldColour(float FF);
+// The rainbow ramps as colour components.
+inline uint8_t RainbowRed(float q) {
+    return ByteOf(RainbowRedLevel(q));
+}
+inline uint8_t RainbowGreen(float q) {
+    return ByteOf(RainbowGreenLevel(q));
+}
+inline uint8_t RainbowBlue(float q) {
+    return ByteOf(RainbowBlueLevel(q));
+}
 
-// The field colour rule over a run of n field values, written straight as
-// image pixels: pixels[k] == PixelOf(FieldColour(FF[k])) for every k, bit for
-// bit. This is the paint pass's per-pixel hot path.
-void FieldRow(const float* FF, uint32_t* pixels, int n);
+// The scale position of a field value, rounded to a float: the rainbow runs
+// from scaleMax (q = 0) down, the two-colour scale from scaleMin (q = 0) up.
+float ScalePosition(const DisplaySettings& s, float value);
+
+// Red, green and blue of a field value by the scale's formula, before the
+// byte conversion (no clipping, no special values).
+void FormulaLevels(const DisplaySettings& s, float value, double levels[3]);
+
+// Field colour rule: the Colour of one field value under the palette and
+// clipping settings. NaN is light grey; a scale of zero span, infinite values
+// and values too far out for the byte conversion take the nearer end's colour.
+Colour FieldColour(const DisplaySettings& s, float value);
 
 // Band colour rule: the Colour of the band column at position x, for a band
-// from xstart to xend whose width is qy = xend - xstart.
-Colour BandColour(float x, float xstart, float xend, float qy);
+// from xstart to xend whose width is bandWidth = xend − xstart.
+Colour BandColour(const DisplaySettings& s, float x, float xstart, float xend, float bandWidth);

@@ -5,8 +5,6 @@
 
 #include <cstddef>
 
-#include "data/grid.h"
-
 namespace {
 
 // The cell (1..count) holding coordinate c, and c's offset from that cell's
@@ -15,46 +13,45 @@ namespace {
 // cell (the far edge c == count uses the last one) and measure their offset
 // from its centre; NaN uses cell 1 and gives a NaN offset.
 inline uint32_t CellOf(float c, uint32_t count, float& offset) {
-    const double c1 = static_cast<double>(c) + 1.0;
+    const double c1 = double(c) + 1.0;
     uint32_t cell;
     if (!(c1 >= 1.0))
         cell = 1;
-    else if (c1 >= static_cast<double>(count) + 1.0)
+    else if (c1 >= double(count) + 1.0)
         cell = count;
     else
-        cell = static_cast<uint32_t>(c1);
-    // For 0 <= c < count, cell - 1 == trunc(c), taken back as a signed
+        cell = uint32_t(c1);
+    // For 0 <= c < count, cell − 1 == trunc(c), taken back as a signed
     // 32-bit value; counts are far below 2^31.
-    const int32_t whole = static_cast<int32_t>(cell - 1);
-    offset = static_cast<float>(c - (static_cast<double>(whole) + 0.5));
+    const int32_t whole = int32_t(cell - 1);
+    offset = float(c - (double(whole) + 0.5));
     return cell;
 }
 
 }  // namespace
 
-XWeights ColumnWeights(float qx) {
+XWeights ColumnWeights(const Grid& grid, float qx) {
     XWeights w;
     float q;
-    w.i = CellOf(qx, QntX, q);
-    w._05q = static_cast<float>(0.5 * q);
-    w._05q_1 = static_cast<float>(static_cast<double>(w._05q) - 1.0);
-    w._1_q = static_cast<float>(1.0 - q);
-    w.q_1 = static_cast<float>(1.0 + q);
+    w.column = CellOf(qx, grid.columns, q);
+    w.halfQ = float(0.5 * q);
+    w.halfQMinus1 = float(double(w.halfQ) - 1.0);
+    w.oneMinusQ = float(1.0 - q);
+    w.onePlusQ = float(1.0 + q);
     return w;
 }
 
-YWeights RowWeights(float qy) {
+YWeights RowWeights(const Grid& grid, float qy) {
     YWeights w;
-    w.j = CellOf(qy, QntY, w.qy);
+    w.row = CellOf(qy, grid.rows, w.offset);
     return w;
 }
 
-float Interpolate(float qx, float qy) {
-    const XWeights xw = ColumnWeights(qx);
-    const YWeights yw = RowWeights(qy);
-    const float* row = array + static_cast<size_t>(yw.j) * QntX2;
-    const float f0 = AlongX(xw, row - QntX2);
-    const float f1 = AlongX(xw, row);
-    const float f2 = AlongX(xw, row + QntX2);
+float Interpolate(const Grid& grid, float qx, float qy) {
+    const XWeights xw = ColumnWeights(grid, qx);
+    const YWeights yw = RowWeights(grid, qy);
+    const float f0 = AlongX(xw, grid.Row(yw.row - 1));
+    const float f1 = AlongX(xw, grid.Row(yw.row));
+    const float f2 = AlongX(xw, grid.Row(yw.row + 1));
     return AlongY(yw, f0, f1, f2);
 }

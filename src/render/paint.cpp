@@ -1,5 +1,5 @@
 // The paint pass: layout of the field box, the band box and the texts, and
-// the picture drawn into a 32-bit top-down off-screen image.
+// the picture drawn into a caller's 32-bit off-screen image.
 //
 // Positions. The field image visits the positions xstart + n and ystart + n
 // (n = 1, 2, ...) of its box, and the band those of its own box. They are
@@ -15,8 +15,13 @@
 // Speed. The x weights and the pixel column depend only on the column, the
 // y weights only on the row, and the three row results along x only on the
 // column and the cell row, so each is formed once; per pixel there remains
-// the step along y and the field colour rule over the whole row. The results
+// the step along y and the field row painter over the whole row. The results
 // are bit-identical to interpolating and colouring every pixel on its own.
+//
+// Threads. The image is cut into bands of whole rows, and each band is drawn
+// completely (background, frames, field, band) by one thread in the order a
+// single pass would draw it, so every pixel ends the same on any number of
+// threads.
 #include "render/paint.h"
 
 #include <algorithm>
@@ -25,8 +30,7 @@
 #include <cstring>
 #include <vector>
 
-#include "data/grid.h"
-#include "data/settings.h"
+#include "data/worker_pool.h"
 #include "render/colour.h"
 #include "render/interp.h"
 
@@ -36,17 +40,20 @@ constexpr uint32_t kGreyPixel = 0x00C0C0C0u;   // the class background, light gr
 constexpr uint32_t kBlackPixel = 0x00000000u;  // the stock black pen
 constexpr uint32_t kWhitePixel = 0x00FFFFFFu;  // the default white brush
 
+// Below this many pixels a paint runs on the calling thread alone.
+constexpr int64_t kThreadedPixels = 1 << 15;
+
 // Box coordinates are handed to the drawing surface as signed 32-bit
 // values; a box reaching beyond that is not drawn at all.
 constexpr double kCoordLimit = 2147483648.0;
 
 bool Usable(float v) {
-    return std::isfinite(v) && std::fabs(static_cast<double>(v)) < kCoordLimit;
+    return std::isfinite(v) && std::fabs(double(v)) < kCoordLimit;
 }
 
 // trunc of a value already known to lie within the coordinate limit.
 int64_t Trunc(double v) {
-    return static_cast<int64_t>(v);
+    return int64_t(v);
 }
 
 // A run of exact positions s + n, n = 1, 2, ...: s split into its whole part
@@ -57,9 +64,9 @@ struct Run {
 };
 
 Run SplitStart(float s) {
-    const double d = static_cast<double>(s);
+    const double d = s;
     const double t = std::trunc(d);
-    return {static_cast<int64_t>(t), d - t};  // exact: the fraction of a float
+    return {int64_t(t), d - t};  // exact: the fraction of a float
 }
 
 // trunc(s + n) of the exact sum.
@@ -103,8 +110,8 @@ bool VisibleSteps(const Run& s, const Run& e, int64_t c, int64_t size, int64_t* 
             break;
         }
     }
-    int64_t lo =
-        std::max<int64_t>(1, -s.ts - 2);  // its pixel is below 0 or at most a few steps from it
+    // Its pixel is below 0 or at most a few steps from it.
+    int64_t lo = std::max<int64_t>(1, -s.ts - 2);
     while (lo <= hi && PixelAt(s, lo) < 0) ++lo;
     if (lo < hi && PixelAt(s, lo + 1) == PixelAt(s, lo)) ++lo;
     int64_t top = std::min<int64_t>(hi, size - s.ts + 2);
@@ -115,75 +122,62 @@ bool VisibleSteps(const Run& s, const Run& e, int64_t c, int64_t size, int64_t* 
     return true;
 }
 
-// A block of the image that a later stage overwrites completely (rows r0 …
-// r1 − 1, columns c0 … c1 − 1): the stages before it leave it alone, which
-// changes no final pixel and spares writing most of the image twice.
-struct Hole {
+// A rectangle of pixels, rows r0 … r1 − 1 and columns c0 … c1 − 1.
+struct Block {
     int64_t r0 = 0, r1 = 0, c0 = 0, c1 = 0;
     bool Has(int64_t row, int64_t col) const {
         return row >= r0 && row < r1 && col >= c0 && col < c1;
     }
 };
 
-// Columns c0 … c1 − 1 of one row, already clipped to the image, outside the hole.
-void FillSpan(uint32_t* pixels, int64_t width, int64_t row, int64_t c0, int64_t c1, uint32_t v,
-              const Hole& hole) {
-    uint32_t* line = pixels + row * width;
-    if (row >= hole.r0 && row < hole.r1) {
-        const int64_t a = std::min(c1, hole.c0), b = std::max(c0, hole.c1);
-        if (a > c0) std::fill(line + c0, line + a, v);
-        if (c1 > b) std::fill(line + b, line + c1, v);
-    } else if (c1 > c0) {
-        std::fill(line + c0, line + c1, v);
-    }
-}
+// One band of whole rows of the caller's image being drawn: rows r0 … r1 − 1
+// of an image `width` pixels wide, and the block of the image that a later
+// stage overwrites completely (the field image), which the stages before it
+// leave alone: that changes no final pixel and spares writing most of the
+// image twice.
+struct Canvas {
+    PixelImage image;
+    int64_t width;
+    int64_t r0, r1;
+    Block hole;
 
-// The surface's Rectangle with the black pen and the white brush: outline on
-// columns left and right − 1 and rows top and bottom − 1, the inside white;
-// right and bottom exclusive, the corners put in order first, everything
-// clipped to the image.
-void DrawRectangle(uint32_t* pixels, int64_t width, int64_t height, int64_t left, int64_t top,
-                   int64_t right, int64_t bottom, const Hole& hole = Hole()) {
-    if (left > right) std::swap(left, right);
-    if (top > bottom) std::swap(top, bottom);
-    if (right <= left || bottom <= top) return;
-    const int64_t c0 = std::max<int64_t>(left, 0), c1 = std::min<int64_t>(right, width);
-    const int64_t r0 = std::max<int64_t>(top, 0), r1 = std::min<int64_t>(bottom, height);
-    if (c1 <= c0 || r1 <= r0) return;
-    const int64_t i0 = std::max<int64_t>(left + 1, 0), i1 = std::min<int64_t>(right - 1, width);
-    for (int64_t y = r0; y < r1; ++y) {
-        if (y == top || y == bottom - 1) {
-            FillSpan(pixels, width, y, c0, c1, kBlackPixel, hole);
-            continue;
+    uint32_t* Line(int64_t row) const { return image.pixels + row * image.pitch; }
+
+    // Columns c0 … c1 − 1 of one row, already clipped to the image, outside the hole.
+    void FillSpan(int64_t row, int64_t c0, int64_t c1, uint32_t v, bool keepHole) const {
+        uint32_t* line = Line(row);
+        if (keepHole && row >= hole.r0 && row < hole.r1) {
+            const int64_t a = std::min(c1, hole.c0), b = std::max(c0, hole.c1);
+            if (a > c0) std::fill(line + c0, line + a, v);
+            if (c1 > b) std::fill(line + b, line + c1, v);
+        } else if (c1 > c0) {
+            std::fill(line + c0, line + c1, v);
         }
-        FillSpan(pixels, width, y, i0, i1, kWhitePixel, hole);
-        for (int64_t x : {left, right - 1})
-            if (x >= 0 && x < width && !hole.Has(y, x)) pixels[y * width + x] = kBlackPixel;
     }
-}
 
-// Scratch storage of the paint, grown only when a wider image needs more.
-struct Scratch {
-    std::vector<XWeights> xw;  // per image column
-    std::vector<float> rows;   // three cached array rows along x, per image column
-    std::vector<float> ff;     // field values of one image row
-    std::vector<uint32_t> band;
-    void Reserve(size_t columns) {
-        if (xw.size() < columns) {
-            xw.resize(columns);
-            rows.resize(3 * columns);
-            ff.resize(columns);
-            band.resize(columns);
+    // The surface's Rectangle with the black pen and the white brush:
+    // outline on columns left and right − 1 and rows top and bottom − 1, the
+    // inside white; right and bottom exclusive, the corners put in order
+    // first, everything clipped to the image and to this band of rows.
+    void Rectangle(int64_t left, int64_t top, int64_t right, int64_t bottom, bool keepHole) const {
+        if (left > right) std::swap(left, right);
+        if (top > bottom) std::swap(top, bottom);
+        if (right <= left || bottom <= top) return;
+        const int64_t c0 = std::max<int64_t>(left, 0), c1 = std::min<int64_t>(right, width);
+        const int64_t y0 = std::max(top, r0), y1 = std::min(bottom, r1);
+        if (c1 <= c0 || y1 <= y0) return;
+        const int64_t i0 = std::max<int64_t>(left + 1, 0), i1 = std::min<int64_t>(right - 1, width);
+        for (int64_t y = y0; y < y1; ++y) {
+            if (y == top || y == bottom - 1) {
+                FillSpan(y, c0, c1, kBlackPixel, keepHole);
+                continue;
+            }
+            FillSpan(y, i0, i1, kWhitePixel, keepHole);
+            for (int64_t x : {left, right - 1})
+                if (x >= 0 && x < width && !(keepHole && hole.Has(y, x))) Line(y)[x] = kBlackPixel;
         }
     }
 };
-Scratch scratch;
-
-// The step along y for a whole image row.
-void AlongYRow(const YWeights& w, const float* f0, const float* f1, const float* f2, float* out,
-               int64_t n) {
-    for (int64_t k = 0; k < n; ++k) out[k] = AlongY(w, f0[k], f1[k], f2[k]);
-}
 
 // The field image's visited positions cut to the image: n = nx0 … nx1 across
 // and ny0 … ny1 down, on the consecutive pixel columns and rows from col0
@@ -191,6 +185,11 @@ void AlongYRow(const YWeights& w, const float* f0, const float* f1, const float*
 struct FieldPlan {
     bool any = false;
     int64_t nx0 = 0, nx1 = -1, ny0 = 0, ny1 = -1, col0 = 0, row0 = 0;
+    int64_t Columns() const { return nx1 - nx0 + 1; }
+    Block Area() const {
+        if (!any) return Block();
+        return {row0, row0 + ny1 - ny0 + 1, col0, col0 + Columns()};
+    }
 };
 
 FieldPlan PlanField(const Layout& L) {
@@ -207,180 +206,206 @@ FieldPlan PlanField(const Layout& L) {
     return p;
 }
 
-void PaintField(const Layout& L, const FieldPlan& p, uint32_t* pixels) {
-    const int64_t width = L.width;
-    const int64_t nx0 = p.nx0, nx1 = p.nx1, ny0 = p.ny0, ny1 = p.ny1, col0 = p.col0;
-    const int64_t nc = nx1 - nx0 + 1;
-    scratch.Reserve(static_cast<size_t>(nc));
-    XWeights* xw = scratch.xw.data();
-    const double kx = L.k_norm_x, ky = L.k_norm_y;
-    for (int64_t k = 0; k < nc; ++k)
-        xw[k] = ColumnWeights(static_cast<float>(static_cast<double>(nx0 + k) * kx));
+// Everything a paint computes once and every band of rows reads.
+struct Frame {
+    const Grid& grid;
+    const DisplaySettings& settings;
+    const FieldRowPainter& rows;
+    const Layout& layout;
+    bool field;                           // the field box is drawn
+    FieldPlan plan;                       // and the part of its image that falls inside the picture
+    std::vector<XWeights> columnWeights;  // per field image column
+    int64_t bandC0 = 0, bandC1 = 0, bandR0 = 0, bandR1 = 0;  // the band's inside, clipped
+    std::vector<uint32_t> bandColours;                       // per band column
+};
+
+// The field image rows of the pixel rows r0 … r1 − 1. `scratch` holds four
+// rows of field values: three cached array rows along x and one row of
+// interpolated values.
+void PaintFieldRows(const Frame& f, const Canvas& canvas, float* scratch) {
+    const FieldPlan& p = f.plan;
+    const int64_t nc = p.Columns();
+    const int64_t first = std::max(p.ny0, p.ny0 + (canvas.r0 - p.row0));
+    const int64_t last = std::min(p.ny1, p.ny0 + (canvas.r1 - 1 - p.row0));
+    const XWeights* xw = f.columnWeights.data();
 
     // Three slots of array rows along x, each remembering which row it holds.
-    float* slot[3] = {scratch.rows.data(), scratch.rows.data() + nc, scratch.rows.data() + 2 * nc};
+    float* slot[3] = {scratch, scratch + nc, scratch + 2 * nc};
+    float* values = scratch + 3 * nc;
     int64_t held[3] = {-1, -1, -1};
     auto rowAlongX = [&](int64_t r) -> const float* {
-        const int s = static_cast<int>(r % 3);
+        const int s = int(r % 3);
         if (held[s] != r) {
-            const float* src = array + static_cast<size_t>(r) * QntX2;
+            const float* src = f.grid.Row(uint32_t(r));
             for (int64_t k = 0; k < nc; ++k) slot[s][k] = AlongX(xw[k], src);
             held[s] = r;
         }
         return slot[s];
     };
 
-    float* ff = scratch.ff.data();
-    for (int64_t n = ny0; n <= ny1; ++n) {
-        const YWeights yw = RowWeights(static_cast<float>(static_cast<double>(n) * ky));
-        const int64_t j =
-            std::min<int64_t>(std::max<int64_t>(yw.j, 1), QntY);  // already so; never read outside
-        const float* f0 = rowAlongX(j - 1);
-        const float* f1 = rowAlongX(j);
-        const float* f2 = rowAlongX(j + 1);
-        AlongYRow(yw, f0, f1, f2, ff, nc);
-        FieldRow(ff, pixels + (p.row0 + (n - ny0)) * width + col0, static_cast<int>(nc));
+    const double ky = f.layout.cellsPerPixelY;
+    for (int64_t n = first; n <= last; ++n) {
+        const YWeights yw = RowWeights(f.grid, float(double(n) * ky));
+        const float* f0 = rowAlongX(int64_t(yw.row) - 1);
+        const float* f1 = rowAlongX(yw.row);
+        const float* f2 = rowAlongX(int64_t(yw.row) + 1);
+        for (int64_t k = 0; k < nc; ++k) values[k] = AlongY(yw, f0[k], f1[k], f2[k]);
+        f.rows.Paint(values, canvas.Line(p.row0 + (n - p.ny0)) + p.col0, int(nc));
     }
 }
 
-void PaintBand(const Layout& L, uint32_t* pixels) {
-    const int64_t width = L.width, height = L.height;
+// The rows r0 … r1 − 1 of the whole picture, in the order of a single pass:
+// background, field frame, field image, band frame, band.
+void PaintRows(const Frame& f, PixelImage image, int64_t r0, int64_t r1, float* scratch) {
+    const Layout& L = f.layout;
+    const Canvas canvas{image, L.width, r0, r1, f.plan.Area()};
+    for (int64_t y = r0; y < r1; ++y) canvas.FillSpan(y, 0, L.width, kGreyPixel, true);
+    if (f.field) {
+        const DrawingBox& box = L.field;
+        canvas.Rectangle(Trunc(box.xstart), Trunc(box.ystart), Trunc(box.xend),
+                         Trunc(double(box.yend) + 1.0), true);
+    }
+    if (f.plan.any) PaintFieldRows(f, canvas, scratch);
+    if (L.hasBand) {
+        const DrawingBox& box = L.band;
+        canvas.Rectangle(Trunc(box.xstart), Trunc(box.ystart), Trunc(box.xend), Trunc(box.yend),
+                         false);
+        const size_t bytes = f.bandColours.size() * sizeof(uint32_t);
+        for (int64_t y = std::max(f.bandR0, r0); y < std::min(f.bandR1, r1); ++y)
+            std::memcpy(canvas.Line(y) + f.bandC0, f.bandColours.data(), bytes);
+    }
+}
+
+// The band's inside, clipped to the image, and the colour of each of its columns.
+void PlanBand(Frame& f) {
+    const Layout& L = f.layout;
     const DrawingBox& box = L.band;
     // Every band coordinate is a whole number: an unsigned count as a float.
-    const int64_t xs = Trunc(box.xstart), xe = Trunc(box.xend);
-    const int64_t ys = Trunc(box.ystart), ye = Trunc(box.yend);
-    DrawRectangle(pixels, width, height, xs, ys, xe, ye);
-
     // Columns xstart + 1 … while x < xend − 1; rows ystart + 1 … while y < yend − 1.
-    const int64_t c0 = std::max<int64_t>(xs + 1, 0), c1 = std::min<int64_t>(xe - 1, width);
-    const int64_t r0 = std::max<int64_t>(ys + 1, 0), r1 = std::min<int64_t>(ye - 1, height);
-    if (c1 <= c0 || r1 <= r0) return;
-    const int64_t nc = c1 - c0;
-    scratch.Reserve(static_cast<size_t>(nc));
-    uint32_t* colour = scratch.band.data();
-    const float qy =
-        static_cast<float>(static_cast<double>(box.xend) - static_cast<double>(box.xstart));
+    f.bandC0 = std::max<int64_t>(Trunc(box.xstart) + 1, 0);
+    f.bandC1 = std::min<int64_t>(Trunc(box.xend) - 1, L.width);
+    f.bandR0 = std::max<int64_t>(Trunc(box.ystart) + 1, 0);
+    f.bandR1 = std::min<int64_t>(Trunc(box.yend) - 1, L.height);
+    if (f.bandC1 <= f.bandC0 || f.bandR1 <= f.bandR0) {
+        f.bandR1 = f.bandR0;  // no band pixel
+        return;
+    }
+    const float bandWidth = float(double(box.xend) - double(box.xstart));
     // The column position xstart + n is a whole number below the image
     // width, so as a float it is exact for any width up to 2^24.
-    for (int64_t k = 0; k < nc; ++k)
-        colour[k] = PixelOf(BandColour(static_cast<float>(c0 + k), box.xstart, box.xend, qy));
-    for (int64_t y = r0; y < r1; ++y)
-        std::memcpy(pixels + y * width + c0, colour, static_cast<size_t>(nc) * 4);
+    f.bandColours.resize(size_t(f.bandC1 - f.bandC0));
+    for (size_t k = 0; k < f.bandColours.size(); ++k)
+        f.bandColours[k] = PixelOf(
+            BandColour(f.settings, float(f.bandC0 + int64_t(k)), box.xstart, box.xend, bandWidth));
 }
 
 int ToInt(double v) {
     const int64_t t = Trunc(v);
-    return static_cast<int>(std::min<int64_t>(std::max<int64_t>(t, INT32_MIN), INT32_MAX));
+    return int(std::min<int64_t>(std::max<int64_t>(t, INT32_MIN), INT32_MAX));
 }
 
 void PutText(PaintText* t, double x, double y) {
     t->x = ToInt(x);
     t->y = ToInt(y);
-    t->count = static_cast<int>(std::strlen(t->str));
+    t->count = int(std::strlen(t->str));
 }
 
 // The band box, in unsigned arithmetic, and the texts that hang on it.
-void PlaceBand(Layout& L) {
+void PlaceBand(const DisplaySettings& s, Layout& L) {
     const int64_t right = L.width, bottom = L.height;
     // Defined only where nothing wraps.
+    const int64_t bandTop = bottom - int64_t(s.bandHeight) - int64_t(s.bandStrip);
+    if (right < int64_t(s.bandSideGap) || bandTop < 0) return;
     DrawingBox& b = L.band;
-    const int64_t bandTop = bottom - static_cast<int64_t>(Band) - static_cast<int64_t>(Ymargin);
-    if (right >= static_cast<int64_t>(Xmargin) && bandTop >= 0) {
-        b.xstart = static_cast<float>(Xmargin);
-        b.xend = static_cast<float>(static_cast<uint32_t>(right - Xmargin));
-        b.ystart = static_cast<float>(static_cast<uint32_t>(bandTop));
-        b.yend = static_cast<float>(static_cast<double>(Band) + static_cast<double>(b.ystart));
-        L.hasBand = true;
+    b.xstart = float(s.bandSideGap);
+    b.xend = float(uint32_t(right - s.bandSideGap));
+    b.ystart = float(uint32_t(bandTop));
+    b.yend = float(double(s.bandHeight) + double(b.ystart));
+    L.hasBand = true;
 
-        // The texts hang on the band: the caption from the band's middle,
-        // 20 pixels above it; the end values 5 pixels left of the band's ends,
-        // 4 pixels below it, each with its full length.
-        const double xs = b.xstart, xe = b.xend, ys = b.ystart, ye = b.yend;
-        std::snprintf(L.texts[0].str, sizeof L.texts[0].str, "%.49s", Label);
-        PutText(&L.texts[0], (xs + xe) * 0.5, ys - 20);
-        std::snprintf(L.texts[1].str, sizeof L.texts[1].str, "%4.2f", static_cast<double>(Fmin));
-        PutText(&L.texts[1], xs - 5, ye + 4);
-        std::snprintf(L.texts[2].str, sizeof L.texts[2].str, "%4.2f", static_cast<double>(Fmax));
-        PutText(&L.texts[2], xe - 5, ye + 4);
-        L.textCount = 3;
-    }
+    // The texts hang on the band: the caption from the band's middle, 20
+    // pixels above it; the end values 5 pixels left of the band's ends, 4
+    // pixels below it, each with its full length.
+    const double xs = b.xstart, xe = b.xend, ys = b.ystart, ye = b.yend;
+    std::snprintf(L.texts[0].str, sizeof L.texts[0].str, "%.49s", s.caption);
+    PutText(&L.texts[0], (xs + xe) * 0.5, ys - 20);
+    std::snprintf(L.texts[1].str, sizeof L.texts[1].str, "%4.2f", double(s.scaleMin));
+    PutText(&L.texts[1], xs - 5, ye + 4);
+    std::snprintf(L.texts[2].str, sizeof L.texts[2].str, "%4.2f", double(s.scaleMax));
+    PutText(&L.texts[2], xe - 5, ye + 4);
+    L.textCount = 3;
 }
 
 }  // namespace
 
-Layout ComputeLayout(int width, int height) {
+Layout ComputeLayout(const Grid& grid, const DisplaySettings& s, int width, int height) {
     Layout L{};
     L.width = std::max(width, 0);
     L.height = std::max(height, 0);
-    const int64_t right = L.width, bottom = L.height;
 
     // Room for the field box above the band; may be zero or negative.
-    L.maxx = static_cast<float>(right);
-    L.maxy = static_cast<float>(static_cast<double>(bottom) - static_cast<double>(Band) -
-                                static_cast<double>(Ymargin) - static_cast<double>(Ymargin));
+    L.roomWidth = float(L.width);
+    L.roomHeight =
+        float(double(L.height) - double(s.bandHeight) - double(s.bandStrip) - double(s.bandStrip));
 
     // Aspect fit. Each value is stored as a float before the next uses it.
     DrawingBox& f = L.field;
-    const bool gridOk = array != nullptr && QntX > 0 && QntY > 0;
-    if (gridOk && L.maxx > 0 && L.maxy != 0) {
-        const double A = static_cast<double>(Xmax) / static_cast<double>(L.maxx);
-        const double B = static_cast<double>(Ymax) / static_cast<double>(L.maxy);
-        // A field so small in world units that k_norm rounds to 0 gets no
-        // box: the centring divides by k_norm.
-        const float k = static_cast<float>(B < A ? A : B);
+    const double roomW = L.roomWidth, roomH = L.roomHeight;
+    if (grid.Loaded() && roomW > 0 && roomH != 0) {
+        const double A = double(grid.fieldWidth) / roomW;   // world units per pixel across
+        const double B = double(grid.fieldHeight) / roomH;  // and down
+        // A field so small in world units that the scale rounds to 0 gets
+        // no box: the centring divides by it.
+        const float k = float(B < A ? A : B);
         if (std::isfinite(k) && k > 0) {
             if (B < A) {  // the width binds
-                L.k_norm = static_cast<float>(A);
+                L.worldPerPixel = float(A);
                 f.xstart = 0;
-                f.xend = L.maxx;
-                f.ystart =
-                    static_cast<float>((static_cast<double>(L.maxy) -
-                                        static_cast<double>(Ymax) / static_cast<double>(L.k_norm)) *
-                                       0.5);
-                f.yend =
-                    static_cast<float>(static_cast<double>(L.maxy) - static_cast<double>(f.ystart));
+                f.xend = L.roomWidth;
+                f.ystart = float((roomH - double(grid.fieldHeight) / L.worldPerPixel) * 0.5);
+                f.yend = float(roomH - double(f.ystart));
             } else {  // the height binds, equality included
-                L.k_norm = static_cast<float>(B);
+                L.worldPerPixel = float(B);
                 f.ystart = 0;
-                f.yend = L.maxy;
-                f.xstart =
-                    static_cast<float>((static_cast<double>(L.maxx) -
-                                        static_cast<double>(Xmax) / static_cast<double>(L.k_norm)) *
-                                       0.5);
-                f.xend =
-                    static_cast<float>(static_cast<double>(L.maxx) - static_cast<double>(f.xstart));
+                f.yend = L.roomHeight;
+                f.xstart = float((roomW - double(grid.fieldWidth) / L.worldPerPixel) * 0.5);
+                f.xend = float(roomW - double(f.xstart));
             }
-            L.k_norm_x =
-                static_cast<float>(static_cast<double>(L.k_norm) / static_cast<double>(delX));
-            L.k_norm_y =
-                static_cast<float>(static_cast<double>(L.k_norm) / static_cast<double>(delY));
-            L.hasField = std::isfinite(L.k_norm_x) && std::isfinite(L.k_norm_y) &&
+            L.cellsPerPixelX = float(double(L.worldPerPixel) / double(grid.cellWidth));
+            L.cellsPerPixelY = float(double(L.worldPerPixel) / double(grid.cellHeight));
+            L.hasField = std::isfinite(L.cellsPerPixelX) && std::isfinite(L.cellsPerPixelY) &&
                          Usable(f.xstart) && Usable(f.xend) && Usable(f.ystart) && Usable(f.yend) &&
-                         Usable(static_cast<float>(static_cast<double>(f.yend) + 1.0));
+                         Usable(float(double(f.yend) + 1.0));
         }
     }
 
-    PlaceBand(L);
+    PlaceBand(s, L);
     return L;
 }
 
-void PaintClient(const Layout& layout, uint32_t* pixels) {
-    if (pixels == nullptr || layout.width <= 0 || layout.height <= 0) return;
-    const int64_t width = layout.width, height = layout.height;
-    const bool field = layout.hasField && array != nullptr;
-    const FieldPlan plan = field ? PlanField(layout) : FieldPlan();
-    Hole hole;
-    if (plan.any)
-        hole = {plan.row0, plan.row0 + plan.ny1 - plan.ny0 + 1, plan.col0,
-                plan.col0 + plan.nx1 - plan.nx0 + 1};
+void PaintClient(const Grid& grid, const DisplaySettings& settings, const FieldRowPainter& rows,
+                 const Layout& layout, PixelImage image, unsigned threads) {
+    if (image.pixels == nullptr || layout.width <= 0 || layout.height <= 0) return;
+    Frame f{grid, settings, rows, layout, layout.hasField && grid.Loaded(), FieldPlan(), {}, 0,
+            0,    0,        0,    {}};
+    if (f.field) f.plan = PlanField(layout);
+    const int64_t nc = f.plan.any ? f.plan.Columns() : 0;
+    f.columnWeights.resize(size_t(nc));
+    for (int64_t k = 0; k < nc; ++k)
+        f.columnWeights[k] =
+            ColumnWeights(grid, float(double(f.plan.nx0 + k) * layout.cellsPerPixelX));
+    if (layout.hasBand) PlanBand(f);
 
-    // The background the window is erased to, then the field frame.
-    for (int64_t y = 0; y < height; ++y) FillSpan(pixels, width, y, 0, width, kGreyPixel, hole);
-    if (field) {
-        const DrawingBox& box = layout.field;
-        DrawRectangle(pixels, width, height, Trunc(box.xstart), Trunc(box.ystart), Trunc(box.xend),
-                      Trunc(static_cast<double>(box.yend) + 1.0), hole);
-    }
-    if (plan.any) PaintField(layout, plan, pixels);
-    if (layout.hasBand) PaintBand(layout, pixels);
+    // Bands of rows, a few per thread so that they share the work evenly.
+    const int64_t height = layout.height;
+    if (int64_t(layout.width) * height < kThreadedPixels) threads = 1;
+    WorkerPool& pool = WorkerPool::Shared();
+    const unsigned runners = threads == 0 ? pool.Threads() : std::min(threads, pool.Threads());
+    const int64_t bands = runners <= 1 ? 1 : std::min<int64_t>(height, 4 * int64_t(runners));
+    std::vector<float> scratch(size_t(runners) * 4 * size_t(nc));
+    pool.ForEach(size_t(bands), runners, [&](size_t band, unsigned runner) {
+        const int64_t r0 = height * int64_t(band) / bands;
+        const int64_t r1 = height * (int64_t(band) + 1) / bands;
+        PaintRows(f, image, r0, r1, scratch.data() + size_t(runner) * 4 * size_t(nc));
+    });
 }

@@ -1,0 +1,85 @@
+// The field row painter against the scalar field colour rule.
+//
+// The input gives the settings (the scale's ends as nice numbers, special
+// values or any bit pattern, both palettes, clipping on or off, end colours
+// small or anywhere in 32 bits) and some field values as raw bit patterns.
+// To these come a sweep across the scale and a little beyond it, each value
+// with its float neighbours. The painter must give, for every value and at
+// every alignment, exactly PixelOf(FieldColour(settings, value)).
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "fuzz_check.h"
+#include "render/colour.h"
+#include "render/field_row.h"
+
+namespace {
+
+float FromBits(uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, sizeof f);
+    return f;
+}
+
+float Real(FuzzedDataProvider& in) {
+    static const float special[] = {0,    1,     -1,    0.5f,  10,     100,  -40,     1e-45f,
+                                    1e-38f, 1e30f, 3.4e38f, -0.0f, 0.65f, 12.5f, INFINITY, 1e-30f};
+    switch (in.ConsumeIntegralInRange<int>(0, 3)) {
+    case 0:
+        return float(in.ConsumeIntegralInRange<int>(-300, 300));
+    case 1:
+        return special[in.ConsumeIntegralInRange<int>(0, 15)];
+    default:
+        return FromBits(in.ConsumeIntegral<uint32_t>());
+    }
+}
+
+int32_t Colour(FuzzedDataProvider& in) {
+    return in.ConsumeBool() ? in.ConsumeIntegralInRange<int32_t>(-300, 600)
+                            : in.ConsumeIntegral<int32_t>();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzedDataProvider in(data, size);
+    DisplaySettings s;
+    s.scaleMin = Real(in);
+    s.scaleMax = in.ConsumeIntegralInRange<int>(0, 7) == 0 ? s.scaleMin : Real(in);
+    s.minRed = Colour(in), s.maxRed = Colour(in);
+    s.minGreen = Colour(in), s.maxGreen = Colour(in);
+    s.minBlue = Colour(in), s.maxBlue = Colour(in);
+    s.clipping = in.ConsumeIntegralInRange<uint8_t>(0, 2);
+    s.palette = in.ConsumeIntegralInRange<uint8_t>(0, 2);
+    const FieldRowPainter painter(s);
+
+    std::vector<float> values;
+    while (values.size() < 256 && in.remaining_bytes() >= 4)
+        values.push_back(FromBits(in.ConsumeIntegral<uint32_t>()));
+    const float lo = std::fmin(s.scaleMin, s.scaleMax), hi = std::fmax(s.scaleMin, s.scaleMax);
+    const double span = double(hi) - double(lo);
+    if (std::isfinite(span)) {
+        for (int k = -128; k <= 1152; ++k) {
+            const float v = float(lo + span * k / 1024.0);
+            values.push_back(v);
+            values.push_back(std::nextafter(v, -INFINITY));
+            values.push_back(std::nextafter(v, INFINITY));
+        }
+    }
+
+    std::vector<uint32_t> pixels(values.size() + 1);
+    for (size_t start : {size_t(0), size_t(1)}) {
+        if (start > values.size()) break;
+        const int n = int(values.size() - start);
+        pixels[size_t(n)] = 0xDEADBEEFu;
+        painter.Paint(values.data() + start, pixels.data(), n);
+        for (int k = 0; k < n; ++k)
+            FUZZ_CHECK(pixels[size_t(k)] == PixelOf(FieldColour(s, values[start + size_t(k)])));
+        FUZZ_CHECK(pixels[size_t(n)] == 0xDEADBEEFu);
+    }
+    return 0;
+}

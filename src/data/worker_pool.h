@@ -1,0 +1,57 @@
+#pragma once
+// A small persistent pool of worker threads. The paint and the grid loader
+// split their work across it; the process makes one pool (Shared()) on first
+// use and keeps it to the end, so no work ever starts a thread of its own.
+// Whatever runs on the pool gives the same result as on one thread: the work
+// is split into parts that write disjoint memory.
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class WorkerPool {
+  public:
+    // A pool of `threads` threads in all, the caller's included: it starts
+    // threads − 1 workers (none for 0 or 1).
+    explicit WorkerPool(unsigned threads);
+    // Runs what is still queued, then stops and joins the workers.
+    ~WorkerPool();
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    // The process's pool: one thread per core (at most 16), made on first use.
+    static WorkerPool& Shared();
+
+    // The threads that can work at once, the caller's included.
+    unsigned Threads() const { return unsigned(workers_.size()) + 1; }
+
+    // Runs task(k, runner) for every k in 0 … count − 1 on at most `threads`
+    // threads (0: all of the pool's), the caller's included, and returns
+    // when all have run. `runner` (0 … threads − 1) tells which of them runs
+    // the task, so that each can have scratch memory of its own; one runner
+    // runs its tasks one after another. Tasks must not throw.
+    void ForEach(size_t count, unsigned threads,
+                 const std::function<void(size_t task, unsigned runner)>& task);
+
+    // Queues a task for the workers; with no workers it runs at once, on
+    // the caller. Tasks must not throw.
+    void Submit(std::function<void()> task);
+    // Runs queued tasks on the calling thread until ready() holds. ready()
+    // is tested under the pool's lock, first and after every task finishes.
+    void HelpUntil(const std::function<bool()>& ready);
+
+  private:
+    void WorkerLoop();
+    // Takes the next queued task and runs it with the lock released.
+    void RunOne(std::unique_lock<std::mutex>& lock);
+
+    std::mutex mutex_;
+    std::condition_variable queued_;    // a task was queued, or the pool stops
+    std::condition_variable finished_;  // a task finished
+    std::deque<std::function<void()>> queue_;
+    bool stopping_ = false;
+    std::vector<std::thread> workers_;
+};

@@ -1,0 +1,142 @@
+// The field interpolation: the quadratic stencil, its ghost border, its edges, and the split form
+// that the paint pass uses, each held against the interpolation written out point by point.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "render/interp.h"
+#include "test_support.h"
+
+namespace {
+
+const float kInf = INFINITY, kNaN = NAN;
+
+// The interpolation as written, one point at a time, for 0 <= qx < columns, 0 <= qy < rows.
+float Direct(const Grid& g, float qx, float qy) {
+    const uint32_t i = uint32_t(qx + 1.0), j = uint32_t(qy + 1.0);
+    const float ox = float(qx - (float(int32_t(qx)) + 0.5));
+    const float oy = float(qy - (float(int32_t(qy)) + 0.5));
+    const float halfQ = float(0.5 * ox), halfQMinus1 = float(halfQ - 1.0);
+    const float oneMinusQ = float(1.0 - ox), onePlusQ = float(1.0 + ox);
+    float f[3];
+    for (uint32_t r = j - 1; r <= j + 1; ++r) {
+        const double u = g.Cell(i - 1, r), v = g.Cell(i, r), w = g.Cell(i + 1, r);
+        f[r - j + 1] = float(((halfQMinus1 * u + oneMinusQ * v) + halfQ * w) * onePlusQ + u);
+    }
+    return float((((0.5 * oy - 1.0) * f[0] + (1.0 - oy) * f[1]) + (0.5 * oy) * f[2]) * (oy + 1.0) +
+                 f[0]);
+}
+
+// A fault in the cell indices, the offsets or a weight: exact at cell centres.
+TEST(InterpTest, CellCentresGiveTheirSamples) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> value(-1000.0f, 1000.0f);
+    const Grid g = MakeGrid(9, 6, [&](uint32_t, uint32_t) { return value(rng); });
+    for (uint32_t j = 1; j <= g.rows; ++j)
+        for (uint32_t i = 1; i <= g.columns; ++i)
+            EXPECT_EQ(Interpolate(g, i - 0.5f, j - 0.5f), g.Cell(i, j)) << i << "," << j;
+}
+
+// A fault in the Lagrange weights: a quadratic along either axis is reproduced wherever the
+// stencil stays off the ghost border, and broken by the ghost copy in the outer cells.
+TEST(InterpTest, QuadraticsAreReproducedOffTheBorder) {
+    auto quadratic = [](double t) { return 0.75 * t * t - 3.0 * t + 2.0; };
+    for (bool alongX : {true, false}) {
+        const Grid g = MakeGrid(
+            8, 8, [&](uint32_t i, uint32_t j) { return float(quadratic((alongX ? i : j) - 0.5)); });
+        for (float t = 0.0f; t < 8.0f; t += 0.125f) {
+            const float got = alongX ? Interpolate(g, t, 3.3f) : Interpolate(g, 5.6f, t);
+            const double err = std::fabs(got - quadratic(t));
+            const bool offBorder = t >= 1.0f && t < 7.0f;
+            const bool atCentre = t - std::floor(t) == 0.5f;
+            EXPECT_EQ(err < 1e-4, offBorder || atCentre) << t << " along x " << alongX;
+        }
+    }
+}
+
+// A stencil shifted by one cell: each ghost cell feeds exactly the outer cells whose stencil
+// reads it, and a point in the left half of a cell still uses that cell's stencil.
+TEST(InterpTest, GhostCellsFeedOnlyTheOuterCells) {
+    const struct {
+        uint32_t ghostColumn, ghostRow;
+        float qx, qy;
+        bool changes;
+    } cases[] = {
+        {0, 2, 0.25f, 1.75f, true},                               // left border, first cell column
+        {0, 2, 1.25f, 1.75f, false},                              // left border, second cell column
+        {6, 2, 4.75f, 1.75f, true},                               // right border, last cell column
+        {6, 2, 3.75f, 1.75f, false}, {2, 0, 1.75f, 0.25f, true},  // top border, first cell row
+        {2, 0, 1.75f, 1.25f, false}, {2, 5, 1.75f, 3.75f, true},  // bottom border, last cell row
+        {2, 5, 1.75f, 2.75f, false}, {6, 5, 4.9f, 3.9f, true},    // the corner, from the last cell
+    };
+    for (const auto& c : cases) {
+        Grid g = MakeGrid(5, 4, [](uint32_t i, uint32_t j) { return float(i * i + 3 * j); });
+        const float before = Interpolate(g, c.qx, c.qy);
+        g.Cell(c.ghostColumn, c.ghostRow) += 100.0f;
+        EXPECT_EQ(Interpolate(g, c.qx, c.qy) != before, c.changes)
+            << c.ghostColumn << "," << c.ghostRow;
+    }
+}
+
+// A read outside the block: a point on the far edge (or beyond) uses the last cell and keeps its
+// offset from that cell's centre, one before the near edge uses the first; every cell index stays
+// within the samples whatever the coordinate.
+TEST(InterpTest, EdgesAndBeyondUseTheNearestCell) {
+    const Grid g =
+        MakeGrid(4, 3, [](uint32_t i, uint32_t j) { return float(i * j) - 0.5f * float(i * i); });
+    const float justBelow4 = std::nextafter(4.0f, 0.0f), justBelow3 = std::nextafter(3.0f, 0.0f);
+    const struct {
+        float qx, qy, nearX, nearY;
+    } edges[] = {
+        {1.3f, 3, 1.3f, justBelow3}, {4, 2.2f, justBelow4, 2.2f}, {4, 3, justBelow4, justBelow3},
+        {-1e-7f, 1.5f, 0, 1.5f},     {2.5f, -1e-7f, 2.5f, 0},
+    };
+    for (const auto& c : edges)
+        EXPECT_NEAR(Interpolate(g, c.qx, c.qy), Interpolate(g, c.nearX, c.nearY), 1e-4)
+            << c.qx << "," << c.qy;
+    EXPECT_EQ(RowWeights(g, 3.0f).row, 3u);
+    EXPECT_EQ(RowWeights(g, 3.0f).offset, 0.5f);
+    for (float a : {-5.0f, 7.0f, -1e30f, 1e30f, kInf, kNaN}) {
+        const XWeights x = ColumnWeights(g, a);
+        const YWeights y = RowWeights(g, a);
+        EXPECT_TRUE(x.column >= 1 && x.column <= g.columns && y.row >= 1 && y.row <= g.rows) << a;
+        if (std::fabs(a) < 10.0f)
+            EXPECT_FALSE(std::isnan(Interpolate(g, a, 1.5f) + Interpolate(g, 1.5f, a))) << a;
+    }
+}
+
+// The split form drifting from the per-point form: Interpolate, and the split form as the paint
+// pass uses it (x weights per column, row results per column and cell row, AlongY per pixel),
+// equal the direct evaluation bit for bit over many random grids and points.
+TEST(InterpTest, SplitFormMatchesDirectEvaluation) {
+    std::mt19937 rng(2024);
+    std::uniform_int_distribution<uint32_t> size(1, 13);
+    std::uniform_real_distribution<float> value(-50.0f, 80.0f);
+    auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    for (int trial = 0; trial < 150; ++trial) {
+        const float scale = std::ldexp(1.0f, int(size(rng)) - 7);
+        const uint32_t nx = size(rng), ny = size(rng);
+        const Grid g = MakeGrid(nx, ny, [&](uint32_t, uint32_t) { return value(rng) * scale; });
+        // Some points fall on cell edges.
+        const float kx = nx / (7.0f + trial % 41), ky = ny / (3.0f + trial % 37);
+        std::vector<XWeights> cols;
+        for (int c = 1; c * kx < nx; ++c) cols.push_back(ColumnWeights(g, c * kx));
+        std::vector<float> f(3 * cols.size());
+        for (int r = 1; r * ky < ny; ++r) {
+            const YWeights yw = RowWeights(g, r * ky);
+            const bool newCellRow = r == 1 || yw.row != RowWeights(g, (r - 1) * ky).row;
+            for (size_t c = 0; c < cols.size() && newCellRow; ++c)
+                for (int k = 0; k < 3; ++k) f[3 * c + k] = AlongX(cols[c], g.Row(yw.row - 1 + k));
+            for (size_t c = 0; c < cols.size(); ++c) {
+                const float want = Direct(g, (c + 1) * kx, r * ky);
+                ASSERT_TRUE(same(AlongY(yw, f[3 * c], f[3 * c + 1], f[3 * c + 2]), want));
+                ASSERT_TRUE(same(Interpolate(g, (c + 1) * kx, r * ky), want));
+            }
+        }
+    }
+}
+
+}  // namespace

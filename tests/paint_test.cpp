@@ -1,0 +1,241 @@
+// The paint pass: the worked layouts, the texts, degenerate clients, and whole pictures held
+// against a plain rendering that interpolates and colours one pixel at a time, on one thread and
+// on several, into images whose rows are wider than the picture.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "render/colour.h"
+#include "render/field_row.h"
+#include "render/interp.h"
+#include "render/paint.h"
+#include "plain_paint.h"
+#include "test_support.h"
+
+namespace {
+
+using std::string;
+const float kInf = INFINITY;
+
+float Bumpy(uint32_t i, uint32_t j) {
+    return float(5 + 4 * std::sin(i * 0.7) * std::cos(j * 0.45) + 0.01 * i * j);
+}
+
+// A scale from 1 to 9 in the given palette, the band `height` pixels high, `sideGap` from the
+// sides, with strips of `strip` pixels above and below it, and the caption "Pressure".
+DisplaySettings Display(uint8_t palette, uint8_t clipping = 0, uint32_t height = 20,
+                        uint32_t sideGap = 30, uint32_t strip = 10) {
+    const DisplaySettings scale = TwoColourScale(1, 9, {10, 200, 0}, {250, 20, 255});
+    return WithBand(WithSwitches(scale, clipping, palette), height, sideGap, strip);
+}
+
+// The paint equals the plain rendering, on one thread and on all of them, into rows with and
+// without padding, and writes nothing outside the picture.
+void ExpectSameAsPlain(const Grid& g, const FieldRowPainter& rows, const Layout& L,
+                       const char* what) {
+    const DisplaySettings& s = rows.Settings();
+    Image want(L.width, L.height, 3);
+    PaintPlainly(g, s, L, want);
+    for (auto [threads, pad] : {std::pair{1u, 0}, {0u, 3}}) {
+        Image got(L.width, L.height, pad);
+        PaintClient(g, s, rows, L, got.Target(), threads);
+        bool same = true;
+        for (int64_t y = 0; y < L.height && same; ++y)
+            same = std::equal(&got.At(0, y), &got.At(0, y) + L.width, &want.At(0, y));
+        const int64_t untouched = std::count(got.buf.begin(), got.buf.end(), kUntouched);
+        ASSERT_TRUE(same && untouched == 128 + pad * L.height)
+            << what << " " << L.width << "x" << L.height << " threads " << threads << " pad "
+            << pad;
+    }
+}
+
+// The three texts, each as "x,y text".
+string Texts(const Layout& L) {
+    string s;
+    for (int k = 0; k < L.textCount; ++k) {
+        const PaintText& t = L.texts[k];
+        s += (k ? "|" : "") + std::to_string(t.x) + "," + std::to_string(t.y) + " " +
+             string(t.str, size_t(t.count));
+    }
+    return s;
+}
+
+// A fault in the aspect fit, the centring, the band box or the text positions: the worked
+// layouts in a client of w × 300 with cells 10 high (scale, field box, band box, texts and every
+// pixel). In "float fidelity" ystart is 29.999996, and row 64 must be painted like its neighbours
+// rather than skipped by a position that steps from 63.999996 to 65.
+TEST(PaintLayout, WorkedLayouts) {
+    const struct {
+        const char* name;
+        uint32_t columns, rows;
+        float cellWidth;
+        int width;
+        std::vector<float> scaleAndBoxes;  // world per pixel, field box, band box
+        int highX;
+    } layouts[] = {
+        {"worked", 13, 13, 10, 400, {0.5f, 70, 330, 0, 260, 30, 370, 270, 290}, 365},
+        {"401 wide", 13, 13, 10, 401, {0.5f, 70.5f, 330.5f, 0, 260, 30, 371, 270, 290}, 366},
+        {"width binds", 20, 10, 10, 400, {0.5f, 0, 400, 30, 230, 30, 370, 270, 290}, 365},
+        {"start 70.25",
+         3,
+         13,
+         43.25f,
+         400,
+         {0.5f, 70.25f, 329.75f, 0, 260, 30, 370, 270, 290},
+         365},
+        {"start 70.75",
+         11,
+         13,
+         11.75f,
+         400,
+         {0.5f, 70.75f, 329.25f, 0, 260, 30, 370, 270, 290},
+         365},
+        {"float fidelity",
+         26,
+         13,
+         10,
+         400,
+         {0.65f, 0, 400, 29.999996f, 230, 30, 370, 270, 290},
+         365},
+    };
+    const DisplaySettings s = Display(1, 1);
+    const FieldRowPainter rows(s);
+    for (const auto& c : layouts) {
+        const Grid g = MakeGrid(c.columns, c.rows, Bumpy, c.cellWidth, 10);
+        const Layout L = ComputeLayout(g, s, c.width, 300);
+        const DrawingBox &f = L.field, &b = L.band;
+        EXPECT_TRUE(L.hasField && L.hasBand) << c.name;
+        EXPECT_EQ((std::vector<float>{L.worldPerPixel, f.xstart, f.xend, f.ystart, f.yend, b.xstart,
+                                      b.xend, b.ystart, b.yend}),
+                  c.scaleAndBoxes)
+            << c.name;
+        const string high = std::to_string(c.highX) + ",294 9.00";
+        EXPECT_EQ(Texts(L), "200,250 Pressure|25,294 1.00|" + high) << c.name;
+        ExpectSameAsPlain(g, rows, L, c.name);
+    }
+    // fieldWidth / 400 and fieldHeight / 260 are the same double, but not a float.
+    const Layout tie = ComputeLayout(MakeGrid(4, 13, Bumpy, 10, 2), s, 400, 300);
+    EXPECT_TRUE(tie.field.ystart == 0 && tie.field.yend == 260 && tie.field.xstart > 0)
+        << "equal scales take the height branch";
+}
+
+// End values cut to four characters: each is drawn whole, however long.
+TEST(PaintLayout, EndValuesAreDrawnWhole) {
+    const struct {
+        float scaleMin, scaleMax;
+        const char *low, *high;
+    } ends[] = {
+        {12.5f, -1, " 12.50|", " -1.00"},
+        {12345, 0.125f, " 12345.00|", " 0.12"},
+        {-kInf, kInf, " -inf|", "  inf"},
+        {3.4e38f, 0, " 339999995214436424907732413799364296704.00|", " 0.00"},
+    };
+    const Grid g = MakeGrid(13, 13, Bumpy);
+    for (const auto& c : ends) {
+        DisplaySettings s = Display(1);
+        s.scaleMin = c.scaleMin, s.scaleMax = c.scaleMax;
+        EXPECT_THAT(Texts(ComputeLayout(g, s, 400, 300)),
+                    testing::AllOf(testing::HasSubstr(c.low), testing::EndsWith(c.high)));
+    }
+}
+
+// A division by zero or an unsigned wrap in a degenerate layout: a client of width 0, a room
+// height of exactly 0, narrow and low clients, an inverted band box and a negative room height
+// draw only what is defined; a field so large or so small in world units that a scale factor
+// overflows or rounds to 0 gets no field box.
+TEST(PaintLayout, DegenerateClientsDrawOnlyWhatIsDefined) {
+    const Grid g = MakeGrid(13, 13, Bumpy);
+    const DisplaySettings s = Display(1);
+    const struct {
+        int width, height;
+        bool field, band;
+    } clients[] = {
+        {0, 0, false, false},    // nothing
+        {0, 300, false, false},  // width 0
+        {400, 40, false, true},  // room height exactly 0
+        {20, 300, true, false},  // narrower than the band's side gap
+        {400, 25, true, false},  // lower than the band and its strip
+        {1, 1, true, false},     // tiny
+        {35, 300, true, true},   // band box inverted
+        {400, 35, true, true},   // room height below 0
+    };
+    for (const auto& c : clients) {
+        const Layout L = ComputeLayout(g, s, c.width, c.height);
+        EXPECT_EQ(L.hasField, c.field) << c.width << "x" << c.height;
+        EXPECT_EQ(L.hasBand, c.band) << c.width << "x" << c.height;
+        EXPECT_EQ(L.textCount, c.band ? 3 : 0) << c.width << "x" << c.height;
+    }
+    const Grid huge = MakeGrid(13, 13, Bumpy, 1e38f, 10);            // fieldWidth overflows
+    const Grid tiny = MakeGrid(13, 13, Bumpy, 1e-44f, 10);           // cells per pixel overflow
+    const Grid vanishing = MakeGrid(13, 13, Bumpy, 1e-45f, 1e-45f);  // the scale rounds to 0
+    for (const Grid* grid : {&huge, &tiny, &vanishing})
+        EXPECT_FALSE(ComputeLayout(*grid, s, 400, 300).hasField);
+    EXPECT_FALSE(ComputeLayout(Grid(), s, 400, 300).hasField) << "no grid loaded";
+}
+
+// Whole pictures: every small client in every mode, huge settings, a very large client, and field
+// boxes placed by hand or at random (fractional and negative starts, grid coordinates beyond the
+// grid) paint what the plain rendering paints, inside the image.
+TEST(PaintImage, SameAsPlainPerPixelRendering) {
+    const Grid g = MakeGrid(13, 13, Bumpy);
+    const DisplaySettings hugeBand = Display(2, 0, 4000000000u, 3000000000u, 4000000000u);
+    for (int side : {0, 1, 50, 300})
+        ExpectSameAsPlain(g, FieldRowPainter(hugeBand), ComputeLayout(g, hugeBand, side, side),
+                          "huge settings");
+
+    Image big(8192, 8192);
+    const DisplaySettings rainbow = Display(1);
+    const FieldRowPainter rainbowRows(rainbow);
+    PaintClient(g, rainbow, rainbowRows, ComputeLayout(g, rainbow, 8192, 8192), big.Target());
+    EXPECT_EQ(std::count(big.buf.begin(), big.buf.end(), kUntouched), 128);
+
+    const Grid small = MakeGrid(7, 5, Bumpy, 3, 2.5f);
+    for (uint8_t palette : {1, 2}) {
+        for (uint8_t clipping : {0, 1}) {
+            const DisplaySettings s = Display(palette, clipping, 6, 5, 3);
+            const FieldRowPainter rows(s);
+            for (int w = 0; w <= 48; ++w)
+                for (int h = 0; h <= 48; ++h)
+                    ExpectSameAsPlain(small, rows, ComputeLayout(small, s, w, h), "small");
+        }
+    }
+
+    Layout L = ComputeLayout(small, rainbow, 260, 200);
+    const DrawingBox byHand[] = {
+        {-2.25f, 41.5f, -3.5f, 20.25f},
+        {0.3f, 33, -0.7f, 44.9f},
+        {-0.0009765625f, 59.75f, 0.5f, 39},
+    };
+    for (const DrawingBox& box : byHand) {
+        L.field = box;
+        ExpectSameAsPlain(small, rainbowRows, L, "by hand");
+    }
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> d(-30, 270);
+    for (int t = 0; t < 100; ++t) {
+        const float x = d(rng), y = d(rng);
+        L.field = DrawingBox{x, x + std::fabs(d(rng)), y, y + std::fabs(d(rng))};
+        ExpectSameAsPlain(small, rainbowRows, L, "at random");
+    }
+}
+
+// A position stepped by adding 1 to a float, which loses a start 2^-60 off a whole number: all
+// columns 0..18 and rows 1..9 are painted, none lost.
+TEST(PaintImage, StartsJustOffWholeNumbersLoseNothing) {
+    const Grid g = MakeGrid(7, 5, Bumpy, 3, 2.5f);
+    const DisplaySettings s = Display(1, 0, 6, 5, 3);
+    Layout L = ComputeLayout(g, s, 60, 50);
+    L.field = {-0x1p-60f, 20, 0x1p-60f, 10};
+    Image im(60, 50);
+    PaintClient(g, s, FieldRowPainter(s), L, im.Target());
+    auto coloured = [](uint32_t p) { return p != 0 && p != 0xFFFFFF && p != 0xC0C0C0; };
+    EXPECT_EQ(std::count_if(im.Pixels(), im.Pixels() + 20 * 60, coloured), 19 * 9);
+    EXPECT_TRUE(coloured(im.At(0, 1)) && coloured(im.At(18, 9)));
+}
+
+}  // namespace

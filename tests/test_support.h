@@ -1,0 +1,70 @@
+#pragma once
+// Named builders of the display settings and grids that the unit tests use.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+
+#include "data/grid.h"
+#include "data/settings.h"
+
+struct Rgb {
+    int32_t red, green, blue;
+};
+constexpr Rgb kBlue{0, 0, 255}, kRed{255, 0, 0}, kBlack{0, 0, 0};
+
+// A rainbow scale from `min` (dark blue) to `max` (red), clipping off.
+inline DisplaySettings RainbowScale(float min, float max) {
+    DisplaySettings s;
+    s.scaleMin = min;
+    s.scaleMax = max;
+    s.palette = 1;
+    return s;
+}
+
+// A two-colour scale from `min` in colour `low` to `max` in colour `high`, clipping off.
+inline DisplaySettings TwoColourScale(float min, float max, Rgb low, Rgb high) {
+    DisplaySettings s;
+    s.scaleMin = min;
+    s.scaleMax = max;
+    s.minRed = low.red, s.minGreen = low.green, s.minBlue = low.blue;
+    s.maxRed = high.red, s.maxGreen = high.green, s.maxBlue = high.blue;
+    s.palette = 0;
+    return s;
+}
+
+inline DisplaySettings Clipped(DisplaySettings s) {
+    s.clipping = 1;
+    return s;
+}
+
+// The switches as a settings file may give them: any value but 1 means off.
+inline DisplaySettings WithSwitches(DisplaySettings s, uint8_t clipping, uint8_t palette) {
+    s.clipping = clipping;
+    s.palette = palette;
+    return s;
+}
+
+// The band geometry and caption of a settings file.
+inline DisplaySettings WithBand(DisplaySettings s, uint32_t height, uint32_t sideGap,
+                                uint32_t strip, const char* caption = "Pressure") {
+    s.bandHeight = height;
+    s.bandSideGap = sideGap;
+    s.bandStrip = strip;
+    std::strncpy(s.caption, caption, sizeof s.caption - 1);
+    return s;
+}
+
+using SampleFn = std::function<float(uint32_t column, uint32_t row)>;
+
+// A grid of columns × rows cells of cellWidth × cellHeight world units with
+// its ghost border; sample(i, j) gives column i, row j, both from 1.
+inline Grid MakeGrid(uint32_t columns, uint32_t rows, const SampleFn& sample, float cellWidth = 10,
+                     float cellHeight = 10) {
+    Grid g;
+    ShapeGrid(g, columns, rows, cellWidth, cellHeight);
+    for (uint32_t j = 0; j < rows + 2; ++j)
+        for (uint32_t i = 0; i < columns + 2; ++i)
+            g.Cell(i, j) = sample(std::clamp(i, 1u, columns), std::clamp(j, 1u, rows));
+    return g;
+}
