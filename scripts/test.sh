@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
-# unit tests (native), the unit tests again under AddressSanitizer and
+# unit tests (native), the unit tests again on the core built without its SIMD
+# kernels, the unit tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the Windows program's end-to-end tests under
 # Wine on a virtual display, and a short smoke run of each fuzz target.
 set -euo pipefail
@@ -20,6 +21,11 @@ step "Native core, unit and end-to-end tests"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j 1 --timeout 600
+
+step "Unit tests of the core without its SIMD kernels"
+cmake --preset scalar >/dev/null
+cmake --build --preset scalar -j "$jobs"
+ctest --preset scalar -j "$jobs" --timeout 600
 
 step "Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset sanitize >/dev/null
