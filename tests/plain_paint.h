@@ -3,6 +3,7 @@
 // the band set one at a time, as a drawing surface would, with the field interpolated and
 // coloured point by point. The paint pass must give exactly this picture.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -25,28 +26,36 @@ struct Image {
     void Set(int64_t x, int64_t y, uint32_t v) {
         if (x >= 0 && y >= 0 && x < w && y < h) At(x, y) = v;
     }
-    // The surface's Rectangle, one pixel at a time.
+    // The surface's Rectangle, one pixel at a time (those inside the image).
     void Rect(int64_t l, int64_t t, int64_t r, int64_t b) {
         if (l > r) std::swap(l, r);
         if (t > b) std::swap(t, b);
-        for (int64_t y = t; y < b; ++y)
-            for (int64_t x = l; x < r; ++x)
+        for (int64_t y = std::max<int64_t>(t, 0); y < std::min(b, h); ++y)
+            for (int64_t x = std::max<int64_t>(l, 0); x < std::min(r, w); ++x)
                 Set(x, y, (x == l || x == r - 1 || y == t || y == b - 1) ? 0 : 0xFFFFFF);
     }
 };
 
+// The first step n >= 1 of the positions start + n whose pixel may lie inside the image.
+inline int64_t FirstStepInside(float start) {
+    return std::max<int64_t>(1, int64_t(std::floor(-1.0 - double(start))));
+}
+
 // The plain rendering: the background, the frames and every pixel of the field and the band one
-// at a time, at the positions start + n taken in double, with Interpolate and the colour rules.
+// at a time, at the positions start + n taken in double (those that fall inside the image), with
+// Interpolate and the colour rules.
 inline void PaintPlainly(const Grid& g, const DisplaySettings& s, const Layout& L, Image& im) {
     for (int64_t y = 0; y < im.h; ++y)
         for (int64_t x = 0; x < im.w; ++x) im.At(x, y) = 0xC0C0C0u;
     const DrawingBox &f = L.field, &b = L.band;
     if (L.hasField) {
         im.Rect(int64_t(f.xstart), int64_t(f.ystart), int64_t(f.xend), int64_t(double(f.yend) + 1));
-        for (int n = 1; double(f.ystart) + n < f.yend; ++n) {
-            for (int m = 1; double(f.xstart) + m < double(f.xend) - 1; ++m) {
-                const float value = Interpolate(g, float(m * double(L.cellsPerPixelX)),
-                                                float(n * double(L.cellsPerPixelY)));
+        for (int64_t n = FirstStepInside(f.ystart);
+             double(f.ystart) + n < f.yend && double(f.ystart) + n < im.h; ++n) {
+            for (int64_t m = FirstStepInside(f.xstart);
+                 double(f.xstart) + m < double(f.xend) - 1 && double(f.xstart) + m < im.w; ++m) {
+                const float value = Interpolate(g, float(double(m) * L.cellsPerPixelX),
+                                                float(double(n) * L.cellsPerPixelY));
                 im.Set(int64_t(double(f.xstart) + m), int64_t(double(f.ystart) + n),
                        PixelOf(FieldColour(s, value)));
             }
@@ -54,10 +63,9 @@ inline void PaintPlainly(const Grid& g, const DisplaySettings& s, const Layout& 
     }
     if (L.hasBand) {
         im.Rect(int64_t(b.xstart), int64_t(b.ystart), int64_t(b.xend), int64_t(b.yend));
-        for (double x = b.xstart + 1.0; x < double(b.xend) - 1; x += 1)
-            for (double y = b.ystart + 1.0; y < double(b.yend) - 1; y += 1)
+        for (double x = b.xstart + 1.0; x < double(b.xend) - 1 && x < im.w; x += 1)
+            for (double y = b.ystart + 1.0; y < double(b.yend) - 1 && y < im.h; y += 1)
                 im.Set(int64_t(x), int64_t(y),
                        PixelOf(BandColour(s, float(x), b.xstart, b.xend, b.xend - b.xstart)));
     }
 }
-
