@@ -65,7 +65,6 @@ BENCHMARK(BM_Paint)
     ->ArgNames({"grid", "w", "h", "threads"})
     ->ArgsProduct({{100, 3000}, {1920}, {1080}, {1, 0}})
     ->ArgsProduct({{100, 3000}, {3840}, {2160}, {1, 0}})
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
