@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
-#include <vector>
 
+#include "data/bytesource.h"
 #include "data/grid.h"
 #include "data/textread.h"
 #include "fuzz_check.h"
@@ -25,12 +25,12 @@ constexpr uint64_t kMaxBlock = 4u << 20;  // bytes
 // True when the header reads as two sizes whose block is accepted by the
 // loader's rules but larger than kMaxBlock.
 bool LargeValidBlock(const uint8_t* data, size_t n) {
-    std::vector<char> copy(data, data + n);
-    TextIn in = OpenText(copy.data(), copy.size());
+    MemorySource source(reinterpret_cast<const char*>(data), n);
+    TextSource in(source);
     uint64_t q[2];
     for (uint64_t& v : q) {
         std::string_view token;
-        if (ReadToken(in, token) != TokenRead::Ok) return false;
+        if (in.ReadToken(token) != TokenRead::Ok) return false;
         int32_t k = IntPrefix(token);
         if (k < 1) return false;
         v = static_cast<uint64_t>(k);
