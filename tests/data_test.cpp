@@ -10,6 +10,7 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "data/bytesource.h"
 #include "data/grid.h"
@@ -628,6 +629,34 @@ TEST(StartupFiles, LoadFromDisk) {
         for (uint32_t i = 1; i <= 700; ++i)
             ASSERT_EQ(Bits(grid.Cell(i, j)), Bits(want[(j - 1) * 700 + i - 1])) << i << "," << j;
     fs::remove_all(dir);
+}
+
+// A task lost or run twice when the pool's queue grows: with the one worker held by a task, the
+// caller takes some queued tasks itself so that the queue wraps around its end, then queues
+// more than it holds; every task runs once.
+TEST(WorkerPoolQueue, GrowsWhileWrapped) {
+    WorkerPool pool(2);
+    std::atomic<bool> started{false}, release{false};
+    pool.Submit([&] {
+        started = true;
+        while (!release) std::this_thread::yield();
+    });
+    while (!started) std::this_thread::yield();
+    std::vector<std::atomic<int>> runs(60);
+    std::atomic<int> done{0};
+    const auto submit = [&](int from, int to) {
+        for (int k = from; k < to; ++k)
+            pool.Submit([&runs, &done, k] {
+                runs[k].fetch_add(1);
+                done.fetch_add(1);
+            });
+    };
+    submit(0, 12);
+    pool.HelpUntil([&] { return done.load() == 9; });
+    submit(12, 60);
+    release = true;
+    pool.HelpUntil([&] { return done.load() == 60; });
+    for (auto& r : runs) EXPECT_EQ(r.load(), 1);
 }
 
 // The sanitizer's own reservations exceed the limit (the unit tests build with g++).
