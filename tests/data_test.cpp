@@ -131,7 +131,9 @@ TEST(TextRead, Tokens) {
             Strs got;
             std::string_view tok;
             for (TokenRead r; (r = in.ReadToken(tok)) != TokenRead::End;) {
-                if (r == TokenRead::TooLong) EXPECT_EQ(tok, t80);
+                if (r == TokenRead::TooLong) {
+                    EXPECT_EQ(tok, t80);
+                }
                 got.push_back(r == TokenRead::TooLong ? "!" : string(tok));
             }
             EXPECT_EQ(got, c.tokens) << testing::PrintToString(c.in) << " " << chunk;

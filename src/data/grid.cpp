@@ -152,10 +152,12 @@ void ValueReader::Parse(Slot& s) {
     const size_t stride = grid_.Stride();
     uint32_t i = uint32_t(s.first % columns) + 1;
     float* row = &grid_.Cell(0, uint32_t(s.first / columns) + 1);
-    TextIn in{s.text, s.text + s.size};
-    std::string_view line;
-    for (size_t r = 0; r < s.reads && ReadLine(in, line); ++r) {
-        row[i] = RealPrefix(line);
+    const char* p = s.text;
+    const char* const end = s.text + s.size;
+    for (size_t r = 0; r < s.reads && p < end; ++r) {
+        const char* const e = LineReadEnd(p, end);
+        row[i] = RealPrefix(p, e);
+        p = e;
         if (++i > columns) {
             i = 1;
             row += stride;

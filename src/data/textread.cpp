@@ -14,6 +14,7 @@
 #include <emmintrin.h>
 #endif
 
+
 namespace {
 
 inline bool IsDigit(char c) {
@@ -119,68 +120,77 @@ bool ShortReal(const char* p, const char* end, float& out) {
 #endif
 }
 
+#if defined(__SSE2__) && defined(__GNUC__) && !defined(QUORLANE_SCALAR_ONLY)
+#define QUORLANE_SSE2_TEXT 1
+#endif
+
+// The bits set in a 16-bit mask.
+inline unsigned Popcount16(unsigned v) {
+    v = v - ((v >> 1) & 0x5555u);
+    v = (v & 0x3333u) + ((v >> 2) & 0x3333u);
+    v = (v + (v >> 4)) & 0x0F0Fu;
+    return (v + (v >> 8)) & 0x1Fu;
+}
+
+// The first carriage return or Ctrl-Z in data[from, n), or n.
+size_t FindCrOrCtrlZ(const char* data, size_t from, size_t n) {
+    size_t k = from;
+#ifdef QUORLANE_SSE2_TEXT
+    const __m128i cr = _mm_set1_epi8('\r'), z = _mm_set1_epi8(0x1A);
+    for (; k + 16 <= n; k += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + k));
+        const int m = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, z)));
+        if (m != 0) return k + size_t(__builtin_ctz(unsigned(m)));
+    }
+#endif
+    while (k < n && data[k] != '\r' && data[k] != 0x1A) ++k;
+    return k;
+}
+
 }  // namespace
 
 size_t CleanText(char* data, size_t n, bool& ctrlZ) {
     ctrlZ = false;
-    if (n == 0) return 0;
-    // A Ctrl-Z ends the text.
-    if (const void* z = std::memchr(data, 0x1A, n)) {
-        n = size_t(static_cast<const char*>(z) - data);
-        ctrlZ = true;
+    size_t r = FindCrOrCtrlZ(data, 0, n);
+    size_t w = r;  // text kept so far
+    while (r < n) {
+        if (data[r] == 0x1A) {  // a Ctrl-Z ends the text
+            ctrlZ = true;
+            break;
+        }
+        // A carriage return: dropped, and the run up to the next one moved down.
+        const size_t next = FindCrOrCtrlZ(data, r + 1, n);
+        std::memmove(data + w, data + r + 1, next - r - 1);
+        w += next - r - 1;
+        r = next;
     }
-    // Drop every carriage return, moving the rest down in place.
-    char* const end = data + n;
-    char* w = static_cast<char*>(std::memchr(data, '\r', n));
-    if (!w) return n;
-    const char* r = w + 1;
-    while (r < end) {
-        const void* cr = std::memchr(r, '\r', size_t(end - r));
-        const char* stop = cr ? static_cast<const char*>(cr) : end;
-        const size_t len = size_t(stop - r);
-        std::memmove(w, r, len);
-        w += len;
-        r = stop + 1;
-    }
-    return size_t(w - data);
-}
-
-bool ReadLine(TextIn& in, std::string_view& line) {
-    if (in.p >= in.end) return false;
-    size_t avail = size_t(in.end - in.p);
-    size_t lim = avail < kLineMax ? avail : kLineMax;
-    const void* nl = std::memchr(in.p, '\n', lim);
-    size_t len = nl ? size_t(static_cast<const char*>(nl) - in.p) + 1 : lim;
-    line = std::string_view(in.p, len);
-    in.p += len;
-    return true;
+    return w;
 }
 
 size_t CountLineReads(const char* p, size_t n) {
+    // One read per line feed, and (L - 1) / 78 more for a line of L > 78
+    // characters; the text after the last line feed takes ceil(L / 78).
     size_t reads = 0;
     size_t lineStart = 0;  // where the current line starts
     size_t k = 0;
-#if defined(__SSE2__) && defined(__GNUC__) && !defined(QUORLANE_SCALAR_ONLY)
-    // Sixteen bytes at a time: one read per line feed, and the extra reads of
-    // a line longer than 78 characters when its line feed is found. Two line
-    // feeds in one block are at most 16 apart, so only the line that ends at
-    // a block's first line feed can be long.
+#ifdef QUORLANE_SSE2_TEXT
+    // Sixteen bytes at a time. Two line feeds in one block are at most 16
+    // apart, so only the line that ends at a block's first one can be long.
     const __m128i nl = _mm_set1_epi8('\n');
     for (; k + 16 <= n; k += 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
         const unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, nl)));
         if (mask == 0) continue;
-        const size_t firstEnd = k + size_t(__builtin_ctz(mask)) + 1;
-        reads += size_t(__builtin_popcount(mask)) - 1 + (firstEnd - lineStart + kLineMax - 1) / kLineMax;
+        const size_t firstLen = k + size_t(__builtin_ctz(mask)) + 1 - lineStart;
+        if (firstLen > kLineMax) reads += (firstLen - 1) / kLineMax;
+        reads += Popcount16(mask);
         lineStart = k + size_t(31 - __builtin_clz(mask)) + 1;
     }
 #endif
-    for (; k < n;) {
-        const void* f = std::memchr(p + k, '\n', n - k);
-        if (!f) break;
-        k = size_t(static_cast<const char*>(f) - p) + 1;
-        reads += (k - lineStart + kLineMax - 1) / kLineMax;
-        lineStart = k;
+    for (; k < n; ++k) {
+        if (p[k] != '\n') continue;
+        reads += 1 + (k - lineStart) / kLineMax;
+        lineStart = k + 1;
     }
     return reads + (n - lineStart + kLineMax - 1) / kLineMax;
 }
@@ -279,9 +289,7 @@ int32_t IntPrefix(std::string_view s) {
     return v >= cap ? std::numeric_limits<int32_t>::max() : int32_t(v);
 }
 
-float RealPrefix(std::string_view s) {
-    const char* p = s.data();
-    const char* const end = p + s.size();
+float RealPrefix(const char* p, const char* end) {
     const bool neg = SkipSpaceAndSign(p, end);
     // A number starts with a digit, or with a point and a digit. From there
     // the decimal form (digits with at most one point, then an exponent only

@@ -31,10 +31,24 @@ struct TextIn {
 // bytes of text are left.
 size_t CleanText(char* data, size_t n, bool& ctrlZ);
 
+// Where a line read that starts at p (before end) ends: after its line feed
+// when that comes within 78 characters, else after 78 characters or at end.
+inline const char* LineReadEnd(const char* p, const char* end) {
+    const char* const lim = end - p > ptrdiff_t(kLineMax) ? p + kLineMax : end;
+    while (p < lim && *p != '\n') ++p;
+    return p < lim ? p + 1 : lim;
+}
+
 // One line read. Returns false when the text ends before the line's first
 // character; otherwise `line` holds the characters read (the line feed
 // included when it was reached within 78 characters).
-bool ReadLine(TextIn& in, std::string_view& line);
+inline bool ReadLine(TextIn& in, std::string_view& line) {
+    if (in.p >= in.end) return false;
+    const char* const e = LineReadEnd(in.p, in.end);
+    line = std::string_view(in.p, size_t(e - in.p));
+    in.p = e;
+    return true;
+}
 
 // The line reads that take up `n` bytes of text starting where a line read
 // starts: a line of L characters, its line feed included, takes ceil(L / 78)
@@ -99,7 +113,10 @@ int32_t IntPrefix(std::string_view s);
 // Real prefix conversion: white space, optional sign, digits with an optional
 // point, optional exponent. No number gives 0. Correctly rounded to a 32-bit
 // float; a value too large gives an infinity of its sign.
-float RealPrefix(std::string_view s);
+float RealPrefix(const char* p, const char* end);
+inline float RealPrefix(std::string_view s) {
+    return RealPrefix(s.data(), s.data() + s.size());
+}
 
 // First word ("%s"): white space skipped, the run of non-white characters.
 // Returns false when the text holds no word.
