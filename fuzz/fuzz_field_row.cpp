@@ -38,7 +38,7 @@ float Real(FuzzedDataProvider& in) {
     }
 }
 
-int32_t Colour(FuzzedDataProvider& in) {
+int32_t Component(FuzzedDataProvider& in) {
     return in.ConsumeBool() ? in.ConsumeIntegralInRange<int32_t>(-300, 600)
                             : in.ConsumeIntegral<int32_t>();
 }
@@ -50,9 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DisplaySettings s;
     s.scaleMin = Real(in);
     s.scaleMax = in.ConsumeIntegralInRange<int>(0, 7) == 0 ? s.scaleMin : Real(in);
-    s.minRed = Colour(in), s.maxRed = Colour(in);
-    s.minGreen = Colour(in), s.maxGreen = Colour(in);
-    s.minBlue = Colour(in), s.maxBlue = Colour(in);
+    s.minRed = Component(in), s.maxRed = Component(in);
+    s.minGreen = Component(in), s.maxGreen = Component(in);
+    s.minBlue = Component(in), s.maxBlue = Component(in);
     s.clipping = in.ConsumeIntegralInRange<uint8_t>(0, 2);
     s.palette = in.ConsumeIntegralInRange<uint8_t>(0, 2);
     const FieldRowPainter painter(s);
