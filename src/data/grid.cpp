@@ -120,7 +120,7 @@ const char* ValueReader::Run(size_t pieceBytes, unsigned pieces) {
         for (unsigned k = 0; next < cells; k = (k + 1) % pieces) {
             Slot& s = slots_[k];
             pool_.HelpUntil([&s] { return !s.busy.load(std::memory_order_acquire); });
-            std::memmove(s.text, carry, carried);
+            if (carried > 0) std::memmove(s.text, carry, carried);
             const size_t size = carried + text_.Read(s.text + carried, capacity - carried);
             // At the end of the text its last piece is a line read of its
             // own, unless a read error cut it short.
