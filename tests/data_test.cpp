@@ -616,7 +616,15 @@ TEST(StartupFiles, LoadFromDisk) {
     EXPECT_EQ(Described(LoadSettings(settings, ini.c_str()), settings), kIniValues);
     for (int k = 0; k < 2; ++k)  // again, over the grid loaded before
         EXPECT_EQ(Described(LoadGrid(grid, dat.c_str()), grid), kDatGrid);
-    // A file that opens but cannot be read.
+    // A file that opens but cannot be read: its read fails, where a file's end does not.
+    char buf[16];
+    FileSource unreadable, whole;
+    ASSERT_TRUE(unreadable.Open("/proc/self/mem") && whole.Open(ini.c_str()));
+    EXPECT_EQ(unreadable.Read(buf, sizeof buf), 0u);
+    EXPECT_TRUE(unreadable.Failed());
+    while (whole.Read(buf, sizeof buf) > 0) {
+    }
+    EXPECT_FALSE(whole.Failed());
     EXPECT_EQ(Described(LoadGrid(grid, "/proc/self/mem"), grid),
               "fail 1: Error reading \"quorlane.dat\"");
     EXPECT_EQ(Described(LoadSettings(settings, "/proc/self/mem"), settings),
