@@ -34,10 +34,10 @@ const GridFile& File(unsigned side) {
     GridFile& f = files[side];
     if (!f.path.empty()) return f;
     const unsigned rows = side == 3162 ? 3163 : side, decimals = side == 3162 ? 6 : 4;
-    f.path = (std::filesystem::temp_directory_path() /
-              ("quorlane_load_bench_" + std::to_string(side) + "_" + std::to_string(std::rand()) +
-               ".dat"))
-                 .string();
+    f.path =
+        (std::filesystem::temp_directory_path() / ("quorlane_load_bench_" + std::to_string(side) +
+                                                   "_" + std::to_string(std::rand()) + ".dat"))
+            .string();
     std::FILE* out = std::fopen(f.path.c_str(), "wb");
     if (!out) std::abort();
     f.bytes += size_t(std::fprintf(out, "%u\n%u\n1.0\n0.5\n", side, rows));
@@ -47,8 +47,10 @@ const GridFile& File(unsigned side) {
         seed = seed * 1103515245u + 12345u;
         const unsigned v = (seed >> 8) % 100000000u;
         char line[32];
-        const int len = decimals == 6 ? std::snprintf(line, sizeof line, "%u.%06u\n", v / 1000000u, v % 1000000u)
-                                      : std::snprintf(line, sizeof line, "%u.%04u\n", v / 1000000u, v % 10000u);
+        const int len =
+            decimals == 6
+                ? std::snprintf(line, sizeof line, "%u.%06u\n", v / 1000000u, v % 1000000u)
+                : std::snprintf(line, sizeof line, "%u.%04u\n", v / 1000000u, v % 10000u);
         buf.insert(buf.end(), line, line + len);
         if (buf.size() > (1u << 20) || k + 1 == cells) {
             f.bytes += std::fwrite(buf.data(), 1, buf.size(), out);
@@ -95,7 +97,8 @@ void BM_RealPrefix(benchmark::State& state) {
     unsigned seed = 7;
     for (int k = 0; k < 4096; ++k) {
         seed = seed * 1103515245u + 12345u;
-        lines.push_back(std::to_string(seed % 100) + "." + std::to_string(1000 + seed % 9000) + "\n");
+        lines.push_back(std::to_string(seed % 100) + "." + std::to_string(1000 + seed % 9000) +
+                        "\n");
     }
     size_t k = 0;
     for (auto _ : state) benchmark::DoNotOptimize(RealPrefix(lines[k++ % lines.size()]));

@@ -64,8 +64,7 @@ void CheckGrid(const Grid& g) {
         const bool borderRow = j == 0 || j == g.rows + 1;
         for (uint32_t i = 0; i < g.columns + 2;
              i += (borderRow || i == g.columns + 1) ? 1 : g.columns + 1)
-            FUZZ_CHECK(
-                SameBits(g.Cell(i, j), g.Cell(clampi(i, g.columns), clampi(j, g.rows))));
+            FUZZ_CHECK(SameBits(g.Cell(i, j), g.Cell(clampi(i, g.columns), clampi(j, g.rows))));
     }
 }
 

@@ -232,9 +232,10 @@ TEST(TextRead, Conversions) {
         }
         EXPECT_EQ(Bits(RealPrefix(s)), Bits(std::strtof(s.c_str(), nullptr))) << s;
     }
-    for (const char* s : {"16777217", "16777217.000000001", "16777216.999999999", "0.5000000298023224",
-                          "8.000000476837158", "8.0000004768371582031", "8.000000476837159e-3",
-                          "1.00000005960464478e22", "1.0000000596046448e-22"})
+    for (const char* s :
+         {"16777217", "16777217.000000001", "16777216.999999999", "0.5000000298023224",
+          "8.000000476837158", "8.0000004768371582031", "8.000000476837159e-3",
+          "1.00000005960464478e22", "1.0000000596046448e-22"})
         EXPECT_EQ(Bits(RealPrefix(s)), Bits(std::strtof(s, nullptr))) << s;
 }
 
@@ -489,11 +490,20 @@ TEST(Grid, RandomTextsAsReadLineAfterLine) {
     const auto number = [&rng] {
         char b[40];
         switch (rng() % 5) {
-            case 0: std::snprintf(b, sizeof b, "%d", int(rng() % 2001) - 1000); break;
-            case 1: std::snprintf(b, sizeof b, "%.*f", int(rng() % 8), (int(rng() % 20001) - 10000) / 7.0); break;
-            case 2: std::snprintf(b, sizeof b, "%.*e", int(rng() % 18), double(rng()) * 1e-5); break;
-            case 3: std::snprintf(b, sizeof b, "%u.%04u", unsigned(rng() % 100), unsigned(rng() % 10000)); break;
-            default: return string(rng() % 2 ? "7,5 x" : "abc");
+        case 0:
+            std::snprintf(b, sizeof b, "%d", int(rng() % 2001) - 1000);
+            break;
+        case 1:
+            std::snprintf(b, sizeof b, "%.*f", int(rng() % 8), (int(rng() % 20001) - 10000) / 7.0);
+            break;
+        case 2:
+            std::snprintf(b, sizeof b, "%.*e", int(rng() % 18), double(rng()) * 1e-5);
+            break;
+        case 3:
+            std::snprintf(b, sizeof b, "%u.%04u", unsigned(rng() % 100), unsigned(rng() % 10000));
+            break;
+        default:
+            return string(rng() % 2 ? "7,5 x" : "abc");
         }
         return string(b);
     };
@@ -504,8 +514,9 @@ TEST(Grid, RandomTextsAsReadLineAfterLine) {
         const size_t lines = nx * ny + rng() % 4;
         for (size_t k = 0; k < lines; ++k) {
             const unsigned kind = rng() % 10;
-            string line = kind == 0 ? "" : kind == 1 ? string(70 + rng() % 200, ' ') + number()
-                                                     : (rng() % 4 ? "" : "  ") + number();
+            string line = kind == 0   ? ""
+                          : kind == 1 ? string(70 + rng() % 200, ' ') + number()
+                                      : (rng() % 4 ? "" : "  ") + number();
             if (kind == 2) line += string(rng() % 160, rng() % 2 ? ' ' : '1');
             text += line + (rng() % 3 ? "\n" : "\r\n");
         }
@@ -515,7 +526,8 @@ TEST(Grid, RandomTextsAsReadLineAfterLine) {
         const std::vector<float> want = PlainSamples(text, size_t(nx) * ny);
         Grid g;
         MemorySource source(text.data(), text.size(), how.chunk);
-        const StartupResult r = LoadGridFrom(g, source, {&Pool(how.threads), how.pieceBytes, how.pieces});
+        const StartupResult r =
+            LoadGridFrom(g, source, {&Pool(how.threads), how.pieceBytes, how.pieces});
         ASSERT_EQ(r.ok, !want.empty()) << how << ": " << testing::PrintToString(text);
         if (!r.ok) {
             EXPECT_EQ(Failure(r), "fail 1: Error reading \"quorlane.dat\"");
@@ -541,7 +553,9 @@ TEST(StartupFiles, ReadErrors) {
     } grids[] = {
         {crlf + "extra\r\n", crlf.size()},
         {"1 1 1 1\n" + string(100, '5'), 8 + 78},
-        {"1 1 1 1\n5\x1a" "garbage", 10},
+        {"1 1 1 1\n5\x1a"
+         "garbage",
+         10},
         {"1 1 1 1\n5", 10},
         {"2 1 1 1\n5\n", 10},
     };
@@ -551,7 +565,8 @@ TEST(StartupFiles, ReadErrors) {
         for (size_t failAt = 0; failAt <= c.text.size(); ++failAt) {
             const Reading& how = readings[failAt * 7 % readings.size()];
             EXPECT_EQ(GridFrom(c.text, how, failAt), failAt >= c.complete ? whole : kError)
-                << "failing after " << failAt << ", " << how << ": " << testing::PrintToString(c.text);
+                << "failing after " << failAt << ", " << how << ": "
+                << testing::PrintToString(c.text);
         }
     }
     const string ini = Join(kIni, "\r\n"), noEol = ini.substr(0, ini.size() - 2);

@@ -113,8 +113,8 @@ const char* ValueReader::Run(size_t pieceBytes, unsigned pieces) {
     for (unsigned k = 0; k < pieces; ++k) slots_[k].text = text.get() + k * capacity;
 
     const size_t cells = size_t(grid_.columns) * grid_.rows;
-    size_t next = 0;                  // the next sample to be handed out
-    const char* carry = nullptr;      // text after the last cut: less than one line read
+    size_t next = 0;              // the next sample to be handed out
+    const char* carry = nullptr;  // text after the last cut: less than one line read
     size_t carried = 0;
     try {
         for (unsigned k = 0; next < cells; k = (k + 1) % pieces) {

@@ -14,7 +14,6 @@
 #include <emmintrin.h>
 #endif
 
-
 namespace {
 
 inline bool IsDigit(char c) {
@@ -60,9 +59,8 @@ inline bool IsDigit(char c) {
 }
 
 // The powers of ten that a double holds exactly.
-constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // The common short number, [p, end) starting with a digit or a point and a
 // digit, without a sign: at most 19 significant digits m and a decimal

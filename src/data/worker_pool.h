@@ -56,7 +56,7 @@ class WorkerPool {
     // whose callable is small (two pointers, for the common libraries) is
     // held without allocation.
     std::vector<std::function<void()>> ring_;
-    size_t head_ = 0;    // the next task to run
+    size_t head_ = 0;  // the next task to run
     size_t queued_count_ = 0;
     bool stopping_ = false;
     std::vector<std::thread> workers_;
