@@ -608,6 +608,10 @@ TEST(Grid, ReadingStopsAfterTheValues) {
             EXPECT_EQ(Described(LoadGridFrom(g, source, options), g), kDatGrid);
             EXPECT_LE(source.handed, 4096 + piece) << piece << " " << threads;
         }
+    // Pieces too large to hold are reported, not wrapped around.
+    Grid g;
+    MemorySource source(kDat.data(), kDat.size());
+    EXPECT_EQ(Described(LoadGridFrom(g, source, {&Pool(2), SIZE_MAX / 2, 3}), g), kNoMemory);
 }
 
 // A missing file reported as success or with the wrong status: both files on disk, and files

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -106,6 +107,7 @@ const char* ValueReader::Run(size_t pieceBytes, unsigned pieces) {
     const size_t capacity = std::max(pieceBytes, kLineMax);
     if (pieces == 0) pieces = std::min(pool_.Threads() + 2, 8u);
     if (pool_.Threads() == 1) pieces = 1;  // each piece is parsed as it is handed over
+    if (capacity > SIZE_MAX / pieces) return kNoMemory;
     std::unique_ptr<char[]> text(new (std::nothrow) char[capacity * pieces]);
     slots_.reset(new (std::nothrow) Slot[pieces]);
     if (!text || !slots_) return kNoMemory;
