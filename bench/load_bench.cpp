@@ -1,55 +1,120 @@
-// Loading a grid file of about ten million value lines (~100 MB) from disk.
+// Loading grid files from disk, in MB/s of file read:
+//   BM_LoadGrid/3162        about ten million value lines (~100 MB), on every thread;
+//   BM_LoadGrid/3162/1      the same on one thread;
+//   BM_RealPrefix           the conversion of one value line alone.
+// With QUORLANE_LOAD_BENCH_LARGE=1 in the environment also
+//   BM_LoadGrid/10000       a 10,000 × 10,000 grid (~800 MB of "12.3456" lines; needs that much
+//                           room in the temporary folder and about 400 MB of memory).
+// The files are written once per process into the temporary folder and removed at exit.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
+#include "data/bytesource.h"
 #include "data/grid.h"
+#include "data/textread.h"
+#include "data/worker_pool.h"
 
 namespace {
 
-constexpr unsigned kCols = 3162, kRows = 3163;
+struct GridFile {
+    std::string path;
+    size_t bytes = 0;
+};
+std::map<unsigned, GridFile> files;
 
-// Writes the grid file once per process; values like "12.345678".
-const std::string& GridFile(size_t& bytes) {
-    static std::string path;
-    static size_t size = 0;
-    if (path.empty()) {
-        path = (std::filesystem::temp_directory_path() /
-                ("quorlane_load_bench_" + std::to_string(std::rand()) + ".dat"))
-                   .string();
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        if (!f) std::abort();
-        size += size_t(std::fprintf(f, "%u\n%u\n1.0\n0.5\n", kCols, kRows));
+// A side × side grid file (a 3162-wide one 3163 rows high), written once: values of
+// "12.345678" for the ~100 MB file, "12.3456" for larger ones.
+const GridFile& File(unsigned side) {
+    GridFile& f = files[side];
+    if (!f.path.empty()) return f;
+    const unsigned rows = side == 3162 ? 3163 : side, decimals = side == 3162 ? 6 : 4;
+    f.path =
+        (std::filesystem::temp_directory_path() / ("quorlane_load_bench_" + std::to_string(side) +
+                                                   "_" + std::to_string(std::rand()) + ".dat"))
+            .string();
+    std::FILE* out = std::fopen(f.path.c_str(), "wb");
+    if (!out) std::abort();
+    f.bytes += size_t(std::fprintf(out, "%u\n%u\n1.0\n0.5\n", side, rows));
+    std::vector<char> buf;
+    unsigned seed = 12345;
+    for (size_t k = 0, cells = size_t(side) * rows; k < cells; ++k) {
+        seed = seed * 1103515245u + 12345u;
+        const unsigned v = (seed >> 8) % 100000000u;
         char line[32];
-        unsigned seed = 12345;
-        for (unsigned k = 0; k < kCols * kRows; ++k) {
-            seed = seed * 1103515245u + 12345u;
-            unsigned v = (seed >> 8) % 100000000u;
-            int len = std::snprintf(line, sizeof line, "%u.%06u\n", v / 1000000u, v % 1000000u);
-            size += std::fwrite(line, 1, size_t(len), f);
+        const int len =
+            decimals == 6
+                ? std::snprintf(line, sizeof line, "%u.%06u\n", v / 1000000u, v % 1000000u)
+                : std::snprintf(line, sizeof line, "%u.%04u\n", v / 1000000u, v % 10000u);
+        buf.insert(buf.end(), line, line + len);
+        if (buf.size() > (1u << 20) || k + 1 == cells) {
+            f.bytes += std::fwrite(buf.data(), 1, buf.size(), out);
+            buf.clear();
         }
-        std::fclose(f);
-        std::atexit([] { std::remove(path.c_str()); });
     }
-    bytes = size;
-    return path;
+    std::fclose(out);
+    return f;
 }
 
+void RemoveFiles() {
+    for (const auto& f : files) std::remove(f.second.path.c_str());
+}
+
+// Arguments: the grid's side, and the threads (0: the shared pool's).
 void BM_LoadGrid(benchmark::State& state) {
-    size_t bytes = 0;
-    const std::string& path = GridFile(bytes);
+    const GridFile& f = File(unsigned(state.range(0)));
+    const unsigned threads = unsigned(state.range(1));
+    WorkerPool* pool = threads == 0 ? &WorkerPool::Shared() : new WorkerPool(threads);
     for (auto _ : state) {
         Grid grid;
-        StartupResult r = LoadGrid(grid, path.c_str());
+        FileSource source;
+        if (!source.Open(f.path.c_str())) state.SkipWithError("cannot open");
+        GridLoadOptions options;
+        options.pool = pool;
+        StartupResult r = LoadGridFrom(grid, source, options);
         if (!r.ok) state.SkipWithError(r.message);
         benchmark::DoNotOptimize(grid.cells.data());
     }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
-    state.counters["lines"] = double(kCols) * kRows;
+    if (threads != 0) delete pool;
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(f.bytes));
+    state.counters["MB"] = double(f.bytes) / 1e6;
+    state.counters["threads"] = threads == 0 ? WorkerPool::Shared().Threads() : threads;
 }
-BENCHMARK(BM_LoadGrid)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_LoadGrid)
+    ->Args({3162, 0})
+    ->Args({3162, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
+
+void BM_RealPrefix(benchmark::State& state) {
+    std::vector<std::string> lines;
+    unsigned seed = 7;
+    for (int k = 0; k < 4096; ++k) {
+        seed = seed * 1103515245u + 12345u;
+        lines.push_back(std::to_string(seed % 100) + "." + std::to_string(1000 + seed % 9000) +
+                        "\n");
+    }
+    size_t k = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(RealPrefix(lines[k++ % lines.size()]));
+}
+BENCHMARK(BM_RealPrefix);
+
+const bool kLarge = [] {
+    std::atexit(RemoveFiles);
+    const char* large = std::getenv("QUORLANE_LOAD_BENCH_LARGE");
+    if (large && *large && *large != '0')
+        BENCHMARK(BM_LoadGrid)
+            ->Args({10000, 0})
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(5.0)
+            ->UseRealTime();
+    return true;
+}();
 
 }  // namespace

@@ -6,16 +6,22 @@
 // cell, finite positive cell sizes and a ghost border that repeats the
 // nearest sample. A failure must carry one of the loader's messages.
 //
+// The same text is then read again from a source in small chunks, in pieces
+// of a few lines on two threads: the outcome and every cell must be the same.
+// And once more from a source whose reads fail halfway: the load then either
+// fails with "Error reading" or gives the same grid.
+//
 // Headers that ask for an accepted block larger than kMaxBlock are skipped:
 // they are valid, and loading them only costs memory and time.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
-#include <vector>
 
+#include "data/bytesource.h"
 #include "data/grid.h"
 #include "data/textread.h"
+#include "data/worker_pool.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -25,12 +31,12 @@ constexpr uint64_t kMaxBlock = 4u << 20;  // bytes
 // True when the header reads as two sizes whose block is accepted by the
 // loader's rules but larger than kMaxBlock.
 bool LargeValidBlock(const uint8_t* data, size_t n) {
-    std::vector<char> copy(data, data + n);
-    TextIn in = OpenText(copy.data(), copy.size());
+    MemorySource source(reinterpret_cast<const char*>(data), n);
+    TextSource in(source);
     uint64_t q[2];
     for (uint64_t& v : q) {
         std::string_view token;
-        if (ReadToken(in, token) != TokenRead::Ok) return false;
+        if (in.ReadToken(token) != TokenRead::Ok) return false;
         int32_t k = IntPrefix(token);
         if (k < 1) return false;
         v = static_cast<uint64_t>(k);
@@ -62,6 +68,20 @@ void CheckGrid(const Grid& g) {
     }
 }
 
+WorkerPool& Pool() {
+    static WorkerPool pool(2);
+    return pool;
+}
+
+// The same outcome and, for a loaded grid, the same sizes and the same bits in every cell.
+bool SameLoad(StartupResult ra, const Grid& a, StartupResult rb, const Grid& b) {
+    if (ra.ok != rb.ok) return false;
+    if (!ra.ok) return std::strcmp(ra.message, rb.message) == 0;
+    return a.columns == b.columns && a.rows == b.rows && SameBits(a.cellWidth, b.cellWidth) &&
+           SameBits(a.cellHeight, b.cellHeight) && a.cells.size() == b.cells.size() &&
+           std::memcmp(a.cells.data(), b.cells.data(), a.cells.size() * sizeof(float)) == 0;
+}
+
 bool KnownMessage(const char* m) {
     static const char* const known[] = {
         "Error reading \"quorlane.dat\"",
@@ -90,6 +110,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(KnownMessage(r.message));
         FUZZ_CHECK(!grid.Loaded() && grid.columns == 0 && grid.rows == 0);
     }
+
+    GridLoadOptions pieces;
+    pieces.pool = &Pool();
+    pieces.pieceBytes = 78 + size % 61;
+    pieces.pieces = 1 + unsigned(size % 3);
+    Grid chunked;
+    MemorySource inChunks(text, size, 1 + size % 7);
+    FUZZ_CHECK(SameLoad(r, grid, LoadGridFrom(chunked, inChunks, pieces), chunked));
+
+    Grid cut;
+    MemorySource failing(text, size, 1 + size % 5, size / 2);
+    const StartupResult rc = LoadGridFrom(cut, failing, pieces);
+    FUZZ_CHECK(rc.ok ? SameLoad(r, grid, rc, cut)
+                     : std::strcmp(rc.message, "Error reading \"quorlane.dat\"") == 0 ||
+                           SameLoad(r, grid, rc, cut));
     delete[] text;
     return 0;
 }

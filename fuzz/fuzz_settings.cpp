@@ -2,10 +2,13 @@
 //
 // Each input is the whole text of a settings file, copied into a heap block of
 // exactly its size. After loading, the caption must be one terminated word of
-// at most 49 characters; a failure must carry the loader's message.
+// at most 49 characters; a failure must carry the loader's message. The same
+// text read from a source in small chunks must give the same settings, and
+// from a source whose reads fail halfway either the same or "Error reading".
 #include <cstdint>
 #include <cstring>
 
+#include "data/bytesource.h"
 #include "data/settings.h"
 #include "data/textread.h"
 #include "fuzz_check.h"
@@ -25,6 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(r.message != nullptr &&
                    std::strcmp(r.message, "Error reading \"quorlane.ini\"") == 0);
     }
+
+    DisplaySettings chunked;
+    MemorySource inChunks(text, size, 1 + size % 7);
+    const StartupResult rc = LoadSettingsFrom(chunked, inChunks);
+    FUZZ_CHECK(rc.ok == r.ok && std::memcmp(&chunked, &s, sizeof s) == 0);
+
+    DisplaySettings cut;
+    MemorySource failing(text, size, 1 + size % 5, size / 2);
+    const StartupResult rf = LoadSettingsFrom(cut, failing);
+    FUZZ_CHECK(rf.ok ? r.ok && std::memcmp(&cut, &s, sizeof s) == 0
+                     : std::strcmp(rf.message, "Error reading \"quorlane.ini\"") == 0);
     delete[] text;
     return 0;
 }

@@ -10,10 +10,13 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <thread>
 
+#include "data/bytesource.h"
 #include "data/grid.h"
 #include "data/settings.h"
 #include "data/textread.h"
+#include "data/worker_pool.h"
 
 namespace {
 
@@ -24,6 +27,18 @@ uint32_t Bits(float f) {
     uint32_t b;
     std::memcpy(&b, &f, 4);
     return b;
+}
+
+// Every input is fed in chunks of these sizes.
+const size_t kChunks[] = {1, 2, 3, 5, 7, 64, 4096};
+
+// The lines of `text` read one after another from a source in chunks of `chunk` bytes.
+Strs SourceLines(const string& text, size_t chunk) {
+    MemorySource source(text.data(), text.size(), chunk);
+    TextSource in(source);
+    Strs got;
+    for (std::string_view l; in.ReadLine(l);) got.emplace_back(l);
+    return got;
 }
 
 // A fault in the text rules: carriage returns are dropped, Ctrl-Z ends the file, and a line read
@@ -44,11 +59,85 @@ TEST(TextRead, LineReads) {
                  {x78 + "\n5\n", {x78, "\n", "5\n"}},
                  {string(200, 'y'), {y78, y78, string(44, 'y')}}};
     for (auto c : cases) {
-        TextIn in = OpenText(c.in.data(), c.in.size());
+        for (size_t chunk : kChunks)
+            EXPECT_EQ(SourceLines(c.in, chunk), c.lines) << testing::PrintToString(c.in) << chunk;
+        // The same text cleaned in place and read from memory, as the grid's values are.
+        bool ctrlZ;
+        string text = c.in;
+        text.resize(CleanText(text.data(), text.size(), ctrlZ));
+        EXPECT_EQ(ctrlZ, c.in.find('\x1a') != string::npos);
+        TextIn in{text.data(), text.data() + text.size()};
         Strs got;
         for (std::string_view l; ReadLine(in, l);) got.emplace_back(l);
         EXPECT_EQ(got, c.lines) << testing::PrintToString(c.in);
+        EXPECT_EQ(CountLineReads(text.data(), text.size()), c.lines.size());
     }
+}
+
+// A miscounted line read would put every later value into the wrong cell: the reads of random
+// texts of short, blank and long lines counted at once agree with reading them one by one, at
+// every offset of the 16-byte blocks; a cut leaves less than one read and starts a read.
+TEST(TextRead, CountsAndCuts) {
+    std::mt19937 rng(7);
+    for (int t = 0; t < 3000; ++t) {
+        string text;
+        const int lines = int(rng() % 12);
+        for (int k = 0; k < lines; ++k) {
+            const unsigned kind = rng() % 4;
+            const size_t len = kind == 0 ? 0 : kind == 1 ? rng() % 10 : rng() % 250;
+            text += string(len, char('a' + rng() % 3));
+            if (k + 1 < lines || rng() % 2) text += '\n';
+        }
+        const size_t skip = rng() % 16;  // misaligns the text
+        const string padded = string(skip, '\n') + text;
+        const char* p = padded.data() + skip;
+        TextIn in{p, p + text.size()};
+        size_t reads = 0;
+        std::vector<size_t> starts{0};
+        for (std::string_view l; ReadLine(in, l); starts.push_back(size_t(in.p - p))) ++reads;
+        ASSERT_EQ(CountLineReads(p, text.size()), reads) << testing::PrintToString(text);
+        const size_t cut = LineReadCut(p, text.size());
+        EXPECT_LT(text.size() - cut, kLineMax) << testing::PrintToString(text);
+        EXPECT_TRUE(std::find(starts.begin(), starts.end(), cut) != starts.end())
+            << testing::PrintToString(text);
+        EXPECT_EQ(CountLineReads(p, cut) + CountLineReads(p + cut, text.size() - cut), reads);
+    }
+}
+
+// A header token read apart from its text: tokens over 79 characters, tokens and white space
+// split across chunks, and a read error within a token or the white space after it.
+TEST(TextRead, Tokens) {
+    const string t80(80, '7');
+    const struct {
+        string in;
+        size_t failAt;
+        Strs tokens;  // "!" marks a token too long; the list ends where a read returns End
+    } cases[] = {
+        {"", MemorySource::kNever, {}},
+        {" \r\n\t", MemorySource::kNever, {}},
+        {"3 2\r\n\n 1.0\x1a 0.5", MemorySource::kNever, {"3", "2", "1.0"}},
+        {string(79, 'x') + " " + t80 + "\n1", MemorySource::kNever, {string(79, 'x'), "!", "1"}},
+        {"12 34 5", MemorySource::kNever, {"12", "34", "5"}},
+        {"12 34 5", 7, {"12", "34"}},
+        {"12 34 5", 6, {"12"}},
+        {"12 34 5", 4, {"12"}},
+        {"12 34 5", 3, {}},
+        {"12 34 5", 2, {}},
+    };
+    for (const auto& c : cases)
+        for (size_t chunk : kChunks) {
+            MemorySource source(c.in.data(), c.in.size(), chunk, c.failAt);
+            TextSource in(source);
+            Strs got;
+            std::string_view tok;
+            for (TokenRead r; (r = in.ReadToken(tok)) != TokenRead::End;) {
+                if (r == TokenRead::TooLong) {
+                    EXPECT_EQ(tok, t80);
+                }
+                got.push_back(r == TokenRead::TooLong ? "!" : string(tok));
+            }
+            EXPECT_EQ(got, c.tokens) << testing::PrintToString(c.in) << " " << chunk;
+        }
 }
 
 // A fault in the prefix conversions: integers saturate at the 32-bit limits instead of wrapping;
@@ -106,6 +195,9 @@ TEST(TextRead, Conversions) {
                  {"7.006492321624085354618647916449580656401e-46", 0},
                  {"3.4028236e38", kInf},
                  {"-1e39", -kInf},
+                 {"1e+39", kInf},
+                 {"-2.5E+45x", -kInf},
+                 {"1e-46", 0},
                  {"1234567890123456789012345678901234567890", kInf},
                  {"1e999999999999", kInf},
                  {"-0.00001e999999999999999999", -kInf},
@@ -124,6 +216,27 @@ TEST(TextRead, Conversions) {
         s += "e" + std::to_string(int(rng() % 100) - 60);
         EXPECT_EQ(Bits(RealPrefix(s)), Bits(std::strtof(s.c_str(), nullptr))) << s;
     }
+    // Texts at and near the points half-way between two floats, where rounding first to a
+    // double can land exactly on the half-way point though the text lies to one side of it.
+    for (int k = 0; k < 20000; ++k) {
+        float f;
+        const uint32_t b = 0x00800000u + uint32_t(rng() % (0x7F000000u - 0x00800000u));
+        std::memcpy(&f, &b, 4);
+        const double half = (double(f) + double(std::nextafter(f, kInf))) / 2;
+        char text[64];
+        std::snprintf(text, sizeof text, "%.*e", int(13 + rng() % 5), half);
+        string s = text;
+        if (rng() % 3 == 0) {  // the last digit moved by one
+            const size_t e = s.find('e') - 1;
+            s[e] = s[e] == '9' ? '8' : char(s[e] + 1);
+        }
+        EXPECT_EQ(Bits(RealPrefix(s)), Bits(std::strtof(s.c_str(), nullptr))) << s;
+    }
+    for (const char* s :
+         {"16777217", "16777217.000000001", "16777216.999999999", "0.5000000298023224",
+          "8.000000476837158", "8.0000004768371582031", "8.000000476837159e-3",
+          "1.00000005960464478e22", "1.0000000596046448e-22"})
+        EXPECT_EQ(Bits(RealPrefix(s)), Bits(std::strtof(s, nullptr))) << s;
 }
 
 // The settings example of seventeen lines.
@@ -160,11 +273,20 @@ string Described(StartupResult r, const DisplaySettings& s) {
       << s.ScaleSpan() << ' ' << s.RedSpan() << ' ' << s.GreenSpan() << ' ' << s.BlueSpan();
     return o.str();
 }
-string SettingsOf(string text) {
+// The settings of `text`, read in chunks of every size (all must agree).
+string SettingsOf(const string& text) {
+    string first;
+    for (size_t chunk : kChunks) {
+        DisplaySettings s;
+        s.bandHeight = 99;  // nothing is kept from before
+        MemorySource source(text.data(), text.size(), chunk);
+        const string got = Described(LoadSettingsFrom(s, source), s);
+        if (first.empty()) first = got;
+        EXPECT_EQ(got, first) << "in chunks of " << chunk << ": " << testing::PrintToString(text);
+    }
     DisplaySettings s;
-    s.bandHeight = 99;  // nothing is kept from before
-    const StartupResult r = LoadSettingsBytes(s, text.data(), text.size());
-    return Described(r, s);
+    EXPECT_EQ(Described(LoadSettingsBytes(s, text.data(), text.size()), s), first);
+    return first;
 }
 
 // A setting taken from the wrong line or converted the wrong way: the example in every spelling;
@@ -227,13 +349,52 @@ const string kDatGrid =
     "3x2 1x0.5 3x1:/10 10 11 12 12/10 10 11 12 12/20 20 21 22 22/20 20 21 22 22";
 const string kNoMemory = "fail 1: Not enough memory for \"quorlane.dat\"";
 
+// Pools of one thread (every piece parsed as it is read), two and four.
+WorkerPool& Pool(unsigned threads) {
+    static WorkerPool one(1), two(2), four(4);
+    return threads == 1 ? one : threads == 2 ? two : four;
+}
+
+// How one load reads its text: the source's chunks, the pieces of value text and the threads.
+struct Reading {
+    size_t chunk, pieceBytes;
+    unsigned threads, pieces;
+};
+std::ostream& operator<<(std::ostream& o, const Reading& r) {
+    return o << "chunks of " << r.chunk << ", pieces of " << r.pieceBytes << " (" << r.pieces
+             << " held), " << r.threads << " threads";
+}
+// Every chunk size, each with the smallest pieces, pieces that cut lines anywhere, and the
+// usual pieces; on one, two and four threads.
+std::vector<Reading> Readings() {
+    std::vector<Reading> all;
+    for (size_t chunk : kChunks)
+        for (size_t piece : {size_t(1), size_t(79), size_t(100), size_t(1) << 20})
+            for (unsigned threads : {1u, 2u, 4u})
+                all.push_back({chunk, piece, threads, piece == 100 ? 2u : 0u});
+    return all;
+}
+
 // Loads `text` into a grid that already holds the 3 × 2 example.
-string GridOf(string text) {
+string GridFrom(const string& text, const Reading& how, size_t failAt = MemorySource::kNever) {
     Grid g;
-    string example = kDat;
-    EXPECT_TRUE(LoadGridBytes(g, example.data(), example.size()).ok);
-    const StartupResult r = LoadGridBytes(g, text.data(), text.size());
+    EXPECT_TRUE(LoadGridBytes(g, kDat.data(), kDat.size()).ok);
+    MemorySource source(text.data(), text.size(), how.chunk, failAt);
+    GridLoadOptions options;
+    options.pool = &Pool(how.threads);
+    options.pieceBytes = how.pieceBytes;
+    options.pieces = how.pieces;
+    const StartupResult r = LoadGridFrom(g, source, options);
     return Described(r, g);
+}
+
+// The grid of `text` read in every way (all must agree).
+string GridOf(const string& text) {
+    Grid g;
+    const string first = Described(LoadGridBytes(g, text.data(), text.size()), g);
+    for (const Reading& how : Readings())
+        EXPECT_EQ(GridFrom(text, how), first) << how << ": " << testing::PrintToString(text);
+    return first;
 }
 
 // A value landing in the wrong cell, a border cell that does not repeat its nearest sample, or a
@@ -297,6 +458,162 @@ TEST(Grid, Files) {
     for (const auto& c : cases) EXPECT_EQ(GridOf(c.text), c.grid) << testing::PrintToString(c.text);
 }
 
+// The samples of grid text read the plain way, one line read after another from the whole
+// text; an empty list when the text runs out first.
+std::vector<float> PlainSamples(const string& text, size_t cells) {
+    string t;
+    for (size_t k = 0; k < text.size() && text[k] != '\x1a'; ++k)
+        if (text[k] != '\r') t += text[k];
+    size_t p = 0;
+    for (int k = 0; k < 4; ++k) {
+        while (p < t.size() && IsSpace(t[p])) ++p;
+        while (p < t.size() && !IsSpace(t[p])) ++p;
+    }
+    while (p < t.size() && IsSpace(t[p])) ++p;
+    std::vector<float> samples;
+    for (size_t c = 0; c < cells; ++c) {
+        if (p >= t.size()) return {};
+        size_t len = 0;
+        while (p + len < t.size() && len < kLineMax && (len == 0 || t[p + len - 1] != '\n')) ++len;
+        samples.push_back(RealPrefix(std::string_view(t).substr(p, len)));
+        p += len;
+    }
+    return samples;
+}
+
+// A piece cut in the wrong place or given the wrong first cell: random grid texts of short,
+// blank, long and CR LF lines, numbers of every form and a Ctrl-Z here and there, read in a
+// random way, give the samples of reading one line after another, or fail when it runs out.
+TEST(Grid, RandomTextsAsReadLineAfterLine) {
+    std::mt19937 rng(11);
+    const std::vector<Reading> readings = Readings();
+    const auto number = [&rng] {
+        char b[40];
+        switch (rng() % 5) {
+        case 0:
+            std::snprintf(b, sizeof b, "%d", int(rng() % 2001) - 1000);
+            break;
+        case 1:
+            std::snprintf(b, sizeof b, "%.*f", int(rng() % 8), (int(rng() % 20001) - 10000) / 7.0);
+            break;
+        case 2:
+            std::snprintf(b, sizeof b, "%.*e", int(rng() % 18), double(rng()) * 1e-5);
+            break;
+        case 3:
+            std::snprintf(b, sizeof b, "%u.%04u", unsigned(rng() % 100), unsigned(rng() % 10000));
+            break;
+        default:
+            return string(rng() % 2 ? "7,5 x" : "abc");
+        }
+        return string(b);
+    };
+    for (int t = 0; t < 600; ++t) {
+        const uint32_t nx = 1 + rng() % 9, ny = 1 + rng() % 9;
+        string text = std::to_string(nx) + (rng() % 2 ? "\r\n" : " ") + std::to_string(ny) +
+                      " 1 0.5\n" + string(rng() % 3, '\n');
+        const size_t lines = nx * ny + rng() % 4;
+        for (size_t k = 0; k < lines; ++k) {
+            const unsigned kind = rng() % 10;
+            string line = kind == 0   ? ""
+                          : kind == 1 ? string(70 + rng() % 200, ' ') + number()
+                                      : (rng() % 4 ? "" : "  ") + number();
+            if (kind == 2) line += string(rng() % 160, rng() % 2 ? ' ' : '1');
+            text += line + (rng() % 3 ? "\n" : "\r\n");
+        }
+        if (rng() % 4 == 0) text.insert(text.size() - rng() % (text.size() / 4 + 1), "\x1a");
+        if (rng() % 4 == 0) text.pop_back();
+        const Reading& how = readings[rng() % readings.size()];
+        const std::vector<float> want = PlainSamples(text, size_t(nx) * ny);
+        Grid g;
+        MemorySource source(text.data(), text.size(), how.chunk);
+        const StartupResult r =
+            LoadGridFrom(g, source, {&Pool(how.threads), how.pieceBytes, how.pieces});
+        ASSERT_EQ(r.ok, !want.empty()) << how << ": " << testing::PrintToString(text);
+        if (!r.ok) {
+            EXPECT_EQ(Failure(r), "fail 1: Error reading \"quorlane.dat\"");
+            continue;
+        }
+        for (uint32_t j = 1; j <= ny; ++j)
+            for (uint32_t i = 1; i <= nx; ++i)
+                ASSERT_EQ(Bits(g.Cell(i, j)), Bits(want[(j - 1) * nx + i - 1]))
+                    << i << "," << j << " " << how << ": " << testing::PrintToString(text);
+    }
+}
+
+// A read error taken for the end of the file, or noticed where it does not matter: the disk fails
+// after every count of bytes; the load fails with "Error reading" unless the last line it needs
+// (value line or setting) was complete before the error, and then gives what the whole file does.
+TEST(StartupFiles, ReadErrors) {
+    const string kError = "fail 1: Error reading \"quorlane.dat\"";
+    const string crlf = "3\r\n2\r\n1.0\r\n0.5\r\n\r\n10\r\n11\r\n12\r\n20\r\n21\r\n22\r\n";
+    const string never = "";
+    const struct {
+        string text;
+        size_t complete;  // bytes up to the end of the last line read; beyond the text: never
+    } grids[] = {
+        {crlf + "extra\r\n", crlf.size()},
+        {"1 1 1 1\n" + string(100, '5'), 8 + 78},
+        {"1 1 1 1\n5\x1a"
+         "garbage",
+         10},
+        {"1 1 1 1\n5", 10},
+        {"2 1 1 1\n5\n", 10},
+    };
+    const std::vector<Reading> readings = Readings();
+    for (const auto& c : grids) {
+        const string whole = GridOf(c.text);
+        for (size_t failAt = 0; failAt <= c.text.size(); ++failAt) {
+            const Reading& how = readings[failAt * 7 % readings.size()];
+            EXPECT_EQ(GridFrom(c.text, how, failAt), failAt >= c.complete ? whole : kError)
+                << "failing after " << failAt << ", " << how << ": "
+                << testing::PrintToString(c.text);
+        }
+    }
+    const string ini = Join(kIni, "\r\n"), noEol = ini.substr(0, ini.size() - 2);
+    const struct {
+        string text;
+        size_t complete;
+    } settings[] = {{ini + "more\n", ini.size()}, {noEol, noEol.size() + 1}};
+    for (const auto& c : settings)
+        for (size_t failAt = 0; failAt <= c.text.size(); ++failAt) {
+            DisplaySettings s;
+            MemorySource source(c.text.data(), c.text.size(), kChunks[failAt % 7], failAt);
+            EXPECT_EQ(Described(LoadSettingsFrom(s, source), s),
+                      failAt >= c.complete ? kIniValues : "fail 1: Error reading \"quorlane.ini\"")
+                << failAt;
+        }
+}
+
+// Text after the values read for nothing: a grid followed by 16 MB of lines is read no further
+// than one piece past its values.
+TEST(Grid, ReadingStopsAfterTheValues) {
+    struct Counting : ByteSource {
+        MemorySource inner;
+        size_t handed = 0;
+        explicit Counting(const string& t) : inner(t.data(), t.size()) {}
+        size_t Read(char* buf, size_t n) override {
+            const size_t got = inner.Read(buf, n);
+            handed += got;
+            return got;
+        }
+        bool Failed() const override { return inner.Failed(); }
+    };
+    string text = kDat;
+    for (int k = 0; k < 1 << 23; ++k) text += "9\n";
+    for (size_t piece : {size_t(100), size_t(1) << 20})
+        for (unsigned threads : {1u, 4u}) {
+            Counting source(text);
+            Grid g;
+            GridLoadOptions options{&Pool(threads), piece, 0};
+            EXPECT_EQ(Described(LoadGridFrom(g, source, options), g), kDatGrid);
+            EXPECT_LE(source.handed, 4096 + piece) << piece << " " << threads;
+        }
+    // Pieces too large to hold are reported, not wrapped around.
+    Grid g;
+    MemorySource source(kDat.data(), kDat.size());
+    EXPECT_EQ(Described(LoadGridFrom(g, source, {&Pool(2), SIZE_MAX / 2, 3}), g), kNoMemory);
+}
+
 // A missing file reported as success or with the wrong status: both files on disk, and files
 // that cannot be opened (a missing file, a directory) fail with status 1.
 TEST(StartupFiles, LoadFromDisk) {
@@ -318,7 +635,55 @@ TEST(StartupFiles, LoadFromDisk) {
     EXPECT_EQ(Described(LoadSettings(settings, ini.c_str()), settings), kIniValues);
     for (int k = 0; k < 2; ++k)  // again, over the grid loaded before
         EXPECT_EQ(Described(LoadGrid(grid, dat.c_str()), grid), kDatGrid);
+    // A file that opens but cannot be read: its read fails, where a file's end does not.
+    char buf[16];
+    FileSource unreadable, whole;
+    ASSERT_TRUE(unreadable.Open("/proc/self/mem") && whole.Open(ini.c_str()));
+    EXPECT_EQ(unreadable.Read(buf, sizeof buf), 0u);
+    EXPECT_TRUE(unreadable.Failed());
+    while (whole.Read(buf, sizeof buf) > 0) {
+    }
+    EXPECT_FALSE(whole.Failed());
+    EXPECT_EQ(Described(LoadGrid(grid, "/proc/self/mem"), grid),
+              "fail 1: Error reading \"quorlane.dat\"");
+    EXPECT_EQ(Described(LoadSettings(settings, "/proc/self/mem"), settings),
+              "fail 1: Error reading \"quorlane.ini\"");
+    // A grid of many pieces, read as one line after another.
+    string big = "700 500 1 1\n";
+    std::mt19937 rng(3);
+    for (int k = 0; k < 700 * 500; ++k)
+        big += std::to_string(rng() % 100) + "." + std::to_string(rng() % 10000) +
+               (k % 1000 ? "\n" : string(200, ' ') + "\r\n");
+    std::ofstream(dat, std::ios::binary) << big;
+    ASSERT_TRUE(LoadGrid(grid, dat.c_str()).ok);
+    const std::vector<float> want = PlainSamples(big, 700 * 500);
+    for (uint32_t j = 1; j <= 500; ++j)
+        for (uint32_t i = 1; i <= 700; ++i)
+            ASSERT_EQ(Bits(grid.Cell(i, j)), Bits(want[(j - 1) * 700 + i - 1])) << i << "," << j;
     fs::remove_all(dir);
+}
+
+// A task lost, run twice or out of turn when the pool's queue grows: with the one worker held by
+// a task, the caller takes queued tasks itself, first some so that the queue wraps around its
+// end, then, after queueing more than it holds, the rest; they run once each, first in first out.
+TEST(WorkerPoolQueue, GrowsWhileWrapped) {
+    WorkerPool pool(2);
+    std::atomic<bool> started{false}, release{false};
+    pool.Submit([&] {
+        started = true;
+        while (!release) std::this_thread::yield();
+    });
+    while (!started) std::this_thread::yield();
+    std::vector<int> order;  // written by the caller only: the worker is held
+    const auto submit = [&](int from, int to) {
+        for (int k = from; k < to; ++k) pool.Submit([&order, k] { order.push_back(k); });
+    };
+    submit(0, 12);
+    pool.HelpUntil([&] { return order.size() == 9; });
+    submit(12, 60);
+    pool.HelpUntil([&] { return order.size() == 60; });
+    release = true;
+    for (int k = 0; k < 60; ++k) EXPECT_EQ(order[size_t(k)], k);
 }
 
 // The sanitizer's own reservations exceed the limit (the unit tests build with g++).
@@ -326,6 +691,8 @@ TEST(StartupFiles, LoadFromDisk) {
 // A block that cannot be allocated must be reported, not used: a 3.6 GB block within 1 GiB of
 // address space.
 TEST(Grid, BlockThatCannotBeAllocated) {
+    // The child runs this test alone, not a copy of this process with its pools' threads gone.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     const rlimit lim{size_t(1) << 30, size_t(1) << 30};
     EXPECT_EXIT((setrlimit(RLIMIT_AS, &lim),
                  std::exit(GridOf("30000 30000 1 1\n1\n") == kNoMemory ? 0 : 2)),

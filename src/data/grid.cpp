@@ -2,11 +2,18 @@
 // line per sample, row by row, then the ghost border.
 #include "data/grid.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
 #include <stdexcept>
-#include <vector>
 
+#include "data/bytesource.h"
 #include "data/textread.h"
+#include "data/worker_pool.h"
 
 namespace {
 
@@ -57,23 +64,140 @@ void FillGhostBorder(Grid& grid) {
     }
 }
 
-StartupResult LoadGridBytes(Grid& grid, char* data, size_t n) {
+namespace {
+
+// The value lines, read in pieces and parsed on the pool. Every position
+// right after a line feed starts a line read, and so does every 78th
+// character of a line without one; a piece is cut at such a place, so its
+// line reads can be counted at once, and with them the cell where the next
+// piece starts. The reading thread fills a slot, cuts it, hands it to the
+// pool with its first cell and its count of reads, and parses pieces itself
+// while it waits for a slot to come free. The tasks write disjoint cells,
+// allocate nothing, and each frees its slot when done.
+class ValueReader {
+  public:
+    ValueReader(Grid& grid, TextSource& text, WorkerPool& pool)
+        : grid_(grid), text_(text), pool_(pool) {}
+    ~ValueReader() { WaitAll(); }
+
+    // Reads the grid's value lines into its cells: the text's first line
+    // read goes to cell (1, 1). Returns nullptr or the failure's message.
+    const char* Run(size_t pieceBytes, unsigned pieces);
+
+  private:
+    struct Slot {
+        char* text = nullptr;
+        size_t size = 0;   // bytes of the piece
+        size_t first = 0;  // sample index (row after row, from 0) of its first line read
+        size_t reads = 0;  // line reads to parse
+        std::atomic<bool> busy{false};
+    };
+
+    void Parse(Slot& s);
+    void WaitAll();
+
+    Grid& grid_;
+    TextSource& text_;
+    WorkerPool& pool_;
+    std::unique_ptr<Slot[]> slots_;
+    unsigned slotCount_ = 0;
+};
+
+const char* ValueReader::Run(size_t pieceBytes, unsigned pieces) {
+    const size_t capacity = std::max(pieceBytes, kLineMax);
+    if (pieces == 0) pieces = std::min(pool_.Threads() + 2, 8u);
+    if (pool_.Threads() == 1) pieces = 1;  // each piece is parsed as it is handed over
+    if (capacity > SIZE_MAX / pieces) return kNoMemory;
+    std::unique_ptr<char[]> text(new (std::nothrow) char[capacity * pieces]);
+    slots_.reset(new (std::nothrow) Slot[pieces]);
+    if (!text || !slots_) return kNoMemory;
+    slotCount_ = pieces;
+    for (unsigned k = 0; k < pieces; ++k) slots_[k].text = text.get() + k * capacity;
+
+    const size_t cells = size_t(grid_.columns) * grid_.rows;
+    size_t next = 0;              // the next sample to be handed out
+    const char* carry = nullptr;  // text after the last cut: less than one line read
+    size_t carried = 0;
+    try {
+        for (unsigned k = 0; next < cells; k = (k + 1) % pieces) {
+            Slot& s = slots_[k];
+            pool_.HelpUntil([&s] { return !s.busy.load(std::memory_order_acquire); });
+            if (carried > 0) std::memmove(s.text, carry, carried);
+            const size_t size = carried + text_.Read(s.text + carried, capacity - carried);
+            // At the end of the text its last piece is a line read of its
+            // own, unless a read error cut it short.
+            const bool ended = text_.Ended();
+            const size_t cut = ended && !text_.Failed() ? size : LineReadCut(s.text, size);
+            const size_t reads = std::min(CountLineReads(s.text, cut), cells - next);
+            carry = s.text + cut;
+            carried = size - cut;
+            if (reads > 0) {
+                s.size = cut;
+                s.first = next;
+                s.reads = reads;
+                s.busy.store(true, std::memory_order_relaxed);
+                pool_.Submit([this, k] { Parse(slots_[k]); });
+                next += reads;
+            }
+            if (ended) break;
+        }
+    } catch (const std::bad_alloc&) {  // the pool's queue could not grow
+        WaitAll();
+        return kNoMemory;
+    }
+    WaitAll();
+    return next < cells ? kErrorReading : nullptr;
+}
+
+void ValueReader::Parse(Slot& s) {
+    const uint32_t columns = grid_.columns;
+    const size_t stride = grid_.Stride();
+    uint32_t i = uint32_t(s.first % columns) + 1;
+    float* row = &grid_.Cell(0, uint32_t(s.first / columns) + 1);
+    const char* p = s.text;
+    const char* const end = s.text + s.size;
+    for (size_t r = 0; r < s.reads && p < end; ++r) {
+        const char* const e = LineReadEnd(p, end);
+        row[i] = RealPrefix(p, e);
+        p = e;
+        if (++i > columns) {
+            i = 1;
+            row += stride;
+        }
+    }
+    s.busy.store(false, std::memory_order_release);
+}
+
+void ValueReader::WaitAll() {
+    if (slotCount_ == 0) return;
+    pool_.HelpUntil([this] {
+        for (unsigned k = 0; k < slotCount_; ++k)
+            if (slots_[k].busy.load(std::memory_order_acquire)) return false;
+        return true;
+    });
+    slotCount_ = 0;
+}
+
+}  // namespace
+
+StartupResult LoadGridFrom(Grid& grid, ByteSource& source, const GridLoadOptions& options) {
     grid = Grid();
-    TextIn in = OpenText(data, n);
+    TextSource text(source);
 
     // Header: cells across, cells down, cell width, cell height, each one
     // token. A token too long for its buffer spoils the value it stands for.
-    std::string_view tok[4];
-    bool tokOk[4];
+    int32_t nx = 0, ny = 0;
+    float dx = 0.0f, dy = 0.0f;
     for (int k = 0; k < 4; ++k) {
-        TokenRead r = ReadToken(in, tok[k]);
+        std::string_view tok;
+        const TokenRead r = text.ReadToken(tok);
         if (r == TokenRead::End) return Fail(grid, kErrorReading);
-        tokOk[k] = r == TokenRead::Ok;
+        if (r == TokenRead::TooLong) continue;
+        if (k < 2)
+            (k == 0 ? nx : ny) = IntPrefix(tok);
+        else
+            (k == 2 ? dx : dy) = RealPrefix(tok);
     }
-    const int32_t nx = tokOk[0] ? IntPrefix(tok[0]) : 0;
-    const int32_t ny = tokOk[1] ? IntPrefix(tok[1]) : 0;
-    const float dx = tokOk[2] ? RealPrefix(tok[2]) : 0.0f;
-    const float dy = tokOk[3] ? RealPrefix(tok[3]) : 0.0f;
     if (nx < 1 || ny < 1) return Fail(grid, kBadSize);
     // The block of 4 × (columns + 2) × (rows + 2) bytes must be sized in 32 bits.
     const uint64_t bytes = 4 * (uint64_t(nx) + 2) * (uint64_t(ny) + 2);
@@ -83,21 +207,24 @@ StartupResult LoadGridBytes(Grid& grid, char* data, size_t n) {
     if (!ShapeGrid(grid, uint32_t(nx), uint32_t(ny), dx, dy)) return Fail(grid, kNoMemory);
 
     // Values: one line read per sample; a line without a number gives 0.
-    for (uint32_t j = 1; j <= grid.rows; ++j) {
-        float* row = &grid.Cell(0, j);
-        for (uint32_t i = 1; i <= grid.columns; ++i) {
-            std::string_view line;
-            if (!ReadLine(in, line)) return Fail(grid, kErrorReading);
-            row[i] = RealPrefix(line);
-        }
+    const char* failure = nullptr;
+    {
+        ValueReader values(grid, text, options.pool ? *options.pool : WorkerPool::Shared());
+        failure = values.Run(options.pieceBytes, options.pieces);
     }
+    if (failure) return Fail(grid, failure);
     FillGhostBorder(grid);
     return StartupOk();
 }
 
+StartupResult LoadGridBytes(Grid& grid, const char* data, size_t n) {
+    MemorySource source(data, n);
+    return LoadGridFrom(grid, source);
+}
+
 StartupResult LoadGrid(Grid& grid, const char* path) {
     grid = Grid();
-    std::vector<char> bytes;
-    if (!ReadFileBytes(path, bytes)) return Fail(grid, kCannotOpen);
-    return LoadGridBytes(grid, bytes.data(), bytes.size());
+    FileSource source;
+    if (!source.Open(path)) return Fail(grid, kCannotOpen);
+    return LoadGridFrom(grid, source);
 }

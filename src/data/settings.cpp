@@ -3,8 +3,8 @@
 #include "data/settings.h"
 
 #include <cstring>
-#include <vector>
 
+#include "data/bytesource.h"
 #include "data/textread.h"
 
 namespace {
@@ -14,16 +14,16 @@ const char kErrorReading[] = "Error reading \"quorlane.ini\"";
 
 }  // namespace
 
-StartupResult LoadSettingsBytes(DisplaySettings& s, char* data, size_t n) {
+StartupResult LoadSettingsFrom(DisplaySettings& s, ByteSource& source) {
     s = DisplaySettings();
-    TextIn in = OpenText(data, n);
+    TextSource in(source);
     int32_t* const colours[] = {&s.minRed,   &s.maxRed,  &s.minGreen,
                                 &s.maxGreen, &s.minBlue, &s.maxBlue};
     uint32_t* const sizes[] = {&s.windowWidth, &s.windowHeight, &s.bandHeight,
                                &s.bandSideGap, &s.bandStrip,    &s.intervals};
     for (uint32_t i = 0; i < 17; ++i) {
         std::string_view line;
-        if (!ReadLine(in, line)) return StartupFail(kErrorReading);
+        if (!in.ReadLine(line)) return StartupFail(kErrorReading);
         if (i < 2) {
             (i == 0 ? s.scaleMin : s.scaleMax) = RealPrefix(line);
         } else if (i < 8) {
@@ -46,9 +46,14 @@ StartupResult LoadSettingsBytes(DisplaySettings& s, char* data, size_t n) {
     return StartupOk();
 }
 
+StartupResult LoadSettingsBytes(DisplaySettings& settings, const char* data, size_t n) {
+    MemorySource source(data, n);
+    return LoadSettingsFrom(settings, source);
+}
+
 StartupResult LoadSettings(DisplaySettings& settings, const char* path) {
     settings = DisplaySettings();
-    std::vector<char> bytes;
-    if (!ReadFileBytes(path, bytes)) return StartupFail(kCannotOpen);
-    return LoadSettingsBytes(settings, bytes.data(), bytes.size());
+    FileSource source;
+    if (!source.Open(path)) return StartupFail(kCannotOpen);
+    return LoadSettingsFrom(settings, source);
 }

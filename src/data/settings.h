@@ -40,8 +40,12 @@ struct DisplaySettings {
     static int32_t WrapSub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }
 };
 
+class ByteSource;
+
 // Loads the settings file (by default "quorlane.ini" in the working
 // directory) into `settings`, every setting starting from zero.
 StartupResult LoadSettings(DisplaySettings& settings, const char* path = "quorlane.ini");
-// Loads settings text already in memory; `data` is modified in place.
-StartupResult LoadSettingsBytes(DisplaySettings& settings, char* data, size_t n);
+// Loads settings text from a source; reading stops after the seventeenth line.
+StartupResult LoadSettingsFrom(DisplaySettings& settings, ByteSource& source);
+// Loads settings text already in memory.
+StartupResult LoadSettingsBytes(DisplaySettings& settings, const char* data, size_t n);

@@ -11,7 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <vector>
+
+#include "data/bytesource.h"
 
 // Maximum characters of one line read (a read buffer of 79 with its terminator).
 constexpr size_t kLineMax = 78;
@@ -19,29 +20,86 @@ constexpr size_t kLineMax = 78;
 constexpr size_t kTokenMax = 79;
 
 // A reader over text whose carriage returns are already dropped and which
-// ends at the first Ctrl-Z. `p` moves towards `end` as the file is read.
+// ends at the first Ctrl-Z. `p` moves towards `end` as the text is read.
 struct TextIn {
     const char* p;
     const char* end;
 };
 
-// Reads the whole file into `out`. Returns false when it cannot be opened or read.
-bool ReadFileBytes(const char* path, std::vector<char>& out);
+// Applies the text rules to `n` raw bytes in place: cuts them at the first
+// Ctrl-Z (setting `ctrlZ`) and drops every carriage return. Returns how many
+// bytes of text are left.
+size_t CleanText(char* data, size_t n, bool& ctrlZ);
 
-// Applies the text rules to `data` in place (drops carriage returns, cuts at
-// the first Ctrl-Z) and returns a reader over the result.
-TextIn OpenText(char* data, size_t n);
+// Where a line read that starts at p (before end) ends: after its line feed
+// when that comes within 78 characters, else after 78 characters or at end.
+inline const char* LineReadEnd(const char* p, const char* end) {
+    const char* const lim = end - p > ptrdiff_t(kLineMax) ? p + kLineMax : end;
+    while (p < lim && *p != '\n') ++p;
+    return p < lim ? p + 1 : lim;
+}
 
-// One line read. Returns false when the file ends before the line's first
+// One line read. Returns false when the text ends before the line's first
 // character; otherwise `line` holds the characters read (the line feed
 // included when it was reached within 78 characters).
-bool ReadLine(TextIn& in, std::string_view& line);
+inline bool ReadLine(TextIn& in, std::string_view& line) {
+    if (in.p >= in.end) return false;
+    const char* const e = LineReadEnd(in.p, in.end);
+    line = std::string_view(in.p, size_t(e - in.p));
+    in.p = e;
+    return true;
+}
+
+// The line reads that take up `n` bytes of text starting where a line read
+// starts: a line of L characters, its line feed included, takes ceil(L / 78)
+// reads, and so does a last line without a line feed.
+size_t CountLineReads(const char* p, size_t n);
+
+// Where `n` bytes of text starting where a line read starts can be cut so
+// that a line read also starts at the cut: after the last line feed and any
+// whole 78-character pieces after it. 0 when the text holds no such place.
+size_t LineReadCut(const char* p, size_t n);
 
 enum class TokenRead { Ok, End, TooLong };
-// One header token, read like "%s\n": white space skipped, a run of
-// non-white characters taken, then all white space after it skipped.
-// End: the file ended before the token. TooLong: more than 79 characters.
-TokenRead ReadToken(TextIn& in, std::string_view& token);
+
+// The text of a byte source under the rules, read in order: carriage returns
+// dropped, the end at the first Ctrl-Z (the source is not read past it). A
+// read error ends the text; what came before it stays readable, but a read
+// that needs what would have followed fails.
+class TextSource {
+  public:
+    explicit TextSource(ByteSource& source) : source_(source) {}
+    TextSource(const TextSource&) = delete;
+    TextSource& operator=(const TextSource&) = delete;
+
+    // One line read. False when the text ends before the line's first
+    // character, or a read error comes before the line is complete. `line`
+    // stays valid until the next read.
+    bool ReadLine(std::string_view& line);
+    // One header token, read like "%s\n": white space skipped, a run of
+    // non-white characters taken, then all white space after it skipped.
+    // End: the text ended before the token, or a read error came within the
+    // token or the white space after it. TooLong: more than 79 characters
+    // (`token` then holds its first 80).
+    TokenRead ReadToken(std::string_view& token);
+    // Up to n bytes of text into dst; fewer only when the text ends.
+    size_t Read(char* dst, size_t n);
+    // True when no text is left to read.
+    bool Ended() const { return ended_ && pos_ == len_; }
+    // True when the text was ended by a read error.
+    bool Failed() const { return failed_; }
+
+  private:
+    // Refills the buffer once it is used up. False when the text has ended.
+    bool More();
+
+    ByteSource& source_;
+    size_t pos_ = 0, len_ = 0;
+    bool ended_ = false, failed_ = false;
+    char line_[kLineMax];
+    char token_[kTokenMax + 1];
+    char buf_[4096];
+};
 
 // White space as the C locale's isspace: blank, \t, \n, \v, \f, \r.
 inline bool IsSpace(char c) {
@@ -55,7 +113,10 @@ int32_t IntPrefix(std::string_view s);
 // Real prefix conversion: white space, optional sign, digits with an optional
 // point, optional exponent. No number gives 0. Correctly rounded to a 32-bit
 // float; a value too large gives an infinity of its sign.
-float RealPrefix(std::string_view s);
+float RealPrefix(const char* p, const char* end);
+inline float RealPrefix(std::string_view s) {
+    return RealPrefix(s.data(), s.data() + s.size());
+}
 
 // First word ("%s"): white space skipped, the run of non-white characters.
 // Returns false when the text holds no word.

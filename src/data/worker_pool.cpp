@@ -24,8 +24,10 @@ WorkerPool& WorkerPool::Shared() {
 }
 
 void WorkerPool::RunOne(std::unique_lock<std::mutex>& lock) {
-    std::function<void()> task = std::move(queue_.front());
-    queue_.pop_front();
+    std::function<void()> task = std::move(ring_[head_]);
+    ring_[head_] = nullptr;
+    head_ = (head_ + 1) % ring_.size();
+    --queued_count_;
     lock.unlock();
     task();
     lock.lock();
@@ -35,8 +37,8 @@ void WorkerPool::RunOne(std::unique_lock<std::mutex>& lock) {
 void WorkerPool::WorkerLoop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        queued_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-        if (queue_.empty()) return;  // stopping, and nothing left to run
+        queued_.wait(lock, [this] { return stopping_ || queued_count_ > 0; });
+        if (queued_count_ == 0) return;  // stopping, and nothing left to run
         RunOne(lock);
     }
 }
@@ -48,7 +50,16 @@ void WorkerPool::Submit(std::function<void()> task) {
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back(std::move(task));
+        if (queued_count_ == ring_.size()) {
+            // Full: a ring twice the size, the queued tasks first in order.
+            std::vector<std::function<void()>> grown(std::max<size_t>(16, 2 * ring_.size()));
+            for (size_t k = 0; k < queued_count_; ++k)
+                grown[k] = std::move(ring_[(head_ + k) % ring_.size()]);
+            ring_.swap(grown);
+            head_ = 0;
+        }
+        ring_[(head_ + queued_count_) % ring_.size()] = std::move(task);
+        ++queued_count_;
     }
     queued_.notify_one();
 }
@@ -56,7 +67,7 @@ void WorkerPool::Submit(std::function<void()> task) {
 void WorkerPool::HelpUntil(const std::function<bool()>& ready) {
     std::unique_lock<std::mutex> lock(mutex_);
     while (!ready()) {
-        if (!queue_.empty())
+        if (queued_count_ > 0)
             RunOne(lock);
         else
             finished_.wait(lock);
@@ -71,16 +82,23 @@ void WorkerPool::ForEach(size_t count, unsigned threads,
         for (size_t k = 0; k < count; ++k) task(k, 0);
         return;
     }
-    std::atomic<size_t> next{0};
-    std::atomic<unsigned> helpersDone{0};
-    auto run = [&](unsigned runner) {
-        for (size_t k; (k = next.fetch_add(1)) < count;) task(k, runner);
-    };
+    // What the runners share, reached through one pointer so that each
+    // helper's callable is small enough to be queued without allocation.
+    struct Job {
+        const std::function<void(size_t, unsigned)>& task;
+        size_t count;
+        std::atomic<size_t> next{0};
+        std::atomic<unsigned> helpersDone{0};
+        void Run(unsigned runner) {
+            for (size_t k; (k = next.fetch_add(1)) < count;) task(k, runner);
+        }
+    } job{task, count};
+    Job* const s = &job;
     for (unsigned r = 1; r < runners; ++r)
-        Submit([&, r] {
-            run(r);
-            helpersDone.fetch_add(1);
+        Submit([s, r] {
+            s->Run(r);
+            s->helpersDone.fetch_add(1);
         });
-    run(0);
-    HelpUntil([&] { return helpersDone.load() == runners - 1; });
+    job.Run(0);
+    HelpUntil([s, runners] { return s->helpersDone.load() == runners - 1; });
 }

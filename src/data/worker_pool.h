@@ -6,7 +6,6 @@
 // is split into parts that write disjoint memory.
 #include <condition_variable>
 #include <cstddef>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -51,7 +50,14 @@ class WorkerPool {
     std::mutex mutex_;
     std::condition_variable queued_;    // a task was queued, or the pool stops
     std::condition_variable finished_;  // a task finished
-    std::deque<std::function<void()>> queue_;
+    // The queued tasks: a ring of slots that only Submit() grows, so that a
+    // worker taking a task never frees memory (a thread that allocates or
+    // frees gets an allocator arena of its own on some C libraries). A task
+    // whose callable is small (two pointers, for the common libraries) is
+    // held without allocation.
+    std::vector<std::function<void()>> ring_;
+    size_t head_ = 0;  // the next task to run
+    size_t queued_count_ = 0;
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };

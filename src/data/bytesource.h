@@ -1,0 +1,54 @@
+#pragma once
+// Where the loaders take a file's bytes from: a file on disk, or bytes in
+// memory handed out in chunks of a chosen size and, for tests, failing after
+// a chosen count the way a disk can fail in the middle of a file.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+class ByteSource {
+  public:
+    virtual ~ByteSource() = default;
+    // Reads up to n bytes into buf and returns how many. 0 means that no
+    // more bytes come: the end of the source, or a read error (Failed()).
+    virtual size_t Read(char* buf, size_t n) = 0;
+    // True once a read has failed.
+    virtual bool Failed() const = 0;
+};
+
+// A file read as raw bytes (the text rules are applied by the reader).
+class FileSource final : public ByteSource {
+  public:
+    FileSource() = default;
+    ~FileSource() override;
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    // Opens the file for reading. False when it cannot be opened, and for a
+    // directory, which opens on some systems but never reads.
+    bool Open(const char* path);
+    size_t Read(char* buf, size_t n) override;
+    bool Failed() const override { return failed_; }
+
+  private:
+    std::FILE* file_ = nullptr;
+    bool failed_ = false;
+};
+
+// Bytes in memory, handed out at most `chunk` at a time. With `failAt` not
+// beyond the end, reads fail once that many bytes have been handed out.
+class MemorySource final : public ByteSource {
+  public:
+    static constexpr size_t kNever = SIZE_MAX;
+    MemorySource(const char* data, size_t size, size_t chunk = kNever, size_t failAt = kNever);
+    size_t Read(char* buf, size_t n) override;
+    bool Failed() const override { return failed_; }
+
+  private:
+    const char* data_;
+    size_t size_;
+    size_t chunk_;
+    size_t failAt_;
+    size_t pos_ = 0;
+    bool failed_ = false;
+};
