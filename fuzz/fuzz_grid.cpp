@@ -6,8 +6,9 @@
 // cell, finite positive cell sizes and a ghost border that repeats the
 // nearest sample. A failure must carry one of the loader's messages.
 //
-// The same text is then read again from a source in small chunks, in pieces
-// of a few lines on two threads: the outcome and every cell must be the same.
+// The same text is then read again from a source in chunks of a size taken
+// from the input (its last byte), in pieces of a few lines on two threads: the
+// outcome and every cell must be the same.
 // And once more from a source whose reads fail halfway: the load then either
 // fails with "Error reading" or gives the same grid.
 //
@@ -116,7 +117,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pieces.pieceBytes = 78 + size % 61;
     pieces.pieces = 1 + unsigned(size % 3);
     Grid chunked;
-    MemorySource inChunks(text, size, 1 + size % 7);
+    // A chunk size of 1 to 100 bytes, taken from the input's last byte.
+    const size_t chunk = size > 0 ? 1 + data[size - 1] % 100 : 1;
+    MemorySource inChunks(text, size, chunk);
     FUZZ_CHECK(SameLoad(r, grid, LoadGridFrom(chunked, inChunks, pieces), chunked));
 
     Grid cut;

@@ -3,7 +3,8 @@
 // Each input is the whole text of a settings file, copied into a heap block of
 // exactly its size. After loading, the caption must be one terminated word of
 // at most 49 characters; a failure must carry the loader's message. The same
-// text read from a source in small chunks must give the same settings, and
+// text read from a source in chunks of a size taken from the input (its last
+// byte) must give the same settings, and
 // from a source whose reads fail halfway either the same or "Error reading".
 #include <cstdint>
 #include <cstring>
@@ -30,7 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     DisplaySettings chunked;
-    MemorySource inChunks(text, size, 1 + size % 7);
+    // A chunk size of 1 to 100 bytes, taken from the input's last byte.
+    const size_t chunk = size > 0 ? 1 + data[size - 1] % 100 : 1;
+    MemorySource inChunks(text, size, chunk);
     const StartupResult rc = LoadSettingsFrom(chunked, inChunks);
     FUZZ_CHECK(rc.ok == r.ok && std::memcmp(&chunked, &s, sizeof s) == 0);
 

@@ -103,8 +103,9 @@ TEST(InterpTest, EdgesAndBeyondUseTheNearestCell) {
         const XWeights x = ColumnWeights(g, a);
         const YWeights y = RowWeights(g, a);
         EXPECT_TRUE(x.column >= 1 && x.column <= g.columns && y.row >= 1 && y.row <= g.rows) << a;
-        if (std::fabs(a) < 10.0f)
+        if (std::fabs(a) < 10.0f) {
             EXPECT_FALSE(std::isnan(Interpolate(g, a, 1.5f) + Interpolate(g, 1.5f, a))) << a;
+        }
     }
 }
 

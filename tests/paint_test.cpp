@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "plain_paint.h"
 #include "render/colour.h"
 #include "render/field_row.h"
 #include "render/interp.h"
 #include "render/paint.h"
-#include "plain_paint.h"
 #include "test_support.h"
 
 namespace {
