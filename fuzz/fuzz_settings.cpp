@@ -4,8 +4,8 @@
 // exactly its size. After loading, the caption must be one terminated word of
 // at most 49 characters; a failure must carry the loader's message. The same
 // text read from a source in chunks of a size taken from the input (its last
-// byte) must give the same settings, and
-// from a source whose reads fail halfway either the same or "Error reading".
+// byte) must give the same settings, and from a source whose reads fail
+// halfway either the same or "Error reading".
 #include <cstdint>
 #include <cstring>
 
