@@ -12,8 +12,9 @@
 // pixel after the interpolation and the field colour rule, the band column by
 // column with one SetPixel per pixel, the three texts. Per size it prints the
 // median (and range) of both repaints at that size, their ratio, and whether
-// the two pictures on the screen are equal; at the end the off-screen
-// picture's size and how many times it was made.
+// the two pictures on the screen are equal. At the end it maximises the
+// window and prints its client size and the off-screen picture's size and
+// how many times it was made.
 //
 //   resize_bench [REPEATS [PER_PIXEL_REPEATS [WxH ...]]]
 //
@@ -325,6 +326,16 @@ int main(int argc, char** argv) {
         std::printf("\n");
         ok = ok && !ours.empty() && (perPixelRepeats == 0 || !perPixel.empty());
     }
+    // Maximised: the client fits in what the screen holds, so the picture
+    // is not made again.
+    gPaints.clear();
+    ShowWindow(wnd, SW_MAXIMIZE);
+    UpdateWindow(wnd);
+    PumpMessages();
+    const SIZE maximised = ClientSize(wnd);
+    std::printf("maximised: client %ld x %ld", maximised.cx, maximised.cy);
+    if (!gPaints.empty()) std::printf(", repaint %.2f", gPaints.back().seconds * 1e3);
+    std::printf("\n");
     std::printf("off-screen picture %d x %d pixels, made %d times\n", app.picture.width(),
                 app.picture.height(), app.picture.made());
     std::fflush(stdout);
