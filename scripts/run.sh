@@ -3,6 +3,9 @@
 # on a bundled example (examples/rainbow, or the folder given as $1).
 # With no $DISPLAY it runs on a virtual display instead, saves a screenshot
 # of the window to build/screenshot.png, prints its path and closes again.
+# Wine runs in the prefix build/wineprefix, made on the first run with Wine's
+# own fonts linked in (the caption buttons' symbols, the system and dialog
+# fonts); a $WINEPREFIX of your own is used as it is instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -17,6 +20,12 @@ exe="$root/build/mingw/quorlane.exe"
 # No Mono or Gecko installer dialogs when Wine makes its prefix the first time.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
+own_prefix=()
+if [ -z "${WINEPREFIX:-}" ]; then
+  python3 tools/winsession.py prefix build/wineprefix
+  export WINEPREFIX="$root/build/wineprefix" WINEARCH=win64
+  own_prefix=(--prefix "$WINEPREFIX")
+fi
 cd "$example"
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -27,5 +36,5 @@ fi
 # Headless: tools/winsession.py runs the program in a Wine desktop (so that Wine
 # draws the window frame) on a private virtual display, waits for its first
 # paint, saves a screenshot of the window, closes it and stops everything again.
-shot=$(python3 "$root/tools/winsession.py" shot "$exe" . "$root/build/screenshot.png")
+shot=$(python3 "$root/tools/winsession.py" shot "${own_prefix[@]}" "$exe" . "$root/build/screenshot.png")
 echo "Screenshot of the viewer: $shot"

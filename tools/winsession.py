@@ -4,8 +4,10 @@
 A Session starts its own Xvfb and uses either a private Wine prefix (made
 once under its work folder, with the relay trace set to the USER32 calls
 below) or the user's own one. Each App is one run of the program in a
-folder: its relay and window trace, the X windows Wine maps, screenshots,
-keys and resizes. Leaving the Session stops every process it started. Every
+folder: its relay trace, the X windows Wine maps, screenshots, keys and
+resizes. The client size comes from the program's own traced calls: the
+main window passes WM_SIZE, whose lParam holds the new client size, on to
+DefWindowProcA. Leaving the Session stops every process it started. Every
 wait polls with a bound; nothing sleeps for a fixed time.
 
     with Session(exe, workdir, render_exe=...) as s:
@@ -14,13 +16,17 @@ wait polls with a bound; nothing sleeps for a fixed time.
         rect, texts = app.match_client(win, files)
         status = app.close(win)
 
-Command line (the run command without a display):
+Command line (the run command):
 
-    winsession.py shot EXE FOLDER OUT.png
+    winsession.py prefix PREFIX
+    winsession.py shot [--prefix PREFIX] EXE FOLDER OUT.png
 
-runs EXE in FOLDER inside a Wine desktop on a private virtual display, waits
-for the window's first paint, saves a screenshot of the window with its
-frame, prints its path, closes the program with Alt+F4 and stops everything.
+"prefix" makes the Wine prefix PREFIX as the tests make theirs, with Wine's
+fonts, unless it is already so. "shot" runs EXE in FOLDER inside a Wine
+desktop on a private virtual display (in PREFIX, made so first, or else in
+the user's prefix), waits for the window's first paint, saves a screenshot
+of the window with its frame, prints its path, closes the program with
+Alt+F4 and stops everything.
 """
 import argparse
 import fcntl
@@ -34,7 +40,9 @@ import sys
 import tempfile
 import time
 
-RELAY_INCLUDE = "user32.MessageBoxA;user32.CreateWindowExA;user32.MoveWindow;user32.GetSystemMetrics"
+RELAY_INCLUDE = "user32.MessageBoxA;user32.CreateWindowExA;user32.MoveWindow;user32.GetSystemMetrics;user32.DefWindowProcA"
+WM_SIZE = 5
+WINE_FONT_DIRS = ("/usr/share/wine/fonts", "/usr/local/share/wine/fonts")
 SCREEN = (1600, 1200)
 EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples")
 
@@ -174,15 +182,29 @@ def wine_env(prefix, debug="-all", display=None):
     return env
 
 
+def wine_fonts():
+    """Wine's own fonts (Debian's fonts-wine: the caption buttons' symbols, the
+    system and dialog fonts) as {name: path}. Wine looks for them only in the
+    prefix's Fonts folder, so each prefix needs them linked in."""
+    folder = next((d for d in WINE_FONT_DIRS if os.path.isdir(d)), None)
+    return {n: os.path.join(folder, n) for n in sorted(os.listdir(folder))} if folder else {}
+
+
 def ensure_prefix(prefix, timeout=180):
-    """Creates the private Wine prefix once (no display needed) and sets the
-    relay trace to RELAY_INCLUDE. Safe against concurrent callers."""
+    """Makes the private Wine prefix (no display needed) with the relay trace
+    set to RELAY_INCLUDE and Wine's fonts linked into its Fonts folder. A
+    prefix made for another relay list or other fonts is made again. Safe
+    against concurrent callers."""
     os.makedirs(os.path.dirname(prefix), exist_ok=True)
     stamp = os.path.join(prefix, ".quorlane-e2e-ready")
+    fonts = wine_fonts()
+    want = "\n".join([RELAY_INCLUDE] + list(fonts))
     with open(prefix + ".lock", "w") as lock:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        if os.path.exists(stamp) and open(stamp).read().strip() == RELAY_INCLUDE:
-            return
+        if os.path.exists(stamp):
+            if open(stamp).read() == want:
+                return
+            shutil.rmtree(prefix)  # made here before, for other needs
         env = wine_env(prefix)
         try:
             for cmd in (["wineboot", "-i"], ["wine", "reg", "add", r"HKCU\Software\Wine\Debug", "/v", "RelayInclude",
@@ -193,8 +215,13 @@ def ensure_prefix(prefix, timeout=180):
                     raise E2EError("%s failed: %s" % (" ".join(cmd), r.stderr.decode(errors="replace")[-2000:]))
         finally:
             subprocess.run(["wineserver", "-k"], env=env, capture_output=True, timeout=30)
+        folder = os.path.join(prefix, "drive_c", "windows", "Fonts")
+        os.makedirs(folder, exist_ok=True)
+        for name, path in fonts.items():
+            if not os.path.exists(os.path.join(folder, name)):
+                os.symlink(path, os.path.join(folder, name))
         with open(stamp, "w") as f:
-            f.write(RELAY_INCLUDE)
+            f.write(want)
 
 
 class Session:
@@ -307,7 +334,7 @@ class Session:
                        capture_output=True, timeout=30)
 
     # -- the program
-    def start(self, files, debug="+relay,+win"):
+    def start(self, files, debug="+relay"):
         """Runs the program in a fresh folder holding `files` ({name: bytes})."""
         d = tempfile.mkdtemp(prefix="run-", dir=self.tmp)
         for name, content in files.items():
@@ -315,7 +342,20 @@ class Session:
                 f.write(content)
         return self.run(d, debug)
 
-    def run(self, folder, debug="+relay,+win", desktop=None):
+    def run_console(self, exe, args, timeout):
+        """Runs a console program under Wine on the display, with no trace:
+        (exit status, standard output). Killed after timeout seconds."""
+        proc = subprocess.Popen(["wine", os.path.abspath(exe)] + list(args), cwd=self.tmp, env=self.wine_env(),
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                start_new_session=True)
+        try:
+            out = proc.communicate(timeout=timeout)[0]
+        except subprocess.TimeoutExpired:
+            _kill_group(proc)
+            raise E2EError("%s did not end within %d s" % (os.path.basename(exe), timeout))
+        return proc.returncode, out.decode(errors="replace").replace("\r\n", "\n")
+
+    def run(self, folder, debug="+relay", desktop=None):
         """Runs the program in `folder`, inside a Wine desktop "Name,WxH" if given."""
         app = App(self, folder, debug, desktop)
         self.apps.append(app)
@@ -326,7 +366,7 @@ class App:
     """One run of the program."""
 
     def __init__(self, session, folder, debug, desktop):
-        self.s, self.status, self._seen, self._text = session, None, 0, ""
+        self.s, self.status, self._seen, self._text, self._hwnd = session, None, 0, "", None
         self.log = tempfile.mktemp(prefix="wine-", suffix=".log", dir=session.tmp)
         self._log = open(self.log, "wb")
         cmd = ["wine"] + (["explorer", "/desktop=" + desktop] if desktop else []) + [session.exe]
@@ -386,13 +426,33 @@ class App:
             raise E2EError("no traced call of GetSystemMetrics(%d)" % index)
         return relay_args(found[-1][2])[0]
 
-    def client_size_traced(self):
-        """The client size of the last frame Wine drew for a window with a menu
-        bar (its +win trace: 'rect after menu (l,t)-(r,b)'), or None."""
+    def main_window(self):
+        """The handle of the main window: what the program's CreateWindowExA
+        call for "QuorlaneClass" returned (its Ret line: same thread, same
+        return address), or None before it has returned."""
+        if self._hwnd is not None:
+            return self._hwnd
         text = self.trace()
-        m = re.match(r"rect after menu \((-?\d+),(-?\d+)\)-\((-?\d+),(-?\d+)\)", text[text.rfind("rect after menu ("):])
-        l, t, r, b = map(int, m.groups()) if m else (0, 0, 0, 0)
-        return (r - l, b - t) if m else None
+        call = re.search(r'^([0-9a-f]+):Call user32\.CreateWindowExA\([0-9a-f]+,[0-9a-f]+ "QuorlaneClass".*'
+                         r'\) ret=([0-9a-f]+)$', text, re.M)
+        ret = call and re.compile(r"^%s:Ret  user32\.CreateWindowExA\(\) retval=([0-9a-f]+) ret=%s$"
+                                  % call.groups(), re.M).search(text, call.end())
+        self._hwnd = relay_args(ret.group(1))[0] if ret else None
+        return self._hwnd
+
+    def client_sizes(self):
+        """Every client size (width, height) the main window has had, in order:
+        the lParam of each WM_SIZE that the program hands to DefWindowProcA."""
+        hwnd = self.main_window()
+        if hwnd is None:
+            return []
+        return [(c[3] & 0xFFFF, (c[3] >> 16) & 0xFFFF) for c in self.calls("user32.DefWindowProcA")
+                if len(c) == 4 and c[0] == hwnd and c[1] == WM_SIZE]
+
+    def client_size_traced(self):
+        """The main window's latest client size (width, height), or None."""
+        sizes = self.client_sizes()
+        return sizes[-1] if sizes else None
 
     # -- windows
     def wait_window(self, name, timeout=20):
@@ -473,11 +533,12 @@ def example_files(name):
 
 # ------------------------------------------------------------ command line
 
-def shot(exe, folder, out, desktop=(1024, 768), timeout=120):
-    """Runs exe in folder in a Wine desktop on a private display (the user's
-    prefix: the first run may have to make it, hence the long bound), waits
-    for the first paint, saves the window with its frame as out."""
-    with Session(exe, tempfile.gettempdir(), screen=desktop, prefix=os.environ.get("WINEPREFIX")) as s:
+def shot(exe, folder, out, prefix=None, desktop=(1024, 768), timeout=120):
+    """Runs exe in folder in a Wine desktop on a private display (in `prefix`,
+    or the user's prefix if None: the first run may have to make it, hence
+    the long bound), waits for the first paint, saves the window with its
+    frame as out."""
+    with Session(exe, tempfile.gettempdir(), screen=desktop, prefix=prefix and os.path.abspath(prefix)) as s:
         app = s.run(os.path.abspath(folder), os.environ.get("WINEDEBUG", "-all"), "Quorlane,%dx%d" % desktop)
         win = app.wait_window("Quorlane", timeout)
 
@@ -499,13 +560,19 @@ def shot(exe, folder, out, desktop=(1024, 768), timeout=120):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     sub = ap.add_subparsers(dest="command", required=True)
+    p = sub.add_parser("prefix", help="make a Wine prefix with Wine's fonts, as the tests do")
+    p.add_argument("prefix")
     p = sub.add_parser("shot", help="screenshot of the program's first picture on a virtual display")
+    p.add_argument("--prefix")
     p.add_argument("exe")
     p.add_argument("folder")
     p.add_argument("out")
     a = ap.parse_args()
     try:
-        shot(a.exe, a.folder, a.out)
+        if a.command == "prefix":
+            ensure_prefix(os.path.abspath(a.prefix))
+        else:
+            shot(a.exe, a.folder, a.out, a.prefix)
     except E2EError as err:
         sys.exit("winsession: %s" % err)
 

@@ -134,7 +134,7 @@ def about(s, save):
 
 
 def storm(s, save, count=320, seed=20240607, band=60, xm=150, ym=40):
-    """Bursts of resizes with no pause; after each the layout trace must reach the last size (at least
+    """Bursts of resizes with no pause; after each the client size the program is told must reach the last size (at least
     Wine's minimum tracking width). After a larger, a width-binding (wide and low), a height-binding (narrow
     and tall), a smaller size, 4000 x 3000 and at the end the client shows the core's picture; closing: 0."""
     low, shown = band + ym, [(900, 700), (1000, 300), (300, 640), (420, 330), (4000, 3000)]
@@ -157,10 +157,10 @@ def storm(s, save, count=320, seed=20240607, band=60, xm=150, ym=40):
     x_size = lambda cw, ch: (max(cw, 1), max(ch + menu, 1))  # X windows are at least 1 x 1
     cuts = sorted(set(range(0, count, 20)) | {sizes.index(size) + 1 for size in shown} | {count})
     for part in (sizes[a:b] for a, b in zip(cuts, cuts[1:])):
-        before = app.trace().count("rect after menu")
+        before = len(app.client_sizes())
         s.x("xdotool", *[str(v) for size in part for v in ("windowsize", win) + x_size(*size)], timeout=60)
         want = (max(part[-1][0], min_w), x_size(*part[-1])[1] - menu)
-        w.wait_until(lambda: app.trace().count("rect after menu") > before and app.client_size_traced() == want,
+        w.wait_until(lambda: len(app.client_sizes()) > before and app.client_size_traced() == want,
                      20, "the program to lay out client %r" % (want,))
         if part[-1] in shown:
             rect = app.match_client(win, files, timeout=30, save_to=save + "-%dx%d" % part[-1])[0]
@@ -172,17 +172,37 @@ def storm(s, save, count=320, seed=20240607, band=60, xm=150, ym=40):
     print("storm of %d client sizes in %d bursts, smallest client width %d" % (len(sizes), len(cuts) - 1, min_w))
 
 
+def bench(s, exe):
+    """A short run of the resize benchmark on the program's own window (1600 x 1200 screen). Every client shows the same
+    picture as the per-pixel design; the off-screen picture is made at the first paint as large as the screen, grows
+    once (a quarter more than the client, to a multiple of 64, never shrinking) when the client outgrows it, and is
+    not made again for sizes that fit nor for the maximised window: a picture made anew on every resize, or not grown,
+    fails here."""
+    status, out = s.run_console(exe, ["3", "1", "640x480", "1700x1300", "1500x1000"], 120)
+    print(out, end="")
+    lines = [line for line in out.splitlines() if line.startswith("client ")]
+    w.check(status == 0 and len(lines) == 3 and all("pictures equal" in line for line in lines), "status %s" % status)
+    clients = [tuple(map(int, line.split(":")[0].split()[1::2])) for line in lines]  # "client W x H: ..."
+    largest = [max(size[k] for size in clients) for k in (0, 1)]  # the display may stop the window short
+    side = [-(-(n + n // 4) // 64) * 64 if n > screen else screen for n, screen in zip(largest, s.screen)]
+    want = "off-screen picture %d x %d pixels, made %d times" % (*side, 1 + (side != list(s.screen)))
+    w.check(want in out, "wanted: " + want)
+
+
 def main():
     ap = argparse.ArgumentParser()
     for opt in ("--exe", "--render", "--workdir"):
         ap.add_argument(opt, required=True)
-    ap.add_argument("group", choices=["inputs", "window", "about", "storm"])
+    ap.add_argument("--bench", help="resize_bench.exe, for the bench group")
+    ap.add_argument("group", choices=["inputs", "window", "about", "storm", "bench"])
     ap.add_argument("rows", nargs="*")
     a = ap.parse_args()
     t0, save = time.monotonic(), os.path.join(a.workdir, "failed-" + a.group)
     with w.Session(a.exe, a.workdir, (4200, 3300) if a.group == "storm" else w.SCREEN, a.render) as s:
         if a.group == "inputs":
             inputs(s, [r for r in INPUTS if not a.rows or r[0] in a.rows], save)
+        elif a.group == "bench":
+            bench(s, a.bench)
         else:
             globals()[a.group](s, save)
     print("%s passed in %.1f s" % (a.group, time.monotonic() - t0))

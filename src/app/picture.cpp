@@ -1,0 +1,87 @@
+// The main window's off-screen picture: its size policy, making and growing
+// the DIB section, and releasing it.
+#include "app/picture.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int64_t kLargestSide = int64_t(1) << 24;
+
+// Writes one word into every page of a fresh picture. The pages of a new DIB
+// section come into memory only when they are first written, and taking
+// them in one by one inside a paint costs far more than the paint itself.
+void TouchEveryPage(uint32_t* bits, size_t words) {
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    const size_t step = std::max<size_t>(info.dwPageSize / sizeof(uint32_t), 1);
+    for (size_t k = 0; k < words; k += step) bits[k] = 0;
+    if (words > 0) bits[words - 1] = 0;
+}
+
+}  // namespace
+
+int PictureSide(int have, int need, int screen) {
+    const int64_t base = std::max(have, screen);
+    if (need <= base) return int(base);
+    const int64_t generous = (int64_t(need) + need / 4 + 63) / 64 * 64;
+    return int(std::min(generous, std::max<int64_t>(need, kLargestSide)));
+}
+
+bool OffscreenPicture::Hold(HDC reference, int width, int height) {
+    if (bits_ != nullptr && width <= width_ && height <= height_) return true;
+    const int screenWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (Make(reference, PictureSide(width_, width, screenWidth),
+             PictureSide(height_, height, screenHeight)))
+        return true;
+    // No memory for the generous size: then just what the client needs.
+    return Make(reference, std::max(width, width_), std::max(height, height_));
+}
+
+bool OffscreenPicture::Make(HDC reference, int width, int height) {
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = -height;  // top row first
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(reference, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dib == nullptr || bits == nullptr) {
+        if (dib != nullptr) DeleteObject(dib);
+        return false;
+    }
+    if (memDC_ == nullptr) {
+        memDC_ = CreateCompatibleDC(reference);
+        if (memDC_ == nullptr) {
+            DeleteObject(dib);
+            return false;
+        }
+        firstBitmap_ = SelectObject(memDC_, dib);
+    } else {
+        SelectObject(memDC_, dib);
+        DeleteObject(dib_);
+    }
+    dib_ = dib;
+    bits_ = static_cast<uint32_t*>(bits);
+    width_ = width;
+    height_ = height;
+    ++made_;
+    TouchEveryPage(bits_, size_t(width) * size_t(height));
+    return true;
+}
+
+void OffscreenPicture::Release() {
+    if (memDC_ != nullptr) {
+        if (firstBitmap_ != nullptr) SelectObject(memDC_, firstBitmap_);
+        DeleteDC(memDC_);
+    }
+    if (dib_ != nullptr) DeleteObject(dib_);
+    memDC_ = nullptr;
+    dib_ = nullptr;
+    firstBitmap_ = nullptr;
+    bits_ = nullptr;
+    width_ = height_ = 0;
+}

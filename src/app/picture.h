@@ -1,0 +1,55 @@
+#pragma once
+// The off-screen picture of the main window: one 32-bit top-down DIB section
+// selected into a memory DC. It outlives resizes: it is made at the first
+// paint at least as large as the virtual screen, grows generously when the
+// client outgrows it and never shrinks while the window lives. Every page of
+// it is written once when it is made, so that a repaint after a resize to a
+// size that fits writes only into memory that is already there.
+#include <windows.h>
+
+#include <cstdint>
+
+#include "render/paint.h"
+
+// One side of a picture to be made for a client side of `need` pixels, where
+// the picture has `have` pixels on that side (0 before the first) and the
+// virtual screen `screen`: the larger of the two while the client fits in
+// it, else a quarter more than the client, rounded up to a multiple of 64
+// (at most 2^24), so that a window that keeps growing a little does not make
+// a new picture at every step.
+int PictureSide(int have, int need, int screen);
+
+class OffscreenPicture {
+  public:
+    OffscreenPicture() = default;
+    ~OffscreenPicture() { Release(); }
+    OffscreenPicture(const OffscreenPicture&) = delete;
+    OffscreenPicture& operator=(const OffscreenPicture&) = delete;
+
+    // Makes sure the picture holds a width × height client area (both > 0),
+    // making a larger one if it does not. When no memory can be had for the
+    // larger picture, not even for exactly the client, it returns false and
+    // the picture stays as it was.
+    bool Hold(HDC reference, int width, int height);
+
+    // Releases the DIB section and the memory DC; the next Hold starts anew.
+    void Release();
+
+    HDC dc() const { return memDC_; }
+    // The pixels, row after row, `width()` pixels from one row to the next.
+    PixelImage image() const { return {bits_, width_}; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+    // How many DIB sections Hold has made since the program started.
+    int made() const { return made_; }
+
+  private:
+    bool Make(HDC reference, int width, int height);
+
+    HDC memDC_ = nullptr;
+    HBITMAP dib_ = nullptr;
+    HGDIOBJ firstBitmap_ = nullptr;  // the memory DC's own bitmap, put back before deleting it
+    uint32_t* bits_ = nullptr;
+    int width_ = 0, height_ = 0;
+    int made_ = 0;
+};

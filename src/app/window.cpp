@@ -1,0 +1,142 @@
+// The main window: paint, destroy, the About command, and the About box.
+#include "app/window.h"
+
+#include <atomic>
+
+#include "data/worker_pool.h"
+#include "quorlane.h"
+#include "render/paint.h"
+
+namespace {
+
+// Paints the core's picture into the off-screen picture on the worker pool
+// while this thread erases the client to the class background. After every
+// resize the window's drawing surface is a new one, whose memory comes in
+// page by page as it is first written: the erase takes that cost here, side
+// by side with the workers, so that the blit afterwards only copies. The
+// erase is the light grey every paint starts from, and the blit covers it.
+void PaintAndErase(const Application& app, const Layout& layout, PixelImage image, HDC hdc,
+                   const RECT& client) {
+    std::atomic<bool> painted{false};
+    WorkerPool& pool = WorkerPool::Shared();
+    pool.Submit([&] {
+        PaintClient(app.grid, app.settings, *app.rows, layout, image);
+        painted = true;
+    });
+    FillRect(hdc, &client, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
+    pool.HelpUntil([&] { return painted.load(); });
+}
+
+// The paint message: the core's picture into the client-sized area of the
+// off-screen picture, the texts on it with the memory DC's defaults (system
+// font, black on opaque white), then one blit of exactly the client area.
+// Without memory for the picture the client shows the background only.
+void PaintWindow(HWND hWnd) {
+    Application& app = TheApplication();
+    PAINTSTRUCT pS;
+    HDC hdc = BeginPaint(hWnd, &pS);
+    RECT rClient;
+    GetClientRect(hWnd, &rClient);
+    const int w = rClient.right - rClient.left;
+    const int h = rClient.bottom - rClient.top;
+    if (w > 0 && h > 0) {
+        OffscreenPicture& picture = app.picture;
+        if (picture.Hold(hdc, w, h)) {
+            GdiFlush();  // GDI is done with the bits before the core writes them
+            const Layout layout = ComputeLayout(app.grid, app.settings, w, h);
+            PaintAndErase(app, layout, picture.image(), hdc, rClient);
+            for (int t = 0; t < layout.textCount; ++t) {
+                const PaintText& pt = layout.texts[t];
+                TextOutA(picture.dc(), pt.x, pt.y, pt.str, pt.count);
+            }
+            BitBlt(hdc, 0, 0, w, h, picture.dc(), 0, 0, SRCCOPY);
+        } else {
+            FillRect(hdc, &rClient, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
+        }
+    }
+    EndPaint(hWnd, &pS);
+}
+
+}  // namespace
+
+Application& TheApplication() {
+    static Application app;
+    return app;
+}
+
+bool RegisterMainWindowClass(HINSTANCE instance) {
+    WNDCLASSA wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;
+    wc.lpfnWndProc = MainWndProc;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = 0;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconA(instance, "QuorlaneICON");
+    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+    wc.lpszMenuName = "QuorlaneMenu";
+    wc.lpszClassName = "QuorlaneClass";
+    return RegisterClassA(&wc) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+    Application& app = TheApplication();
+    app.instance = instance;
+    const int width = static_cast<int>(app.settings.windowWidth);
+    const int height = static_cast<int>(app.settings.windowHeight);
+    const int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
+    const int y = (GetSystemMetrics(SM_CYFULLSCREEN) - height) / 2;
+    return CreateWindowExA(0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y, width, height,
+                           nullptr, nullptr, instance, nullptr);
+}
+
+INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    (void)lParam;
+    switch (uMsg) {
+    case WM_INITDIALOG: {
+        // Centre the box on the whole screen.
+        RECT r;
+        GetWindowRect(hDlg, &r);
+        int dw = r.right - r.left;
+        int dh = r.bottom - r.top;
+        int top = (GetSystemMetrics(SM_CYSCREEN) - dh) / 2;
+        int left = (GetSystemMetrics(SM_CXSCREEN) - dw) / 2;
+        MoveWindow(hDlg, left, top, dw, dh, TRUE);
+        return 1;
+    }
+    case WM_COMMAND:
+        if (wParam == IDOK) {
+            EndDialog(hDlg, IDOK);
+            return 1;
+        }
+        // Esc and the caption's close box end the box too.
+        if (wParam == IDCANCEL) {
+            EndDialog(hDlg, IDCANCEL);
+            return 1;
+        }
+        return 0;
+    }
+    return 0;
+}
+
+LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    Application& app = TheApplication();
+    switch (msg) {
+    case WM_DESTROY:
+        app.picture.Release();
+        app.grid = Grid();
+        PostQuitMessage(0);
+        return 0;
+    case WM_ERASEBKGND:
+        // The paint covers the whole client area, starting from the same
+        // light grey, so erasing first would only make resizing flicker.
+        return 1;
+    case WM_PAINT:
+        PaintWindow(hWnd);
+        return 0;
+    case WM_COMMAND:
+        if (wParam == IDM_ABOUT) DialogBoxParamA(app.instance, "AboutDlg", hWnd, AboutDlgProc, 0);
+        return 0;
+    }
+    return DefWindowProcA(hWnd, msg, wParam, lParam);
+}
