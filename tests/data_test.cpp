@@ -10,7 +10,6 @@
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <thread>
 
 #include "data/bytesource.h"
 #include "data/grid.h"
@@ -661,29 +660,6 @@ TEST(StartupFiles, LoadFromDisk) {
         for (uint32_t i = 1; i <= 700; ++i)
             ASSERT_EQ(Bits(grid.Cell(i, j)), Bits(want[(j - 1) * 700 + i - 1])) << i << "," << j;
     fs::remove_all(dir);
-}
-
-// A task lost, run twice or out of turn when the pool's queue grows: with the one worker held by
-// a task, the caller takes queued tasks itself, first some so that the queue wraps around its
-// end, then, after queueing more than it holds, the rest; they run once each, first in first out.
-TEST(WorkerPoolQueue, GrowsWhileWrapped) {
-    WorkerPool pool(2);
-    std::atomic<bool> started{false}, release{false};
-    pool.Submit([&] {
-        started = true;
-        while (!release) std::this_thread::yield();
-    });
-    while (!started) std::this_thread::yield();
-    std::vector<int> order;  // written by the caller only: the worker is held
-    const auto submit = [&](int from, int to) {
-        for (int k = from; k < to; ++k) pool.Submit([&order, k] { order.push_back(k); });
-    };
-    submit(0, 12);
-    pool.HelpUntil([&] { return order.size() == 9; });
-    submit(12, 60);
-    pool.HelpUntil([&] { return order.size() == 60; });
-    release = true;
-    for (int k = 0; k < 60; ++k) EXPECT_EQ(order[size_t(k)], k);
 }
 
 // The sanitizer's own reservations exceed the limit (the unit tests build with g++).

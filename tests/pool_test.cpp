@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <thread>
 #include <vector>
 
 #include "data/worker_pool.h"
@@ -30,15 +31,27 @@ TEST(WorkerPool, ForEachRunsEveryTaskOnceOnItsRunners) {
     }
 }
 
-// A caller that waits for a condition only its own queued task can make true must not hang.
-TEST(WorkerPool, HelpUntilRunsQueuedTasks) {
-    for (unsigned poolThreads : {1u, 2u}) {
-        WorkerPool pool(poolThreads);
-        std::atomic<int> done{0};
-        for (int k = 0; k < 50; ++k) pool.Submit([&] { done.fetch_add(1); });
-        pool.HelpUntil([&] { return done.load() == 50; });
-        EXPECT_EQ(done.load(), 50);
-    }
+// A task lost, run twice or out of turn when the pool's queue grows: with the one worker held by
+// a task, the caller takes queued tasks itself, first some so that the queue wraps around its
+// end, then, after queueing more than it holds, the rest; they run once each, first in first out.
+TEST(WorkerPool, QueueGrowsWhileWrapped) {
+    WorkerPool pool(2);
+    std::atomic<bool> started{false}, release{false};
+    pool.Submit([&] {
+        started = true;
+        while (!release) std::this_thread::yield();
+    });
+    while (!started) std::this_thread::yield();
+    std::vector<int> order;  // written by the caller only: the worker is held
+    const auto submit = [&](int from, int to) {
+        for (int k = from; k < to; ++k) pool.Submit([&order, k] { order.push_back(k); });
+    };
+    submit(0, 12);
+    pool.HelpUntil([&] { return order.size() == 9; });
+    submit(12, 60);
+    pool.HelpUntil([&] { return order.size() == 60; });
+    release = true;
+    for (int k = 0; k < 60; ++k) EXPECT_EQ(order[size_t(k)], k);
 }
 
 }  // namespace
