@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "common/worker_pool.h"
 #include "data/bytesource.h"
-#include "data/grid.h"
+#include "data/grid_loader.h"
 #include "data/textread.h"
-#include "data/worker_pool.h"
 
 namespace {
 
@@ -79,27 +79,24 @@ void ResetPeak() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-// Arguments: the grid's side, and the threads (0: the shared pool's).
+// Arguments: the grid's side, and the threads (0: one per core).
 void BM_LoadGrid(benchmark::State& state) {
     const GridFile& f = File(unsigned(state.range(0)));
     const unsigned threads = unsigned(state.range(1));
-    WorkerPool* pool = threads == 0 ? &WorkerPool::Shared() : new WorkerPool(threads);
+    WorkerPool pool(threads == 0 ? WorkerPool::CoreThreads() : threads);
     ResetPeak();
     for (auto _ : state) {
         Grid grid;
         FileSource source;
-        if (!source.Open(f.path.c_str())) state.SkipWithError("cannot open");
-        GridLoadOptions options;
-        options.pool = pool;
-        StartupResult r = LoadGridFrom(grid, source, options);
-        if (!r.ok) state.SkipWithError(r.message);
+        if (!source.Open(f.path)) state.SkipWithError("cannot open");
+        StartupResult r = LoadGridFrom(grid, source, pool);
+        if (!r.ok) state.SkipWithError(r.message.c_str());
         benchmark::DoNotOptimize(grid.cells.data());
     }
-    if (threads != 0) delete pool;
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(f.bytes));
     state.counters["MB"] = double(f.bytes) / 1e6;
     state.counters["peak_MB"] = PeakResidentMB();
-    state.counters["threads"] = threads == 0 ? WorkerPool::Shared().Threads() : threads;
+    state.counters["threads"] = pool.Threads();
 }
 BENCHMARK(BM_LoadGrid)
     ->Args({3162, 0})

@@ -10,6 +10,7 @@
 #include <map>
 #include <vector>
 
+#include "common/worker_pool.h"
 #include "data/grid.h"
 #include "data/settings.h"
 #include "render/field_row.h"
@@ -46,13 +47,14 @@ void BM_Paint(benchmark::State& state) {
     const int w = int(state.range(1)), h = int(state.range(2));
     const unsigned threads = unsigned(state.range(3));
     const DisplaySettings settings = Rainbow();
-    const FieldRowPainter rows(settings);
+    const FieldRowPainter painter(settings);
+    WorkerPool pool(WorkerPool::CoreThreads());
     std::vector<uint32_t> pixels(size_t(w) * size_t(h));
     double seconds = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const Layout layout = ComputeLayout(grid, settings, w, h);
-        PaintClient(grid, settings, rows, layout, {pixels.data(), w}, threads);
+        PaintClient(grid, painter, layout, {pixels.data(), w}, pool, threads);
         benchmark::DoNotOptimize(pixels.data());
         benchmark::ClobberMemory();
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

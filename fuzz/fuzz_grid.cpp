@@ -19,10 +19,10 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/worker_pool.h"
 #include "data/bytesource.h"
-#include "data/grid.h"
+#include "data/grid_loader.h"
 #include "data/textread.h"
-#include "data/worker_pool.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -77,13 +77,13 @@ WorkerPool& Pool() {
 // The same outcome and, for a loaded grid, the same sizes and the same bits in every cell.
 bool SameLoad(StartupResult ra, const Grid& a, StartupResult rb, const Grid& b) {
     if (ra.ok != rb.ok) return false;
-    if (!ra.ok) return std::strcmp(ra.message, rb.message) == 0;
+    if (!ra.ok) return ra.message == rb.message;
     return a.columns == b.columns && a.rows == b.rows && SameBits(a.cellWidth, b.cellWidth) &&
            SameBits(a.cellHeight, b.cellHeight) && a.cells.size() == b.cells.size() &&
            std::memcmp(a.cells.data(), b.cells.data(), a.cells.size() * sizeof(float)) == 0;
 }
 
-bool KnownMessage(const char* m) {
+bool KnownMessage(const std::string& m) {
     static const char* const known[] = {
         "Error reading \"quorlane.dat\"",
         "Invalid grid size in \"quorlane.dat\"",
@@ -91,7 +91,7 @@ bool KnownMessage(const char* m) {
         "Not enough memory for \"quorlane.dat\"",
     };
     for (const char* k : known)
-        if (m != nullptr && std::strcmp(m, k) == 0) return true;
+        if (m == k) return true;
     return false;
 }
 
@@ -102,9 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char* text = new char[size > 0 ? size : 1];
     if (size > 0) std::memcpy(text, data, size);
     Grid grid;
-    StartupResult r = LoadGridBytes(grid, text, size);
+    StartupResult r = LoadGridBytes(grid, text, size, Pool());
     if (r.ok) {
-        FUZZ_CHECK(r.message == nullptr);
+        FUZZ_CHECK(r.message.empty());
         CheckGrid(grid);
     } else {
         FUZZ_CHECK(r.status == 1);
@@ -113,20 +113,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     GridLoadOptions pieces;
-    pieces.pool = &Pool();
     pieces.pieceBytes = 78 + size % 61;
     pieces.pieces = 1 + unsigned(size % 3);
     Grid chunked;
     // A chunk size of 1 to 100 bytes, taken from the input's last byte.
     const size_t chunk = size > 0 ? 1 + data[size - 1] % 100 : 1;
     MemorySource inChunks(text, size, chunk);
-    FUZZ_CHECK(SameLoad(r, grid, LoadGridFrom(chunked, inChunks, pieces), chunked));
+    FUZZ_CHECK(SameLoad(r, grid, LoadGridFrom(chunked, inChunks, Pool(), pieces), chunked));
 
     Grid cut;
     MemorySource failing(text, size, 1 + size % 5, size / 2);
-    const StartupResult rc = LoadGridFrom(cut, failing, pieces);
+    const StartupResult rc = LoadGridFrom(cut, failing, Pool(), pieces);
     FUZZ_CHECK(rc.ok ? SameLoad(r, grid, rc, cut)
-                     : std::strcmp(rc.message, "Error reading \"quorlane.dat\"") == 0 ||
+                     : rc.message == "Error reading \"quorlane.dat\"" ||
                            SameLoad(r, grid, rc, cut));
     delete[] text;
     return 0;

@@ -30,7 +30,8 @@
 #include <memory>
 #include <string>
 
-#include "data/grid.h"
+#include "common/worker_pool.h"
+#include "data/grid_loader.h"
 #include "data/settings.h"
 #include "fuzz_check.h"
 #include "plain_paint.h"
@@ -130,6 +131,12 @@ std::string SettingsText(FuzzedDataProvider& in) {
 // The row painter of the settings. Building one takes a few milliseconds, far
 // longer than the rest of an execution, and successive inputs often share
 // their settings, so the harness keeps the painters of the last few.
+// The pool the target loads and paints on, as many threads as the machine has cores.
+WorkerPool& Pool() {
+    static WorkerPool pool(WorkerPool::CoreThreads());
+    return pool;
+}
+
 const FieldRowPainter& PainterFor(const DisplaySettings& s) {
     static std::map<std::string, std::unique_ptr<FieldRowPainter>> painters;
     const std::string key(reinterpret_cast<const char*>(&s), sizeof s);
@@ -159,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Grid g;
     DisplaySettings s;
-    if (!LoadGridBytes(g, grid.data(), grid.size()).ok) return 0;
+    if (!LoadGridBytes(g, grid.data(), grid.size(), Pool()).ok) return 0;
     if (!LoadSettingsBytes(s, settings.data(), settings.size()).ok) return 0;
 
     Layout layout = ComputeLayout(g, s, w, h);
@@ -172,15 +179,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(t.count >= 0 && static_cast<size_t>(t.count) <= len);
     }
 
-    const FieldRowPainter& rows = PainterFor(s);
+    const FieldRowPainter& painter = PainterFor(s);
     const size_t n = static_cast<size_t>(w) * static_cast<size_t>(h);
     uint32_t* exact = static_cast<uint32_t*>(std::malloc(n > 0 ? n * sizeof(uint32_t) : 1));
     std::memset(exact, 0xFF, n * sizeof(uint32_t));
-    PaintClient(g, s, rows, layout, {exact, w}, 1);
+    PaintClient(g, painter, layout, {exact, w}, Pool(), 1);
 
     Image plain(w, h), padded(w, h, 5);
     PaintPlainly(g, s, layout, plain);
-    PaintClient(g, s, rows, layout, padded.Target(), 0);
+    PaintClient(g, painter, layout, padded.Target(), Pool(), 0);
     for (int64_t y = 0; y < h; ++y) {
         for (int64_t x = 0; x < w; ++x) {
             FUZZ_CHECK(exact[y * w + x] == plain.At(x, y));

@@ -20,14 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DisplaySettings s;
     StartupResult r = LoadSettingsBytes(s, text, size);
     if (r.ok) {
-        FUZZ_CHECK(r.message == nullptr);
+        FUZZ_CHECK(r.message.empty());
         size_t n = strnlen(s.caption, sizeof s.caption);
         FUZZ_CHECK(n <= 49);
         for (size_t k = 0; k < n; ++k) FUZZ_CHECK(!IsSpace(s.caption[k]));
     } else {
         FUZZ_CHECK(r.status == 1);
-        FUZZ_CHECK(r.message != nullptr &&
-                   std::strcmp(r.message, "Error reading \"quorlane.ini\"") == 0);
+        FUZZ_CHECK(r.message == "Error reading \"quorlane.ini\"");
     }
 
     DisplaySettings chunked;
@@ -41,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemorySource failing(text, size, 1 + size % 5, size / 2);
     const StartupResult rf = LoadSettingsFrom(cut, failing);
     FUZZ_CHECK(rf.ok ? r.ok && std::memcmp(&cut, &s, sizeof s) == 0
-                     : std::strcmp(rf.message, "Error reading \"quorlane.ini\"") == 0);
+                     : rf.message == "Error reading \"quorlane.ini\"");
     delete[] text;
     return 0;
 }

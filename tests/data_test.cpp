@@ -12,10 +12,10 @@
 #include <sstream>
 
 #include "data/bytesource.h"
-#include "data/grid.h"
+#include "data/grid_loader.h"
 #include "data/settings.h"
 #include "data/textread.h"
-#include "data/worker_pool.h"
+#include "common/worker_pool.h"
 
 namespace {
 
@@ -377,20 +377,19 @@ std::vector<Reading> Readings() {
 // Loads `text` into a grid that already holds the 3 × 2 example.
 string GridFrom(const string& text, const Reading& how, size_t failAt = MemorySource::kNever) {
     Grid g;
-    EXPECT_TRUE(LoadGridBytes(g, kDat.data(), kDat.size()).ok);
+    EXPECT_TRUE(LoadGridBytes(g, kDat.data(), kDat.size(), Pool(2)).ok);
     MemorySource source(text.data(), text.size(), how.chunk, failAt);
     GridLoadOptions options;
-    options.pool = &Pool(how.threads);
     options.pieceBytes = how.pieceBytes;
     options.pieces = how.pieces;
-    const StartupResult r = LoadGridFrom(g, source, options);
+    const StartupResult r = LoadGridFrom(g, source, Pool(how.threads), options);
     return Described(r, g);
 }
 
 // The grid of `text` read in every way (all must agree).
 string GridOf(const string& text) {
     Grid g;
-    const string first = Described(LoadGridBytes(g, text.data(), text.size()), g);
+    const string first = Described(LoadGridBytes(g, text.data(), text.size(), Pool(2)), g);
     for (const Reading& how : Readings())
         EXPECT_EQ(GridFrom(text, how), first) << how << ": " << testing::PrintToString(text);
     return first;
@@ -526,7 +525,7 @@ TEST(Grid, RandomTextsAsReadLineAfterLine) {
         Grid g;
         MemorySource source(text.data(), text.size(), how.chunk);
         const StartupResult r =
-            LoadGridFrom(g, source, {&Pool(how.threads), how.pieceBytes, how.pieces});
+            LoadGridFrom(g, source, Pool(how.threads), {how.pieceBytes, how.pieces});
         ASSERT_EQ(r.ok, !want.empty()) << how << ": " << testing::PrintToString(text);
         if (!r.ok) {
             EXPECT_EQ(Failure(r), "fail 1: Error reading \"quorlane.dat\"");
@@ -603,14 +602,13 @@ TEST(Grid, ReadingStopsAfterTheValues) {
         for (unsigned threads : {1u, 4u}) {
             Counting source(text);
             Grid g;
-            GridLoadOptions options{&Pool(threads), piece, 0};
-            EXPECT_EQ(Described(LoadGridFrom(g, source, options), g), kDatGrid);
+            EXPECT_EQ(Described(LoadGridFrom(g, source, Pool(threads), {piece, 0}), g), kDatGrid);
             EXPECT_LE(source.handed, 4096 + piece) << piece << " " << threads;
         }
     // Pieces too large to hold are reported, not wrapped around.
     Grid g;
     MemorySource source(kDat.data(), kDat.size());
-    EXPECT_EQ(Described(LoadGridFrom(g, source, {&Pool(2), SIZE_MAX / 2, 3}), g), kNoMemory);
+    EXPECT_EQ(Described(LoadGridFrom(g, source, Pool(2), {SIZE_MAX / 2, 3}), g), kNoMemory);
 }
 
 // A missing file reported as success or with the wrong status: both files on disk, and files
@@ -623,30 +621,30 @@ TEST(StartupFiles, LoadFromDisk) {
     const string dat = (dir / "quorlane.dat").string(), ini = (dir / "quorlane.ini").string();
     Grid grid;
     DisplaySettings settings;
+    // Reports name each file as it was given.
     for (const string& p : {dat, dir.string()})
-        EXPECT_EQ(Described(LoadGrid(grid, p.c_str()), grid),
-                  "fail 1: Cannot open \"quorlane.dat\"");
-    EXPECT_EQ(Described(LoadSettings(settings, ini.c_str()), settings),
-              "fail 1: Cannot open \"quorlane.ini\"");
+        EXPECT_EQ(Described(LoadGrid(grid, Pool(2), p), grid), "fail 1: Cannot open \"" + p + "\"");
+    EXPECT_EQ(Described(LoadSettings(settings, ini), settings),
+              "fail 1: Cannot open \"" + ini + "\"");
     std::ofstream(dat, std::ios::binary)
         << "3\r\n2\r\n1.0\r\n0.5\r\n10\r\n11\r\n12\r\n20\r\n21\r\n22";
     std::ofstream(ini, std::ios::binary) << Join(kIni, "\r\n");
-    EXPECT_EQ(Described(LoadSettings(settings, ini.c_str()), settings), kIniValues);
+    EXPECT_EQ(Described(LoadSettings(settings, ini), settings), kIniValues);
     for (int k = 0; k < 2; ++k)  // again, over the grid loaded before
-        EXPECT_EQ(Described(LoadGrid(grid, dat.c_str()), grid), kDatGrid);
+        EXPECT_EQ(Described(LoadGrid(grid, Pool(2), dat), grid), kDatGrid);
     // A file that opens but cannot be read: its read fails, where a file's end does not.
     char buf[16];
     FileSource unreadable, whole;
-    ASSERT_TRUE(unreadable.Open("/proc/self/mem") && whole.Open(ini.c_str()));
+    ASSERT_TRUE(unreadable.Open("/proc/self/mem") && whole.Open(ini));
     EXPECT_EQ(unreadable.Read(buf, sizeof buf), 0u);
     EXPECT_TRUE(unreadable.Failed());
     while (whole.Read(buf, sizeof buf) > 0) {
     }
     EXPECT_FALSE(whole.Failed());
-    EXPECT_EQ(Described(LoadGrid(grid, "/proc/self/mem"), grid),
-              "fail 1: Error reading \"quorlane.dat\"");
+    EXPECT_EQ(Described(LoadGrid(grid, Pool(2), "/proc/self/mem"), grid),
+              "fail 1: Error reading \"/proc/self/mem\"");
     EXPECT_EQ(Described(LoadSettings(settings, "/proc/self/mem"), settings),
-              "fail 1: Error reading \"quorlane.ini\"");
+              "fail 1: Error reading \"/proc/self/mem\"");
     // A grid of many pieces, read as one line after another.
     string big = "700 500 1 1\n";
     std::mt19937 rng(3);
@@ -654,7 +652,7 @@ TEST(StartupFiles, LoadFromDisk) {
         big += std::to_string(rng() % 100) + "." + std::to_string(rng() % 10000) +
                (k % 1000 ? "\n" : string(200, ' ') + "\r\n");
     std::ofstream(dat, std::ios::binary) << big;
-    ASSERT_TRUE(LoadGrid(grid, dat.c_str()).ok);
+    ASSERT_TRUE(LoadGrid(grid, Pool(2), dat).ok);
     const std::vector<float> want = PlainSamples(big, 700 * 500);
     for (uint32_t j = 1; j <= 500; ++j)
         for (uint32_t i = 1; i <= 700; ++i)

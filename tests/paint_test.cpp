@@ -36,14 +36,14 @@ DisplaySettings Display(uint8_t palette, uint8_t clipping = 0, uint32_t height =
 
 // The paint equals the plain rendering, on one thread and on all of them, into rows with and
 // without padding, and writes nothing outside the picture.
-void ExpectSameAsPlain(const Grid& g, const FieldRowPainter& rows, const Layout& L,
+void ExpectSameAsPlain(const Grid& g, const FieldRowPainter& painter, const Layout& L,
                        const char* what) {
-    const DisplaySettings& s = rows.Settings();
+    const DisplaySettings& s = painter.Settings();
     Image want(L.width, L.height, 3);
     PaintPlainly(g, s, L, want);
     for (auto [threads, pad] : {std::pair{1u, 0}, {0u, 3}}) {
         Image got(L.width, L.height, pad);
-        PaintClient(g, s, rows, L, got.Target(), threads);
+        PaintClient(g, painter, L, got.Target(), TestPool(), threads);
         bool same = true;
         for (int64_t y = 0; y < L.height && same; ++y)
             same = std::equal(&got.At(0, y), &got.At(0, y) + L.width, &want.At(0, y));
@@ -104,7 +104,7 @@ TEST(PaintLayout, WorkedLayouts) {
          365},
     };
     const DisplaySettings s = Display(1, 1);
-    const FieldRowPainter rows(s);
+    const FieldRowPainter painter(s);
     for (const auto& c : layouts) {
         const Grid g = MakeGrid(c.columns, c.rows, Bumpy, c.cellWidth, 10);
         const Layout L = ComputeLayout(g, s, c.width, 300);
@@ -116,7 +116,7 @@ TEST(PaintLayout, WorkedLayouts) {
             << c.name;
         const string high = std::to_string(c.highX) + ",294 9.00";
         EXPECT_EQ(Texts(L), "200,250 Pressure|25,294 1.00|" + high) << c.name;
-        ExpectSameAsPlain(g, rows, L, c.name);
+        ExpectSameAsPlain(g, painter, L, c.name);
     }
     // fieldWidth / 400 and fieldHeight / 260 are the same double, but not a float.
     const Layout tie = ComputeLayout(MakeGrid(4, 13, Bumpy, 10, 2), s, 400, 300);
@@ -190,18 +190,19 @@ TEST(PaintImage, SameAsPlainPerPixelRendering) {
 
     Image big(8192, 8192);
     const DisplaySettings rainbow = Display(1);
-    const FieldRowPainter rainbowRows(rainbow);
-    PaintClient(g, rainbow, rainbowRows, ComputeLayout(g, rainbow, 8192, 8192), big.Target());
+    const FieldRowPainter rainbowPainter(rainbow);
+    PaintClient(g, rainbowPainter, ComputeLayout(g, rainbow, 8192, 8192), big.Target(),
+                TestPool());
     EXPECT_EQ(std::count(big.buf.begin(), big.buf.end(), kUntouched), 128);
 
     const Grid small = MakeGrid(7, 5, Bumpy, 3, 2.5f);
     for (uint8_t palette : {1, 2}) {
         for (uint8_t clipping : {0, 1}) {
             const DisplaySettings s = Display(palette, clipping, 6, 5, 3);
-            const FieldRowPainter rows(s);
+            const FieldRowPainter painter(s);
             for (int w = 0; w <= 48; ++w)
                 for (int h = 0; h <= 48; ++h)
-                    ExpectSameAsPlain(small, rows, ComputeLayout(small, s, w, h), "small");
+                    ExpectSameAsPlain(small, painter, ComputeLayout(small, s, w, h), "small");
         }
     }
 
@@ -213,14 +214,14 @@ TEST(PaintImage, SameAsPlainPerPixelRendering) {
     };
     for (const DrawingBox& box : byHand) {
         L.field = box;
-        ExpectSameAsPlain(small, rainbowRows, L, "by hand");
+        ExpectSameAsPlain(small, rainbowPainter, L, "by hand");
     }
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> d(-30, 270);
     for (int t = 0; t < 100; ++t) {
         const float x = d(rng), y = d(rng);
         L.field = DrawingBox{x, x + std::fabs(d(rng)), y, y + std::fabs(d(rng))};
-        ExpectSameAsPlain(small, rainbowRows, L, "at random");
+        ExpectSameAsPlain(small, rainbowPainter, L, "at random");
     }
 }
 
@@ -232,7 +233,7 @@ TEST(PaintImage, StartsJustOffWholeNumbersLoseNothing) {
     Layout L = ComputeLayout(g, s, 60, 50);
     L.field = {-0x1p-60f, 20, 0x1p-60f, 10};
     Image im(60, 50);
-    PaintClient(g, s, FieldRowPainter(s), L, im.Target());
+    PaintClient(g, FieldRowPainter(s), L, im.Target(), TestPool());
     auto coloured = [](uint32_t p) { return p != 0 && p != 0xFFFFFF && p != 0xC0C0C0; };
     EXPECT_EQ(std::count_if(im.Pixels(), im.Pixels() + 20 * 60, coloured), 19 * 9);
     EXPECT_TRUE(coloured(im.At(0, 1)) && coloured(im.At(18, 9)));

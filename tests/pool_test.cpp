@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "data/worker_pool.h"
+#include "common/worker_pool.h"
 
 namespace {
 

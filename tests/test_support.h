@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 
+#include "common/worker_pool.h"
 #include "data/grid.h"
 #include "data/settings.h"
 
@@ -53,6 +54,13 @@ inline DisplaySettings WithBand(DisplaySettings s, uint32_t height, uint32_t sid
     s.bandStrip = strip;
     std::strncpy(s.caption, caption, sizeof s.caption - 1);
     return s;
+}
+
+// The pool the tests paint and load on: four threads, more than most
+// machines have cores, so that every paint is cut into many slices.
+inline WorkerPool& TestPool() {
+    static WorkerPool pool(4);
+    return pool;
 }
 
 using SampleFn = std::function<float(uint32_t column, uint32_t row)>;

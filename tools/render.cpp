@@ -13,7 +13,8 @@
 #include <cstring>
 #include <vector>
 
-#include "data/grid.h"
+#include "common/worker_pool.h"
+#include "data/grid_loader.h"
 #include "data/settings.h"
 #include "render/field_row.h"
 #include "render/paint.h"
@@ -58,16 +59,17 @@ int main(int argc, char** argv) {
     }
     Grid grid;
     DisplaySettings settings;
-    StartupResult r = LoadGrid(grid);
+    WorkerPool pool(WorkerPool::CoreThreads());
+    StartupResult r = LoadGrid(grid, pool);
     if (r.ok) r = LoadSettings(settings);
     if (!r.ok) {
-        std::fprintf(stderr, "%s\n", r.message ? r.message : "load failed");
+        std::fprintf(stderr, "%s\n", r.message.c_str());
         return r.status;
     }
 
     const Layout layout = ComputeLayout(grid, settings, width, height);
     std::vector<uint32_t> pixels(size_t(width) * size_t(height));
-    PaintClient(grid, settings, FieldRowPainter(settings), layout, {pixels.data(), width});
+    PaintClient(grid, FieldRowPainter(settings), layout, {pixels.data(), width}, pool);
 
     std::vector<unsigned char> rgb(pixels.size() * 3);
     for (size_t k = 0; k < pixels.size(); ++k) {

@@ -38,7 +38,7 @@
 #include <vector>
 
 #include "app/window.h"
-#include "data/worker_pool.h"
+#include "data/grid_loader.h"
 #include "render/colour.h"
 #include "render/interp.h"
 #include "render/paint.h"
@@ -58,25 +58,22 @@ bool FillApplication(Application& app) {
         }
     std::string ini =
         "0.0\n100.0\n0\n255\n0\n0\n255\n0\n800\n600\n20\n60\n20\n10\nTemperature\n1\n1\n";
-    StartupResult r = LoadGridBytes(app.grid, grid.data(), grid.size());
+    StartupResult r = LoadGridBytes(app.grid, grid.data(), grid.size(), app.pool);
     if (r.ok) r = LoadSettingsBytes(app.settings, ini.data(), ini.size());
     if (!r.ok) {
-        std::printf("cannot load the field: %s\n", r.message);
+        std::printf("cannot load the field: %s\n", r.message.c_str());
         return false;
     }
-    app.rows = std::make_unique<FieldRowPainter>(app.settings);
+    app.painter = std::make_unique<FieldRowPainter>(app.settings);
     return true;
 }
 
+// Seconds on the performance counter.
 double Now() {
-    static const double period = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return 1.0 / static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
+    LARGE_INTEGER f, t;
+    QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * period;
+    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
 void PumpMessages() {
@@ -89,8 +86,7 @@ void PumpMessages() {
 
 // The per-pixel design on the window's DC: every pixel computed and set on
 // its own, after erasing the client to the class background.
-void PerPixelPaint(HDC dc, int w, int h) {
-    const Application& app = TheApplication();
+void PerPixelPaint(const Application& app, HDC dc, int w, int h) {
     const Layout L = ComputeLayout(app.grid, app.settings, w, h);
     RECT rc = {0, 0, w, h};
     FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
@@ -135,28 +131,34 @@ void PerPixelPaint(HDC dc, int w, int h) {
 
 // The window procedure wrapped around the program's own: every paint message
 // is timed, and handled either by the program or by the per-pixel design.
+// What the wrapper needs hangs on the window as the property "ResizeBench".
 struct PaintTime {
     double seconds;
     int width, height;
 };
-WNDPROC gProgramProc = nullptr;
-bool gPerPixel = false;
-std::vector<PaintTime> gPaints;
+struct Bench {
+    const Application& app;
+    WNDPROC programProc = nullptr;
+    bool perPixel = false;
+    std::vector<PaintTime> paints;
+};
+const char kBenchProperty[] = "ResizeBench";
 
 LRESULT CALLBACK TimedWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg != WM_PAINT) return CallWindowProcA(gProgramProc, hWnd, msg, wParam, lParam);
+    Bench& bench = *static_cast<Bench*>(GetPropA(hWnd, kBenchProperty));
+    if (msg != WM_PAINT) return CallWindowProcA(bench.programProc, hWnd, msg, wParam, lParam);
     RECT rc;
     GetClientRect(hWnd, &rc);
     const double t0 = Now();
-    if (gPerPixel) {
+    if (bench.perPixel) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hWnd, &ps);
-        PerPixelPaint(dc, rc.right, rc.bottom);
+        PerPixelPaint(bench.app, dc, rc.right, rc.bottom);
         EndPaint(hWnd, &ps);
     } else {
-        CallWindowProcA(gProgramProc, hWnd, msg, wParam, lParam);
+        CallWindowProcA(bench.programProc, hWnd, msg, wParam, lParam);
     }
-    gPaints.push_back({Now() - t0, rc.right, rc.bottom});
+    bench.paints.push_back({Now() - t0, rc.right, rc.bottom});
     return 0;
 }
 
@@ -178,7 +180,8 @@ void ResizeClient(HWND wnd, int w, int h) {
 
 // Resizes to w × h from four fifths of it, `repeats` times; the time of the
 // first paint at the new size after each resize.
-std::vector<double> ResizeRepaints(HWND wnd, int w, int h, int repeats, SIZE* reached) {
+std::vector<double> ResizeRepaints(Bench& bench, HWND wnd, int w, int h, int repeats,
+                                   SIZE* reached) {
     std::vector<double> times;
     for (int k = 0; k < repeats; ++k) {
         ResizeClient(wnd, std::max(1, w * 4 / 5), std::max(1, h * 4 / 5));
@@ -186,9 +189,9 @@ std::vector<double> ResizeRepaints(HWND wnd, int w, int h, int repeats, SIZE* re
         PumpMessages();
         ResizeClient(wnd, w, h);
         *reached = ClientSize(wnd);
-        gPaints.clear();
+        bench.paints.clear();
         UpdateWindow(wnd);
-        for (const PaintTime& p : gPaints)
+        for (const PaintTime& p : bench.paints)
             if (p.width == reached->cx && p.height == reached->cy) {
                 times.push_back(p.seconds);
                 break;
@@ -273,10 +276,9 @@ int main(int argc, char** argv) {
     }
     if (sizes.empty()) sizes = {{1500, 1081}, {3840, 2160}};
 
-    Application& app = TheApplication();
+    Application app(GetModuleHandleA(nullptr));
     if (!FillApplication(app)) return 1;
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    HWND wnd = RegisterMainWindowClass(instance) ? CreateMainWindow(instance) : nullptr;
+    HWND wnd = RegisterMainWindowClass(app.instance) ? CreateMainWindow(app) : nullptr;
     if (wnd == nullptr) {
         std::printf("cannot make the main window\n");
         return 1;
@@ -285,7 +287,9 @@ int main(int argc, char** argv) {
     UpdateWindow(wnd);
     SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     PumpMessages();
-    gProgramProc = reinterpret_cast<WNDPROC>(
+    Bench bench{app, nullptr, false, {}};
+    SetPropA(wnd, kBenchProperty, &bench);
+    bench.programProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TimedWndProc)));
 
     std::printf(
@@ -293,20 +297,20 @@ int main(int argc, char** argv) {
         "(%d per pixel) per size on a %d x %d screen, %u threads; medians (range) in ms\n",
         app.grid.columns, app.grid.rows, repeats, perPixelRepeats,
         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN),
-        unsigned(WorkerPool::Shared().Threads()));
+        app.pool.Threads());
     bool ok = true;
     for (const SIZE& want : sizes) {
         SIZE reached = {0, 0};
-        gPerPixel = false;
-        const std::vector<double> ours = ResizeRepaints(wnd, want.cx, want.cy, repeats, &reached);
+        bench.perPixel = false;
+        const std::vector<double> ours = ResizeRepaints(bench, wnd, want.cx, want.cy, repeats, &reached);
         const std::vector<uint32_t> ourPicture = ClientPixels(wnd);
         std::vector<double> perPixel;
         std::vector<uint32_t> perPixelPicture;
         if (perPixelRepeats > 0) {
-            gPerPixel = true;
-            perPixel = ResizeRepaints(wnd, want.cx, want.cy, perPixelRepeats, &reached);
+            bench.perPixel = true;
+            perPixel = ResizeRepaints(bench, wnd, want.cx, want.cy, perPixelRepeats, &reached);
             perPixelPicture = ClientPixels(wnd);
-            gPerPixel = false;
+            bench.perPixel = false;
         }
         const Spread a = Summary(ours), b = Summary(perPixel);
         std::printf("client %ld x %ld: resize repaint %.2f (%.2f to %.2f)", reached.cx, reached.cy,
@@ -328,18 +332,20 @@ int main(int argc, char** argv) {
     }
     // Maximised: the client fits in what the screen holds, so the picture
     // is not made again.
-    gPaints.clear();
+    bench.paints.clear();
     ShowWindow(wnd, SW_MAXIMIZE);
     UpdateWindow(wnd);
     PumpMessages();
     const SIZE maximised = ClientSize(wnd);
     std::printf("maximised: client %ld x %ld", maximised.cx, maximised.cy);
-    if (!gPaints.empty()) std::printf(", repaint %.2f", gPaints.back().seconds * 1e3);
+    if (!bench.paints.empty()) std::printf(", repaint %.2f", bench.paints.back().seconds * 1e3);
     std::printf("\n");
     std::printf("off-screen picture %d x %d pixels, made %d times\n", app.picture.width(),
                 app.picture.height(), app.picture.made());
     std::fflush(stdout);
 
+    SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(bench.programProc));
+    RemovePropA(wnd, kBenchProperty);
     DestroyWindow(wnd);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);

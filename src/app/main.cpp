@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/window.h"
+#include "data/grid_loader.h"
 #include "data/startup.h"
 
 namespace {
@@ -18,25 +19,18 @@ int StartupFailure(const char* message, int status) {
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpszCmdLine, int nCmdShow) {
     (void)lpszCmdLine;
-    Application& app = TheApplication();
-    StartupResult r = LoadGrid(app.grid);
-    if (!r.ok) return StartupFailure(r.message, r.status);
-    r = LoadSettings(app.settings);
-    if (!r.ok) {
-        app.grid = Grid();
-        return StartupFailure(r.message, r.status);
-    }
-    app.rows = std::make_unique<FieldRowPainter>(app.settings);
+    // The application value lives as long as the program: the main window
+    // holds a pointer to it and the message loop runs inside this function.
+    Application app(hInstance);
+    StartupResult r = LoadGrid(app.grid, app.pool);
+    if (r.ok) r = LoadSettings(app.settings);
+    if (!r.ok) return StartupFailure(r.message.c_str(), r.status);
+    app.painter = std::make_unique<FieldRowPainter>(app.settings);
 
-    if (!hPrevInstance && !RegisterMainWindowClass(hInstance)) {
-        app.grid = Grid();
+    if (!hPrevInstance && !RegisterMainWindowClass(hInstance))
         return StartupFailure("Cannot create the main window", 1);
-    }
-    HWND hWnd = CreateMainWindow(hInstance);
-    if (!hWnd) {
-        app.grid = Grid();
-        return StartupFailure("Cannot create the main window", 1);
-    }
+    HWND hWnd = CreateMainWindow(app);
+    if (!hWnd) return StartupFailure("Cannot create the main window", 1);
     ShowWindow(hWnd, nCmdShow);
 
     MSG msg;

@@ -28,7 +28,7 @@ int PictureSide(int have, int need, int screen) {
     return int(std::min(generous, std::max<int64_t>(need, kLargestSide)));
 }
 
-bool OffscreenPicture::Hold(HDC reference, int width, int height) {
+bool OffscreenPicture::Reserve(HDC reference, int width, int height) {
     if (bits_ != nullptr && width <= width_ && height <= height_) return true;
     const int screenWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);

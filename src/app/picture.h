@@ -30,9 +30,9 @@ class OffscreenPicture {
     // making a larger one if it does not. When no memory can be had for the
     // larger picture, not even for exactly the client, it returns false and
     // the picture stays as it was.
-    bool Hold(HDC reference, int width, int height);
+    bool Reserve(HDC reference, int width, int height);
 
-    // Releases the DIB section and the memory DC; the next Hold starts anew.
+    // Releases the DIB section and the memory DC; the next Reserve starts anew.
     void Release();
 
     HDC dc() const { return memDC_; }
@@ -40,7 +40,7 @@ class OffscreenPicture {
     PixelImage image() const { return {bits_, width_}; }
     int width() const { return width_; }
     int height() const { return height_; }
-    // How many DIB sections Hold has made since the program started.
+    // How many DIB sections Reserve has made since the picture was made.
     int made() const { return made_; }
 
   private:

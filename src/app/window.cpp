@@ -3,7 +3,6 @@
 
 #include <atomic>
 
-#include "data/worker_pool.h"
 #include "quorlane.h"
 #include "render/paint.h"
 
@@ -15,12 +14,12 @@ namespace {
 // page by page as it is first written: the erase takes that cost here, side
 // by side with the workers, so that the blit afterwards only copies. The
 // erase is the light grey every paint starts from, and the blit covers it.
-void PaintAndErase(const Application& app, const Layout& layout, PixelImage image, HDC hdc,
+void PaintAndErase(Application& app, const Layout& layout, PixelImage image, HDC hdc,
                    const RECT& client) {
     std::atomic<bool> painted{false};
-    WorkerPool& pool = WorkerPool::Shared();
+    WorkerPool& pool = app.pool;
     pool.Submit([&] {
-        PaintClient(app.grid, app.settings, *app.rows, layout, image);
+        PaintClient(app.grid, *app.painter, layout, image, pool);
         painted = true;
     });
     FillRect(hdc, &client, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
@@ -31,8 +30,7 @@ void PaintAndErase(const Application& app, const Layout& layout, PixelImage imag
 // off-screen picture, the texts on it with the memory DC's defaults (system
 // font, black on opaque white), then one blit of exactly the client area.
 // Without memory for the picture the client shows the background only.
-void PaintWindow(HWND hWnd) {
-    Application& app = TheApplication();
+void PaintWindow(Application& app, HWND hWnd) {
     PAINTSTRUCT pS;
     HDC hdc = BeginPaint(hWnd, &pS);
     RECT rClient;
@@ -41,7 +39,7 @@ void PaintWindow(HWND hWnd) {
     const int h = rClient.bottom - rClient.top;
     if (w > 0 && h > 0) {
         OffscreenPicture& picture = app.picture;
-        if (picture.Hold(hdc, w, h)) {
+        if (picture.Reserve(hdc, w, h)) {
             GdiFlush();  // GDI is done with the bits before the core writes them
             const Layout layout = ComputeLayout(app.grid, app.settings, w, h);
             PaintAndErase(app, layout, picture.image(), hdc, rClient);
@@ -57,12 +55,13 @@ void PaintWindow(HWND hWnd) {
     EndPaint(hWnd, &pS);
 }
 
-}  // namespace
-
-Application& TheApplication() {
-    static Application app;
-    return app;
+// The application value the window was made for, or null for the messages
+// that come before WM_NCCREATE.
+Application* ApplicationOf(HWND hWnd) {
+    return reinterpret_cast<Application*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
 }
+
+}  // namespace
 
 bool RegisterMainWindowClass(HINSTANCE instance) {
     WNDCLASSA wc = {};
@@ -79,15 +78,13 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
     return RegisterClassA(&wc) != 0;
 }
 
-HWND CreateMainWindow(HINSTANCE instance) {
-    Application& app = TheApplication();
-    app.instance = instance;
+HWND CreateMainWindow(Application& app) {
     const int width = static_cast<int>(app.settings.windowWidth);
     const int height = static_cast<int>(app.settings.windowHeight);
     const int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
     const int y = (GetSystemMetrics(SM_CYFULLSCREEN) - height) / 2;
     return CreateWindowExA(0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y, width, height,
-                           nullptr, nullptr, instance, nullptr);
+                           nullptr, nullptr, app.instance, &app);
 }
 
 INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
@@ -120,11 +117,18 @@ INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam
 }
 
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    Application& app = TheApplication();
+    if (msg == WM_NCCREATE) {
+        // The application value handed to CreateWindowExA stays with the window.
+        const CREATESTRUCTA* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    Application* const found = ApplicationOf(hWnd);
+    if (found == nullptr) return DefWindowProcA(hWnd, msg, wParam, lParam);
+    Application& app = *found;
     switch (msg) {
     case WM_DESTROY:
         app.picture.Release();
-        app.grid = Grid();
+        app.grid = Grid();  // the block goes with the window
         PostQuitMessage(0);
         return 0;
     case WM_ERASEBKGND:
@@ -132,7 +136,7 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         // light grey, so erasing first would only make resizing flicker.
         return 1;
     case WM_PAINT:
-        PaintWindow(hWnd);
+        PaintWindow(app, hWnd);
         return 0;
     case WM_COMMAND:
         if (wParam == IDM_ABOUT) DialogBoxParamA(app.instance, "AboutDlg", hWnd, AboutDlgProc, 0);

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(_WIN32)
+#include <filesystem>
+#endif
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -25,10 +28,16 @@ FileSource::~FileSource() {
     if (file_) std::fclose(file_);
 }
 
-bool FileSource::Open(const char* path) {
+bool FileSource::Open(const std::string& path) {
     if (file_) std::fclose(file_);
     failed_ = false;
-    file_ = std::fopen(path, "rb");
+#if defined(_WIN32)
+    // The narrow calls would take the name in the system's code page, which
+    // may not spell it.
+    file_ = _wfopen(std::filesystem::u8path(path).c_str(), L"rb");
+#else
+    file_ = std::fopen(path.c_str(), "rb");
+#endif
     if (file_ && IsDirectory(file_)) {
         std::fclose(file_);
         file_ = nullptr;

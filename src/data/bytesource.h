@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 class ByteSource {
   public:
@@ -24,9 +25,10 @@ class FileSource final : public ByteSource {
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
 
-    // Opens the file for reading. False when it cannot be opened, and for a
-    // directory, which opens on some systems but never reads.
-    bool Open(const char* path);
+    // Opens the file at `path` (UTF-8, any characters: on Windows it is
+    // opened by its UTF-16 name) for reading. False when it cannot be opened,
+    // and for a directory, which opens on some systems but never reads.
+    bool Open(const std::string& path);
     size_t Read(char* buf, size_t n) override;
     bool Failed() const override { return failed_; }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The Grid: the field's samples read from "quorlane.dat", stored as 32-bit
+// The Grid: the field's samples read from the grid file, stored as 32-bit
 // floats row after row with a ghost border one cell wide that repeats the
 // nearest sample. The application owns one; it is filled once at start-up
 // and only read afterwards, by every paint.
@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "data/startup.h"
 
 // An allocator that leaves new floats uninitialised: the loader writes every
 // cell, so zero-filling the block first would only touch its pages twice.
@@ -64,26 +63,3 @@ bool ShapeGrid(Grid& grid, uint32_t columns, uint32_t rows, float cellWidth, flo
 
 // Copies every sample at the edge into the ghost cells beside it.
 void FillGhostBorder(Grid& grid);
-
-class ByteSource;
-class WorkerPool;
-
-// How the value lines are split for parsing: the text is read in pieces of
-// up to `pieceBytes` (at least 78), cut where a line read starts, and each
-// piece is parsed on the pool into its own cells while the next is read.
-// At most `pieces` pieces are held at once (0: a few more than the pool's
-// threads). Every choice gives the same grid.
-struct GridLoadOptions {
-    WorkerPool* pool = nullptr;  // nullptr: WorkerPool::Shared()
-    size_t pieceBytes = size_t(1) << 20;
-    unsigned pieces = 0;
-};
-
-// Loads the grid file (by default "quorlane.dat" in the working directory)
-// into `grid`. On failure `grid` is left empty: no partial grid is kept.
-StartupResult LoadGrid(Grid& grid, const char* path = "quorlane.dat");
-// Loads grid text from a source. Reading stops once every value line has
-// been read.
-StartupResult LoadGridFrom(Grid& grid, ByteSource& source, const GridLoadOptions& options = {});
-// Loads grid text already in memory.
-StartupResult LoadGridBytes(Grid& grid, const char* data, size_t n);

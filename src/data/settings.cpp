@@ -1,4 +1,4 @@
-// Loading "quorlane.ini" into the Display settings: seventeen line reads,
+// Loading the settings file into the Display settings: seventeen line reads,
 // each line setting the value of its position.
 #include "data/settings.h"
 
@@ -9,12 +9,13 @@
 
 namespace {
 
-const char kCannotOpen[] = "Cannot open \"quorlane.ini\"";
-const char kErrorReading[] = "Error reading \"quorlane.ini\"";
+// The reasons of the start-up failure reports; each names the file after it.
+const char kCannotOpen[] = "Cannot open";
+const char kErrorReading[] = "Error reading";
 
 }  // namespace
 
-StartupResult LoadSettingsFrom(DisplaySettings& s, ByteSource& source) {
+StartupResult LoadSettingsFrom(DisplaySettings& s, ByteSource& source, const std::string& path) {
     s = DisplaySettings();
     TextSource in(source);
     int32_t* const colours[] = {&s.minRed,   &s.maxRed,  &s.minGreen,
@@ -23,7 +24,7 @@ StartupResult LoadSettingsFrom(DisplaySettings& s, ByteSource& source) {
                                &s.bandSideGap, &s.bandStrip,    &s.intervals};
     for (uint32_t i = 0; i < 17; ++i) {
         std::string_view line;
-        if (!in.ReadLine(line)) return StartupFail(kErrorReading);
+        if (!in.ReadLine(line)) return StartupFail(kErrorReading, path);
         if (i < 2) {
             (i == 0 ? s.scaleMin : s.scaleMax) = RealPrefix(line);
         } else if (i < 8) {
@@ -51,9 +52,9 @@ StartupResult LoadSettingsBytes(DisplaySettings& settings, const char* data, siz
     return LoadSettingsFrom(settings, source);
 }
 
-StartupResult LoadSettings(DisplaySettings& settings, const char* path) {
+StartupResult LoadSettings(DisplaySettings& settings, const std::string& path) {
     settings = DisplaySettings();
     FileSource source;
-    if (!source.Open(path)) return StartupFail(kCannotOpen);
-    return LoadSettingsFrom(settings, source);
+    if (!source.Open(path)) return StartupFail(kCannotOpen, path);
+    return LoadSettingsFrom(settings, source, path);
 }

@@ -4,6 +4,7 @@
 // only read afterwards.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "data/startup.h"
 
@@ -42,10 +43,13 @@ struct DisplaySettings {
 
 class ByteSource;
 
-// Loads the settings file (by default "quorlane.ini" in the working
-// directory) into `settings`, every setting starting from zero.
-StartupResult LoadSettings(DisplaySettings& settings, const char* path = "quorlane.ini");
-// Loads settings text from a source; reading stops after the seventeenth line.
-StartupResult LoadSettingsFrom(DisplaySettings& settings, ByteSource& source);
+// Loads the settings file at `path` (UTF-8; by default "quorlane.ini" in the
+// working directory) into `settings`, every setting starting from zero.
+// Reports name the file as `path` gives it.
+StartupResult LoadSettings(DisplaySettings& settings, const std::string& path = "quorlane.ini");
+// Loads settings text from a source; reading stops after the seventeenth
+// line. Reports name the file `path`.
+StartupResult LoadSettingsFrom(DisplaySettings& settings, ByteSource& source,
+                               const std::string& path = "quorlane.ini");
 // Loads settings text already in memory.
 StartupResult LoadSettingsBytes(DisplaySettings& settings, const char* data, size_t n);

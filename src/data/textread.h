@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "data/bytesource.h"
+#include "data/numbers.h"
 
 // Maximum characters of one line read (a read buffer of 79 with its terminator).
 constexpr size_t kLineMax = 78;
@@ -100,24 +101,3 @@ class TextSource {
     char token_[kTokenMax + 1];
     char buf_[4096];
 };
-
-// White space as the C locale's isspace: blank, \t, \n, \v, \f, \r.
-inline bool IsSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-// Integer prefix conversion: white space, optional sign, decimal digits.
-// No digits gives 0; values beyond the 32-bit range saturate.
-int32_t IntPrefix(std::string_view s);
-
-// Real prefix conversion: white space, optional sign, digits with an optional
-// point, optional exponent. No number gives 0. Correctly rounded to a 32-bit
-// float; a value too large gives an infinity of its sign.
-float RealPrefix(const char* p, const char* end);
-inline float RealPrefix(std::string_view s) {
-    return RealPrefix(s.data(), s.data() + s.size());
-}
-
-// First word ("%s"): white space skipped, the run of non-white characters.
-// Returns false when the text holds no word.
-bool FirstWord(std::string_view s, std::string_view& word);

@@ -10,15 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/simd.h"
 #include "data/settings.h"
-
-// The SSE2 kernels (field_row_sse2.cpp) are used wherever the compiler
-// targets SSE2, unless QUORLANE_SCALAR_ONLY forces the portable path.
-#if !defined(QUORLANE_SCALAR_ONLY) && (defined(__SSE2__) || defined(_M_X64))
-#define QUORLANE_SSE2 1
-#else
-#define QUORLANE_SSE2 0
-#endif
 
 // The exact step table of one set of settings (see field_row.cpp).
 struct FieldStepTable {

@@ -1,16 +1,11 @@
-// The paint pass: layout of the field box, the band box and the texts, and
-// the picture drawn into a caller's 32-bit off-screen image.
+// The paint pass: the picture of a layout drawn into a caller's 32-bit
+// off-screen image.
 //
-// Positions. The field image visits the positions xstart + n and ystart + n
-// (n = 1, 2, ...) of its box, and the band those of its own box. They are
-// taken exactly, never by adding 1 to a stored float again and again, which
-// would skip a row or a column once the fraction of a fractional start no
-// longer fits the float. The pixel of a position is its truncation toward
-// zero, the stop tests compare the exact position, and the grid coordinate
-// is n times the cells-per-pixel factor (in double), rounded to a float.
-// Where stored-float stepping is exact (whole or representable starts) this
-// is the very same set of pixels and grid coordinates. The band's box edges
-// are whole numbers, so its positions are whole numbers too.
+// Positions. The field image visits the exact positions xstart + n and
+// ystart + n (n = 1, 2, ...) of its box (position_runs.h), and the band those
+// of its own box; the grid coordinate of a position is n times the
+// cells-per-pixel factor (in double), rounded to a float. The band's box
+// edges are whole numbers, so its positions are whole numbers too.
 //
 // Speed. The x weights and the pixel column depend only on the column, the
 // y weights only on the row, and the three row results along x only on the
@@ -18,21 +13,21 @@
 // the step along y and the field row painter over the whole row. The results
 // are bit-identical to interpolating and colouring every pixel on its own.
 //
-// Threads. The image is cut into bands of whole rows, and each band is drawn
-// completely (background, frames, field, band) by one thread in the order a
-// single pass would draw it, so every pixel ends the same on any number of
-// threads.
+// Threads. The image is cut into slices of whole rows, and each slice is
+// drawn completely (background, frames, field, band) by one thread in the
+// order a single pass would draw it, so every pixel ends the same on any
+// number of threads.
 #include "render/paint.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "data/worker_pool.h"
+#include "common/worker_pool.h"
 #include "render/colour.h"
 #include "render/interp.h"
+#include "render/position_runs.h"
 
 namespace {
 
@@ -43,85 +38,6 @@ constexpr uint32_t kWhitePixel = 0x00FFFFFFu;  // the default white brush
 // Below this many pixels a paint runs on the calling thread alone.
 constexpr int64_t kThreadedPixels = 1 << 15;
 
-// Box coordinates are handed to the drawing surface as signed 32-bit
-// values; a box reaching beyond that is not drawn at all.
-constexpr double kCoordLimit = 2147483648.0;
-
-bool Usable(float v) {
-    return std::isfinite(v) && std::fabs(double(v)) < kCoordLimit;
-}
-
-// trunc of a value already known to lie within the coordinate limit.
-int64_t Trunc(double v) {
-    return int64_t(v);
-}
-
-// A run of exact positions s + n, n = 1, 2, ...: s split into its whole part
-// ts (toward zero) and its fraction rs, both exact.
-struct Run {
-    int64_t ts;
-    double rs;
-};
-
-Run SplitStart(float s) {
-    const double d = s;
-    const double t = std::trunc(d);
-    return {int64_t(t), d - t};  // exact: the fraction of a float
-}
-
-// trunc(s + n) of the exact sum.
-int64_t PixelAt(const Run& r, int64_t n) {
-    const int64_t m = r.ts + n;
-    if (r.rs > 0) return m >= 0 ? m : m + 1;
-    if (r.rs < 0) return m > 0 ? m - 1 : m;
-    return m;
-}
-
-// Whether s + n < e − c holds exactly (e a float, c a small whole number).
-// With s = ts + rs and e = te + re (fractions in (−1, 1)) this is
-// k < re − rs for the whole number k = ts + n + c − te; only k = −1, 0, 1
-// need the fractions. re ∓ 1 may round in double only when re is below
-// 2^-29 in size, and then every float fraction rs lies on the same side of
-// both the exact and the rounded value, so each answer is exact.
-bool Before(const Run& s, int64_t n, const Run& e, int64_t c) {
-    const int64_t k = s.ts + n + c - e.ts;
-    if (k <= -2) return true;
-    if (k >= 2) return false;
-    if (k == 0) return s.rs < e.rs;
-    if (k == 1) return s.rs < e.rs - 1.0;
-    return s.rs < e.rs + 1.0;
-}
-
-// The visited positions n = 1 … last of the run from s while s + n < e − c,
-// cut to the pixels 0 … size − 1. Gives the first and last n whose pixel is
-// inside; the pixels of first … last are then consecutive. When two
-// positions fall on pixel 0 (one in (−1, 0), one in [0, 1)) the earlier is
-// left out: the later one overwrites it with nothing drawn in between.
-// Returns false when no position falls inside.
-bool VisibleSteps(const Run& s, const Run& e, int64_t c, int64_t size, int64_t* first,
-                  int64_t* last) {
-    if (size <= 0) return false;
-    // The last n with s + n < e − c lies at k = 0 ± 1.
-    const int64_t n0 = e.ts - c - s.ts;
-    int64_t hi = n0 - 2;
-    for (int64_t n = n0 + 1; n >= n0 - 1; --n) {
-        if (Before(s, n, e, c)) {
-            hi = n;
-            break;
-        }
-    }
-    // Its pixel is below 0 or at most a few steps from it.
-    int64_t lo = std::max<int64_t>(1, -s.ts - 2);
-    while (lo <= hi && PixelAt(s, lo) < 0) ++lo;
-    if (lo < hi && PixelAt(s, lo + 1) == PixelAt(s, lo)) ++lo;
-    int64_t top = std::min<int64_t>(hi, size - s.ts + 2);
-    while (top >= lo && PixelAt(s, top) >= size) --top;
-    if (top < lo) return false;
-    *first = lo;
-    *last = top;
-    return true;
-}
-
 // A rectangle of pixels, rows r0 … r1 − 1 and columns c0 … c1 − 1.
 struct Block {
     int64_t r0 = 0, r1 = 0, c0 = 0, c1 = 0;
@@ -130,7 +46,7 @@ struct Block {
     }
 };
 
-// One band of whole rows of the caller's image being drawn: rows r0 … r1 − 1
+// One slice of whole rows of the caller's image being drawn: rows r0 … r1 − 1
 // of an image `width` pixels wide, and the block of the image that a later
 // stage overwrites completely (the field image), which the stages before it
 // leave alone: that changes no final pixel and spares writing most of the
@@ -158,7 +74,7 @@ struct Canvas {
     // The surface's Rectangle with the black pen and the white brush:
     // outline on columns left and right − 1 and rows top and bottom − 1, the
     // inside white; right and bottom exclusive, the corners put in order
-    // first, everything clipped to the image and to this band of rows.
+    // first, everything clipped to the image and to this slice of rows.
     void Rectangle(int64_t left, int64_t top, int64_t right, int64_t bottom, bool keepHole) const {
         if (left > right) std::swap(left, right);
         if (top > bottom) std::swap(top, bottom);
@@ -206,11 +122,10 @@ FieldPlan PlanField(const Layout& L) {
     return p;
 }
 
-// Everything a paint computes once and every band of rows reads.
-struct Frame {
+// Everything a paint computes once and every slice of rows reads.
+struct PaintPlan {
     const Grid& grid;
-    const DisplaySettings& settings;
-    const FieldRowPainter& rows;
+    const FieldRowPainter& painter;
     const Layout& layout;
     bool field;                           // the field box is drawn
     FieldPlan plan;                       // and the part of its image that falls inside the picture
@@ -222,7 +137,7 @@ struct Frame {
 // The field image rows of the pixel rows r0 … r1 − 1. `scratch` holds four
 // rows of field values: three cached array rows along x and one row of
 // interpolated values.
-void PaintFieldRows(const Frame& f, const Canvas& canvas, float* scratch) {
+void PaintFieldRows(const PaintPlan& f, const Canvas& canvas, float* scratch) {
     const FieldPlan& p = f.plan;
     const int64_t nc = p.Columns();
     const int64_t first = std::max(p.ny0, p.ny0 + (canvas.r0 - p.row0));
@@ -250,13 +165,13 @@ void PaintFieldRows(const Frame& f, const Canvas& canvas, float* scratch) {
         const float* f1 = rowAlongX(yw.row);
         const float* f2 = rowAlongX(int64_t(yw.row) + 1);
         for (int64_t k = 0; k < nc; ++k) values[k] = AlongY(yw, f0[k], f1[k], f2[k]);
-        f.rows.Paint(values, canvas.Line(p.row0 + (n - p.ny0)) + p.col0, int(nc));
+        f.painter.Paint(values, canvas.Line(p.row0 + (n - p.ny0)) + p.col0, int(nc));
     }
 }
 
 // The rows r0 … r1 − 1 of the whole picture, in the order of a single pass:
 // background, field frame, field image, band frame, band.
-void PaintRows(const Frame& f, PixelImage image, int64_t r0, int64_t r1, float* scratch) {
+void PaintSlice(const PaintPlan& f, PixelImage image, int64_t r0, int64_t r1, float* scratch) {
     const Layout& L = f.layout;
     const Canvas canvas{image, L.width, r0, r1, f.plan.Area()};
     for (int64_t y = r0; y < r1; ++y) canvas.FillSpan(y, 0, L.width, kGreyPixel, true);
@@ -277,7 +192,7 @@ void PaintRows(const Frame& f, PixelImage image, int64_t r0, int64_t r1, float* 
 }
 
 // The band's inside, clipped to the image, and the colour of each of its columns.
-void PlanBand(Frame& f) {
+void PlanBand(PaintPlan& f) {
     const Layout& L = f.layout;
     const DrawingBox& box = L.band;
     // Every band coordinate is a whole number: an unsigned count as a float.
@@ -296,98 +211,16 @@ void PlanBand(Frame& f) {
     f.bandColours.resize(size_t(f.bandC1 - f.bandC0));
     for (size_t k = 0; k < f.bandColours.size(); ++k)
         f.bandColours[k] = PixelOf(
-            BandColour(f.settings, float(f.bandC0 + int64_t(k)), box.xstart, box.xend, bandWidth));
-}
-
-int ToInt(double v) {
-    const int64_t t = Trunc(v);
-    return int(std::min<int64_t>(std::max<int64_t>(t, INT32_MIN), INT32_MAX));
-}
-
-void PutText(PaintText* t, double x, double y) {
-    t->x = ToInt(x);
-    t->y = ToInt(y);
-    t->count = int(std::strlen(t->str));
-}
-
-// The band box, in unsigned arithmetic, and the texts that hang on it.
-void PlaceBand(const DisplaySettings& s, Layout& L) {
-    const int64_t right = L.width, bottom = L.height;
-    // Defined only where nothing wraps.
-    const int64_t bandTop = bottom - int64_t(s.bandHeight) - int64_t(s.bandStrip);
-    if (right < int64_t(s.bandSideGap) || bandTop < 0) return;
-    DrawingBox& b = L.band;
-    b.xstart = float(s.bandSideGap);
-    b.xend = float(uint32_t(right - s.bandSideGap));
-    b.ystart = float(uint32_t(bandTop));
-    b.yend = float(double(s.bandHeight) + double(b.ystart));
-    L.hasBand = true;
-
-    // The texts hang on the band: the caption from the band's middle, 20
-    // pixels above it; the end values 5 pixels left of the band's ends, 4
-    // pixels below it, each with its full length.
-    const double xs = b.xstart, xe = b.xend, ys = b.ystart, ye = b.yend;
-    std::snprintf(L.texts[0].str, sizeof L.texts[0].str, "%.49s", s.caption);
-    PutText(&L.texts[0], (xs + xe) * 0.5, ys - 20);
-    std::snprintf(L.texts[1].str, sizeof L.texts[1].str, "%4.2f", double(s.scaleMin));
-    PutText(&L.texts[1], xs - 5, ye + 4);
-    std::snprintf(L.texts[2].str, sizeof L.texts[2].str, "%4.2f", double(s.scaleMax));
-    PutText(&L.texts[2], xe - 5, ye + 4);
-    L.textCount = 3;
+            BandColour(f.painter.Settings(), float(f.bandC0 + int64_t(k)), box.xstart, box.xend, bandWidth));
 }
 
 }  // namespace
 
-Layout ComputeLayout(const Grid& grid, const DisplaySettings& s, int width, int height) {
-    Layout L{};
-    L.width = std::max(width, 0);
-    L.height = std::max(height, 0);
-
-    // Room for the field box above the band; may be zero or negative.
-    L.roomWidth = float(L.width);
-    L.roomHeight =
-        float(double(L.height) - double(s.bandHeight) - double(s.bandStrip) - double(s.bandStrip));
-
-    // Aspect fit. Each value is stored as a float before the next uses it.
-    DrawingBox& f = L.field;
-    const double roomW = L.roomWidth, roomH = L.roomHeight;
-    if (grid.Loaded() && roomW > 0 && roomH != 0) {
-        const double A = double(grid.fieldWidth) / roomW;   // world units per pixel across
-        const double B = double(grid.fieldHeight) / roomH;  // and down
-        // A field so small in world units that the scale rounds to 0 gets
-        // no box: the centring divides by it.
-        const float k = float(B < A ? A : B);
-        if (std::isfinite(k) && k > 0) {
-            if (B < A) {  // the width binds
-                L.worldPerPixel = float(A);
-                f.xstart = 0;
-                f.xend = L.roomWidth;
-                f.ystart = float((roomH - double(grid.fieldHeight) / L.worldPerPixel) * 0.5);
-                f.yend = float(roomH - double(f.ystart));
-            } else {  // the height binds, equality included
-                L.worldPerPixel = float(B);
-                f.ystart = 0;
-                f.yend = L.roomHeight;
-                f.xstart = float((roomW - double(grid.fieldWidth) / L.worldPerPixel) * 0.5);
-                f.xend = float(roomW - double(f.xstart));
-            }
-            L.cellsPerPixelX = float(double(L.worldPerPixel) / double(grid.cellWidth));
-            L.cellsPerPixelY = float(double(L.worldPerPixel) / double(grid.cellHeight));
-            L.hasField = std::isfinite(L.cellsPerPixelX) && std::isfinite(L.cellsPerPixelY) &&
-                         Usable(f.xstart) && Usable(f.xend) && Usable(f.ystart) && Usable(f.yend) &&
-                         Usable(float(double(f.yend) + 1.0));
-        }
-    }
-
-    PlaceBand(s, L);
-    return L;
-}
-
-void PaintClient(const Grid& grid, const DisplaySettings& settings, const FieldRowPainter& rows,
-                 const Layout& layout, PixelImage image, unsigned threads) {
+void PaintClient(const Grid& grid, const FieldRowPainter& painter, const Layout& layout,
+                 PixelImage image, WorkerPool& pool, unsigned threads) {
     if (image.pixels == nullptr || layout.width <= 0 || layout.height <= 0) return;
-    Frame f{grid, settings, rows, layout, layout.hasField && grid.Loaded(), FieldPlan(), {}, 0,
-            0,    0,        0,    {}};
+    PaintPlan f{grid, painter, layout, layout.hasField && grid.Loaded(), FieldPlan(), {}, 0, 0, 0,
+                0,    {}};
     if (f.field) f.plan = PlanField(layout);
     const int64_t nc = f.plan.any ? f.plan.Columns() : 0;
     f.columnWeights.resize(size_t(nc));
@@ -396,16 +229,15 @@ void PaintClient(const Grid& grid, const DisplaySettings& settings, const FieldR
             ColumnWeights(grid, float(double(f.plan.nx0 + k) * layout.cellsPerPixelX));
     if (layout.hasBand) PlanBand(f);
 
-    // Bands of rows, a few per thread so that they share the work evenly.
+    // Slices of rows, a few per thread so that they share the work evenly.
     const int64_t height = layout.height;
     if (int64_t(layout.width) * height < kThreadedPixels) threads = 1;
-    WorkerPool& pool = WorkerPool::Shared();
     const unsigned runners = threads == 0 ? pool.Threads() : std::min(threads, pool.Threads());
-    const int64_t bands = runners <= 1 ? 1 : std::min<int64_t>(height, 4 * int64_t(runners));
+    const int64_t slices = runners <= 1 ? 1 : std::min<int64_t>(height, 4 * int64_t(runners));
     std::vector<float> scratch(size_t(runners) * 4 * size_t(nc));
-    pool.ForEach(size_t(bands), runners, [&](size_t band, unsigned runner) {
-        const int64_t r0 = height * int64_t(band) / bands;
-        const int64_t r1 = height * (int64_t(band) + 1) / bands;
-        PaintRows(f, image, r0, r1, scratch.data() + size_t(runner) * 4 * size_t(nc));
+    pool.ForEach(size_t(slices), runners, [&](size_t slice, unsigned runner) {
+        const int64_t r0 = height * int64_t(slice) / slices;
+        const int64_t r1 = height * (int64_t(slice) + 1) / slices;
+        PaintSlice(f, image, r0, r1, scratch.data() + size_t(runner) * 4 * size_t(nc));
     });
 }

@@ -111,8 +111,8 @@ def window(s, save):
         app, call, win, texts = open_window(s, files, save)
         width, height = (int(files["quorlane.ini"].split(b"\n")[k].split()[0]) for k in (8, 9))
         x, y = (int((app.metric(m) - n) / 2) for m, n in ((SM_CXFULLSCREEN, width), (SM_CYFULLSCREEN, height)))
-        want = [0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y, width, height, 0, 0, call[10], 0]
-        w.check(call == want and len(texts) == 3, "CreateWindowExA%r, wanted %r; texts %r" % (call, want, texts))
+        want = [0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y, width, height, 0, 0, call[10], call[11]]
+        w.check(call == want and call[11] != 0 and len(texts) == 3, "CreateWindowExA%r, wanted %r; texts %r" % (call, want, texts))
         closed(app, win)
 
 

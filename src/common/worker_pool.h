@@ -1,7 +1,8 @@
 #pragma once
 // A small persistent pool of worker threads. The paint and the grid loader
-// split their work across it; the process makes one pool (Shared()) on first
-// use and keeps it to the end, so no work ever starts a thread of its own.
+// split their work across the pool their caller hands them; whoever paints or
+// loads (the program, the native renderer, tests, benchmarks) makes one and
+// keeps it as long as it works, so no work ever starts a thread of its own.
 // Whatever runs on the pool gives the same result as on one thread: the work
 // is split into parts that write disjoint memory.
 #include <condition_variable>
@@ -21,8 +22,8 @@ class WorkerPool {
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    // The process's pool: one thread per core (at most 16), made on first use.
-    static WorkerPool& Shared();
+    // One thread per core, at most 16: what a pool for the whole program takes.
+    static unsigned CoreThreads();
 
     // The threads that can work at once, the caller's included.
     unsigned Threads() const { return unsigned(workers_.size()) + 1; }

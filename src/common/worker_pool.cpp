@@ -1,6 +1,6 @@
 // The worker pool: one queue of tasks under one lock, taken by the workers
 // and by any thread that waits for its own tasks.
-#include "data/worker_pool.h"
+#include "common/worker_pool.h"
 
 #include <algorithm>
 #include <atomic>
@@ -18,9 +18,8 @@ WorkerPool::~WorkerPool() {
     for (std::thread& t : workers_) t.join();
 }
 
-WorkerPool& WorkerPool::Shared() {
-    static WorkerPool pool(std::min(16u, std::max(1u, std::thread::hardware_concurrency())));
-    return pool;
+unsigned WorkerPool::CoreThreads() {
+    return std::min(16u, std::max(1u, std::thread::hardware_concurrency()));
 }
 
 void WorkerPool::RunOne(std::unique_lock<std::mutex>& lock) {

@@ -1,0 +1,193 @@
+// Loading the grid file into the Grid: four header tokens, then one value
+// line per sample, row by row, then the ghost border.
+#include "data/grid_loader.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <stdexcept>
+
+#include "common/worker_pool.h"
+#include "data/bytesource.h"
+#include "data/textread.h"
+
+namespace {
+
+// The reasons of the start-up failure reports; each names the file after it.
+const char kCannotOpen[] = "Cannot open";
+const char kErrorReading[] = "Error reading";
+const char kBadSize[] = "Invalid grid size in";
+const char kBadCell[] = "Invalid cell size in";
+const char kNoMemory[] = "Not enough memory for";
+
+// The value lines, read in pieces and parsed on the pool. Every position
+// right after a line feed starts a line read, and so does every 78th
+// character of a line without one; a piece is cut at such a place, so its
+// line reads can be counted at once, and with them the cell where the next
+// piece starts. The reading thread fills a slot, cuts it, hands it to the
+// pool with its first cell and its count of reads, and parses pieces itself
+// while it waits for a slot to come free. The tasks write disjoint cells,
+// allocate nothing, and each frees its slot when done.
+class ValueReader {
+  public:
+    ValueReader(Grid& grid, TextSource& text, WorkerPool& pool)
+        : grid_(grid), text_(text), pool_(pool) {}
+    ~ValueReader() { WaitAll(); }
+
+    // Reads the grid's value lines into its cells: the text's first line
+    // read goes to cell (1, 1). Returns nullptr or the failure's message.
+    const char* Run(size_t pieceBytes, unsigned pieces);
+
+  private:
+    struct Slot {
+        char* text = nullptr;
+        size_t size = 0;   // bytes of the piece
+        size_t first = 0;  // sample index (row after row, from 0) of its first line read
+        size_t reads = 0;  // line reads to parse
+        std::atomic<bool> busy{false};
+    };
+
+    void Parse(Slot& s);
+    void WaitAll();
+
+    Grid& grid_;
+    TextSource& text_;
+    WorkerPool& pool_;
+    std::unique_ptr<Slot[]> slots_;
+    unsigned slotCount_ = 0;
+};
+
+const char* ValueReader::Run(size_t pieceBytes, unsigned pieces) {
+    const size_t capacity = std::max(pieceBytes, kLineMax);
+    if (pieces == 0) pieces = std::min(pool_.Threads() + 2, 8u);
+    if (pool_.Threads() == 1) pieces = 1;  // each piece is parsed as it is handed over
+    if (capacity > SIZE_MAX / pieces) return kNoMemory;
+    std::unique_ptr<char[]> text(new (std::nothrow) char[capacity * pieces]);
+    slots_.reset(new (std::nothrow) Slot[pieces]);
+    if (!text || !slots_) return kNoMemory;
+    slotCount_ = pieces;
+    for (unsigned k = 0; k < pieces; ++k) slots_[k].text = text.get() + k * capacity;
+
+    const size_t cells = size_t(grid_.columns) * grid_.rows;
+    size_t next = 0;              // the next sample to be handed out
+    const char* carry = nullptr;  // text after the last cut: less than one line read
+    size_t carried = 0;
+    try {
+        for (unsigned k = 0; next < cells; k = (k + 1) % pieces) {
+            Slot& s = slots_[k];
+            pool_.HelpUntil([&s] { return !s.busy.load(std::memory_order_acquire); });
+            if (carried > 0) std::memmove(s.text, carry, carried);
+            const size_t size = carried + text_.Read(s.text + carried, capacity - carried);
+            // At the end of the text its last piece is a line read of its
+            // own, unless a read error cut it short.
+            const bool ended = text_.Ended();
+            const size_t cut = ended && !text_.Failed() ? size : LineReadCut(s.text, size);
+            const size_t reads = std::min(CountLineReads(s.text, cut), cells - next);
+            carry = s.text + cut;
+            carried = size - cut;
+            if (reads > 0) {
+                s.size = cut;
+                s.first = next;
+                s.reads = reads;
+                s.busy.store(true, std::memory_order_relaxed);
+                pool_.Submit([this, k] { Parse(slots_[k]); });
+                next += reads;
+            }
+            if (ended) break;
+        }
+    } catch (const std::bad_alloc&) {  // the pool's queue could not grow
+        WaitAll();
+        return kNoMemory;
+    }
+    WaitAll();
+    return next < cells ? kErrorReading : nullptr;
+}
+
+void ValueReader::Parse(Slot& s) {
+    const uint32_t columns = grid_.columns;
+    const size_t stride = grid_.Stride();
+    uint32_t i = uint32_t(s.first % columns) + 1;
+    float* row = &grid_.Cell(0, uint32_t(s.first / columns) + 1);
+    const char* p = s.text;
+    const char* const end = s.text + s.size;
+    for (size_t r = 0; r < s.reads && p < end; ++r) {
+        const char* const e = LineReadEnd(p, end);
+        row[i] = RealPrefix(p, e);
+        p = e;
+        if (++i > columns) {
+            i = 1;
+            row += stride;
+        }
+    }
+    s.busy.store(false, std::memory_order_release);
+}
+
+void ValueReader::WaitAll() {
+    if (slotCount_ == 0) return;
+    pool_.HelpUntil([this] {
+        for (unsigned k = 0; k < slotCount_; ++k)
+            if (slots_[k].busy.load(std::memory_order_acquire)) return false;
+        return true;
+    });
+    slotCount_ = 0;
+}
+
+}  // namespace
+
+StartupResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
+                           const GridLoadOptions& options, const std::string& path) {
+    grid = Grid();
+    const auto Fail = [&grid, &path](const char* reason) {
+        grid = Grid();
+        return StartupFail(reason, path);
+    };
+    TextSource text(source);
+
+    // Header: cells across, cells down, cell width, cell height, each one
+    // token. A token too long for its buffer spoils the value it stands for.
+    int32_t nx = 0, ny = 0;
+    float dx = 0.0f, dy = 0.0f;
+    for (int k = 0; k < 4; ++k) {
+        std::string_view tok;
+        const TokenRead r = text.ReadToken(tok);
+        if (r == TokenRead::End) return Fail(kErrorReading);
+        if (r == TokenRead::TooLong) continue;
+        if (k < 2)
+            (k == 0 ? nx : ny) = IntPrefix(tok);
+        else
+            (k == 2 ? dx : dy) = RealPrefix(tok);
+    }
+    if (nx < 1 || ny < 1) return Fail(kBadSize);
+    // The block of 4 × (columns + 2) × (rows + 2) bytes must be sized in 32 bits.
+    const uint64_t bytes = 4 * (uint64_t(nx) + 2) * (uint64_t(ny) + 2);
+    if (bytes > 0xFFFFFFFFu) return Fail(kBadSize);
+    if (!(std::isfinite(dx) && dx > 0.0f) || !(std::isfinite(dy) && dy > 0.0f))
+        return Fail(kBadCell);
+    if (!ShapeGrid(grid, uint32_t(nx), uint32_t(ny), dx, dy)) return Fail(kNoMemory);
+
+    // Values: one line read per sample; a line without a number gives 0.
+    const char* failure = nullptr;
+    {
+        ValueReader values(grid, text, pool);
+        failure = values.Run(options.pieceBytes, options.pieces);
+    }
+    if (failure) return Fail(failure);
+    FillGhostBorder(grid);
+    return StartupOk();
+}
+
+StartupResult LoadGridBytes(Grid& grid, const char* data, size_t n, WorkerPool& pool) {
+    MemorySource source(data, n);
+    return LoadGridFrom(grid, source, pool);
+}
+
+StartupResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path) {
+    grid = Grid();
+    FileSource source;
+    if (!source.Open(path)) return StartupFail(kCannotOpen, path);
+    return LoadGridFrom(grid, source, pool, GridLoadOptions(), path);
+}
