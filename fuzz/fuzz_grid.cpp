@@ -124,9 +124,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Grid cut;
     MemorySource failing(text, size, 1 + size % 5, size / 2);
     const StartupResult rc = LoadGridFrom(cut, failing, Pool(), pieces);
-    FUZZ_CHECK(rc.ok ? SameLoad(r, grid, rc, cut)
-                     : rc.message == "Error reading \"quorlane.dat\"" ||
-                           SameLoad(r, grid, rc, cut));
+    FUZZ_CHECK(rc.ok
+                   ? SameLoad(r, grid, rc, cut)
+                   : rc.message == "Error reading \"quorlane.dat\"" || SameLoad(r, grid, rc, cut));
     delete[] text;
     return 0;
 }

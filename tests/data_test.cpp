@@ -11,11 +11,11 @@
 #include <random>
 #include <sstream>
 
+#include "common/worker_pool.h"
 #include "data/bytesource.h"
 #include "data/grid_loader.h"
 #include "data/settings.h"
 #include "data/textread.h"
-#include "common/worker_pool.h"
 
 namespace {
 

@@ -191,8 +191,7 @@ TEST(PaintImage, SameAsPlainPerPixelRendering) {
     Image big(8192, 8192);
     const DisplaySettings rainbow = Display(1);
     const FieldRowPainter rainbowPainter(rainbow);
-    PaintClient(g, rainbowPainter, ComputeLayout(g, rainbow, 8192, 8192), big.Target(),
-                TestPool());
+    PaintClient(g, rainbowPainter, ComputeLayout(g, rainbow, 8192, 8192), big.Target(), TestPool());
     EXPECT_EQ(std::count(big.buf.begin(), big.buf.end(), kUntouched), 128);
 
     const Grid small = MakeGrid(7, 5, Bumpy, 3, 2.5f);

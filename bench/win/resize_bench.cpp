@@ -302,7 +302,8 @@ int main(int argc, char** argv) {
     for (const SIZE& want : sizes) {
         SIZE reached = {0, 0};
         bench.perPixel = false;
-        const std::vector<double> ours = ResizeRepaints(bench, wnd, want.cx, want.cy, repeats, &reached);
+        const std::vector<double> ours =
+            ResizeRepaints(bench, wnd, want.cx, want.cy, repeats, &reached);
         const std::vector<uint32_t> ourPicture = ClientPixels(wnd);
         std::vector<double> perPixel;
         std::vector<uint32_t> perPixelPicture;

@@ -1,35 +1,19 @@
 // The main window: paint, destroy, the About command, and the About box.
 #include "app/window.h"
 
-#include <atomic>
-
+#include "app/client_picture.h"
 #include "quorlane.h"
-#include "render/paint.h"
 
 namespace {
 
-// Paints the core's picture into the off-screen picture on the worker pool
-// while this thread erases the client to the class background. After every
-// resize the window's drawing surface is a new one, whose memory comes in
-// page by page as it is first written: the erase takes that cost here, side
-// by side with the workers, so that the blit afterwards only copies. The
-// erase is the light grey every paint starts from, and the blit covers it.
-void PaintAndErase(Application& app, const Layout& layout, PixelImage image, HDC hdc,
-                   const RECT& client) {
-    std::atomic<bool> painted{false};
-    WorkerPool& pool = app.pool;
-    pool.Submit([&] {
-        PaintClient(app.grid, *app.painter, layout, image, pool);
-        painted = true;
-    });
-    FillRect(hdc, &client, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
-    pool.HelpUntil([&] { return painted.load(); });
-}
-
-// The paint message: the core's picture into the client-sized area of the
-// off-screen picture, the texts on it with the memory DC's defaults (system
-// font, black on opaque white), then one blit of exactly the client area.
-// Without memory for the picture the client shows the background only.
+// The paint message: the client picture drawn into the off-screen picture,
+// then one blit of exactly the client area. The core paints on the worker
+// pool while this thread erases the client to the class background: after
+// every resize the window's drawing surface is a new one, whose memory comes
+// in page by page as it is first written, and the erase takes that cost here,
+// side by side with the workers, so that the blit afterwards only copies.
+// The erase is the light grey every paint starts from, and the blit covers
+// it. Without memory for the picture the client shows the background only.
 void PaintWindow(Application& app, HWND hWnd) {
     PAINTSTRUCT pS;
     HDC hdc = BeginPaint(hWnd, &pS);
@@ -37,20 +21,13 @@ void PaintWindow(Application& app, HWND hWnd) {
     GetClientRect(hWnd, &rClient);
     const int w = rClient.right - rClient.left;
     const int h = rClient.bottom - rClient.top;
+    const HBRUSH grey = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
     if (w > 0 && h > 0) {
-        OffscreenPicture& picture = app.picture;
-        if (picture.Reserve(hdc, w, h)) {
-            GdiFlush();  // GDI is done with the bits before the core writes them
-            const Layout layout = ComputeLayout(app.grid, app.settings, w, h);
-            PaintAndErase(app, layout, picture.image(), hdc, rClient);
-            for (int t = 0; t < layout.textCount; ++t) {
-                const PaintText& pt = layout.texts[t];
-                TextOutA(picture.dc(), pt.x, pt.y, pt.str, pt.count);
-            }
-            BitBlt(hdc, 0, 0, w, h, picture.dc(), 0, 0, SRCCOPY);
-        } else {
-            FillRect(hdc, &rClient, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
-        }
+        const auto erase = [&] { FillRect(hdc, &rClient, grey); };
+        if (DrawClientPicture(app.picture, hdc, app.grid, *app.painter, app.pool, w, h, erase))
+            BitBlt(hdc, 0, 0, w, h, app.picture.dc(), 0, 0, SRCCOPY);
+        else
+            erase();
     }
     EndPaint(hWnd, &pS);
 }

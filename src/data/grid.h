@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-
 // An allocator that leaves new floats uninitialised: the loader writes every
 // cell, so zero-filling the block first would only touch its pages twice.
 template <class T>

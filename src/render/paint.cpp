@@ -210,8 +210,8 @@ void PlanBand(PaintPlan& f) {
     // width, so as a float it is exact for any width up to 2^24.
     f.bandColours.resize(size_t(f.bandC1 - f.bandC0));
     for (size_t k = 0; k < f.bandColours.size(); ++k)
-        f.bandColours[k] = PixelOf(
-            BandColour(f.painter.Settings(), float(f.bandC0 + int64_t(k)), box.xstart, box.xend, bandWidth));
+        f.bandColours[k] = PixelOf(BandColour(f.painter.Settings(), float(f.bandC0 + int64_t(k)),
+                                              box.xstart, box.xend, bandWidth));
 }
 
 }  // namespace
@@ -219,8 +219,8 @@ void PlanBand(PaintPlan& f) {
 void PaintClient(const Grid& grid, const FieldRowPainter& painter, const Layout& layout,
                  PixelImage image, WorkerPool& pool, unsigned threads) {
     if (image.pixels == nullptr || layout.width <= 0 || layout.height <= 0) return;
-    PaintPlan f{grid, painter, layout, layout.hasField && grid.Loaded(), FieldPlan(), {}, 0, 0, 0,
-                0,    {}};
+    PaintPlan f{grid, painter, layout, layout.hasField && grid.Loaded(), FieldPlan(), {}, 0, 0,
+                0,    0,       {}};
     if (f.field) f.plan = PlanField(layout);
     const int64_t nc = f.plan.any ? f.plan.Columns() : 0;
     f.columnWeights.resize(size_t(nc));

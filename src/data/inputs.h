@@ -1,0 +1,60 @@
+#pragma once
+// Where the two input files lie. Without an argument they are "quorlane.dat"
+// and "quorlane.ini" in the working directory. An argument names either a
+// folder that holds both, or a grid file of any name whose settings file is
+// the "quorlane.ini" beside it, so that one settings file serves every grid
+// of a run. Paths are UTF-8 strings, opened as they are and named in reports
+// as the user gave them, with the file name joined on with the separator the
+// user wrote (or the system's own).
+#include <string>
+
+#include "data/startup.h"
+
+class WorkerPool;
+struct DisplaySettings;
+struct Grid;
+
+// How paths are spelled: on Windows both '\' and '/' separate folders and a
+// drive ("C:") may lead; elsewhere only '/' separates.
+enum class PathStyle { Windows, Posix };
+
+#if defined(_WIN32)
+constexpr PathStyle kSystemPathStyle = PathStyle::Windows;
+#else
+constexpr PathStyle kSystemPathStyle = PathStyle::Posix;
+#endif
+
+struct InputFiles {
+    std::string gridPath;      // the grid file
+    std::string settingsPath;  // the settings file
+    // What the files are called for the user: the folder's last component or
+    // the grid file's name ("run42", "step_0017.dat"); empty without an
+    // argument.
+    std::string name;
+    // The name without the grid file's extension ("step_0017"); a folder's
+    // name as it is.
+    std::string stem;
+};
+
+// The files read without an argument.
+InputFiles WorkingDirectoryInputs();
+
+// The files that `path` names when it is a folder (isFolder) or a file.
+// Pure text rules: the file system is not asked.
+InputFiles InputsOf(const std::string& path, bool isFolder, PathStyle style = kSystemPathStyle);
+
+// What kind of thing `path` names on this system.
+enum class PathKind { Missing, Folder, File };
+PathKind KindOfPath(const std::string& path);
+
+// The main window's title: "NAME - Quorlane", or "Quorlane" without a name.
+std::string WindowTitle(const InputFiles& inputs);
+
+// Loads the grid file and then the settings file of `inputs`; the first
+// failure ends it.
+StartupResult LoadInputs(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
+                         DisplaySettings& settings);
+
+// Resolves an argument: the files it names, or the start-up failure report
+// (Cannot open "PATH") when it names nothing that exists.
+StartupResult ResolveArgument(const std::string& path, InputFiles& inputs);

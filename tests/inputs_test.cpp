@@ -1,0 +1,107 @@
+// The path rules of the input files: which files a folder or a grid file on
+// the command line names, how reports and the title name them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "data/inputs.h"
+
+namespace {
+
+// A wrong file opened, or a report that names a file other than the one the
+// user gave: folders and grid files in both path styles, relative and
+// absolute, with and without a closing separator, with spaces and letters
+// beyond ASCII; the settings file of a grid file lies beside it.
+TEST(Inputs, FilesNamedByAnArgument) {
+    const PathStyle W = PathStyle::Windows, P = PathStyle::Posix;
+    const struct {
+        const char* path;
+        bool isFolder;
+        PathStyle style;
+        const char *grid, *settings, *name, *stem;
+    } cases[] = {
+        {"run42", true, W, "run42\\quorlane.dat", "run42\\quorlane.ini", "run42", "run42"},
+        {"run42", true, P, "run42/quorlane.dat", "run42/quorlane.ini", "run42", "run42"},
+        {"runs/42", true, W, "runs/42/quorlane.dat", "runs/42/quorlane.ini", "42", "42"},
+        {"C:\\runs\\run42\\", true, W, "C:\\runs\\run42\\quorlane.dat",
+         "C:\\runs\\run42\\quorlane.ini", "run42", "run42"},
+        {"C:\\runs/run 42", true, W, "C:\\runs/run 42/quorlane.dat", "C:\\runs/run 42/quorlane.ini",
+         "run 42", "run 42"},
+        {"D:", true, W, "D:quorlane.dat", "D:quorlane.ini", "", ""},
+        {"/data/donn\xC3\xA9"
+         "es \xCE\xA9",
+         true, P,
+         "/data/donn\xC3\xA9"
+         "es \xCE\xA9/quorlane.dat",
+         "/data/donn\xC3\xA9"
+         "es \xCE\xA9/quorlane.ini",
+         "donn\xC3\xA9"
+         "es \xCE\xA9",
+         "donn\xC3\xA9"
+         "es \xCE\xA9"},
+        {"run42\\step_0017.dat", false, W, "run42\\step_0017.dat", "run42\\quorlane.ini",
+         "step_0017.dat", "step_0017"},
+        {"run42\\step_0017.dat", false, P, "run42\\step_0017.dat", "quorlane.ini",
+         "run42\\step_0017.dat", "run42\\step_0017"},
+        {"/runs/a.b/grid", false, P, "/runs/a.b/grid", "/runs/a.b/quorlane.ini", "grid", "grid"},
+        {"step.dat", false, W, "step.dat", "quorlane.ini", "step.dat", "step"},
+        {"C:step.dat", false, W, "C:step.dat", "C:quorlane.ini", "step.dat", "step"},
+        {".hidden", false, P, ".hidden", "quorlane.ini", ".hidden", ".hidden"},
+    };
+    for (const auto& c : cases) {
+        const InputFiles in = InputsOf(c.path, c.isFolder, c.style);
+        EXPECT_EQ(in.gridPath, c.grid) << c.path;
+        EXPECT_EQ(in.settingsPath, c.settings) << c.path;
+        EXPECT_EQ(in.name, c.name) << c.path;
+        EXPECT_EQ(in.stem, c.stem) << c.path;
+    }
+    EXPECT_EQ(WindowTitle(WorkingDirectoryInputs()), "Quorlane");
+    EXPECT_EQ(WindowTitle(InputsOf("run42", true, W)), "run42 - Quorlane");
+    EXPECT_EQ(WindowTitle(InputsOf("a/step_0017.dat", false, W)), "step_0017.dat - Quorlane");
+}
+
+// An argument taken for the wrong kind of thing: an existing folder, a file, a folder given as
+// "." and a missing path, which is reported by the path as given.
+TEST(Inputs, ArgumentsOnDisk) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() /
+                         ("quorlane_inputs_" + std::to_string(std::random_device{}())) /
+                         fs::u8path(
+                             "donn\xC3\xA9"
+                             "es \xCE\xA9");
+    fs::create_directories(dir);
+    std::ofstream(dir / "step_0017.dat") << "1 1 1 1\n5\n";
+    const std::string folder = dir.u8string(), file = (dir / "step_0017.dat").u8string();
+
+    InputFiles in;
+    ASSERT_TRUE(ResolveArgument(folder, in).ok);
+    EXPECT_EQ(in.gridPath, folder + "/quorlane.dat");
+    EXPECT_EQ(in.name,
+              "donn\xC3\xA9"
+              "es \xCE\xA9");
+    ASSERT_TRUE(ResolveArgument(file, in).ok);
+    EXPECT_EQ(in.settingsPath, folder + "/quorlane.ini");
+    EXPECT_EQ(in.name, "step_0017.dat");
+
+    const fs::path before = fs::current_path();
+    fs::current_path(dir);
+    ASSERT_TRUE(ResolveArgument(".", in).ok);
+    EXPECT_EQ(in.name,
+              "donn\xC3\xA9"
+              "es \xCE\xA9");
+    EXPECT_EQ(in.gridPath, "./quorlane.dat");
+    fs::current_path(before);
+
+    for (const std::string& missing : {folder + "/nothing", std::string()}) {
+        const StartupResult r = ResolveArgument(missing, in);
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.message, "Cannot open \"" + missing + "\"");
+    }
+    fs::remove_all(dir.parent_path());
+}
+
+}  // namespace
