@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
-# unit tests (native), the unit tests again on the core built without its SIMD
+# unit tests (native), clang-tidy over the core, the unit tests again on the core built without its SIMD
 # kernels, the unit tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the Windows program's end-to-end tests under
 # Wine on a virtual display, and a short smoke run of each fuzz target.
@@ -21,6 +21,9 @@ step "Native core, unit and end-to-end tests"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j 1 --timeout 600
+
+step "clang-tidy over the core"
+bash scripts/tidy.sh build/native
 
 step "Unit tests of the core without its SIMD kernels"
 cmake --preset scalar >/dev/null
