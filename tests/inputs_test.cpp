@@ -104,4 +104,19 @@ TEST(Inputs, ArgumentsOnDisk) {
     fs::remove_all(dir.parent_path());
 }
 
+// A path that a second copy of the program would read back wrong: spaces, a closing backslash
+// (a dropped drive's root) and backslashes before quotes.
+TEST(Inputs, QuotedForAnotherCopy) {
+    const struct {
+        const char *argument, *quoted;
+    } cases[] = {
+        {"run42", "\"run42\""},
+        {"C:\\runs\\run 42", "\"C:\\runs\\run 42\""},
+        {"D:\\", "\"D:\\\\\""},
+        {"a\\\\b\\\"c", "\"a\\\\b\\\\\\\"c\""},
+        {"", "\"\""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(QuoteArgument(c.argument), c.quoted) << c.argument;
+}
+
 }  // namespace

@@ -1,35 +1,93 @@
 // The Quorlane Windows program: start-up and the message loop.
+//
+// Without an argument it reads "quorlane.dat" and "quorlane.ini" from the
+// working directory. An argument names a folder holding both files or a grid
+// file with the settings file beside it; with several, this process shows
+// the first and starts the program again for each of the others, so that
+// every input has a window and a process of its own.
 #include <windows.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "app/utf.h"
 #include "app/window.h"
-#include "data/grid_loader.h"
+#include "data/inputs.h"
 #include "data/startup.h"
 
 namespace {
 
-// The start-up failure report: a warning box with no owner.
-int StartupFailure(const char* message, int status) {
-    MessageBoxA(nullptr, message, "Quorlane", MB_OK | MB_ICONEXCLAMATION);
+const char kUsage[] =
+    "Usage: quorlane [FOLDER | GRIDFILE ...]\n\n"
+    "FOLDER: shows FOLDER\\quorlane.dat with the settings of FOLDER\\quorlane.ini.\n"
+    "GRIDFILE: shows that grid file (any name) with the quorlane.ini beside it.\n"
+    "Several paths open one window each. Dropping folders or grid files on the\n"
+    "program or a shortcut to it passes their paths.\n\n"
+    "Without a path: quorlane.dat and quorlane.ini in the working directory.";
+
+// A message box with no owner and the caption "Quorlane". ASCII texts take
+// the narrow call, as every report without an argument always has; other
+// characters (a path's) need the wide one.
+void ShowMessage(const std::string& text, UINT icon) {
+    bool ascii = true;
+    for (const char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii)
+        MessageBoxA(nullptr, text.c_str(), "Quorlane", MB_OK | icon);
+    else
+        MessageBoxW(nullptr, Utf16(text).c_str(), L"Quorlane", MB_OK | icon);
+}
+
+// The start-up failure report: a warning box.
+int StartupFailure(const std::string& message, int status) {
+    ShowMessage(message, MB_ICONEXCLAMATION);
     return status;
+}
+
+// Starts this program again with one path; it reports its own failures.
+void StartAnotherCopy(const std::string& path) {
+    wchar_t self[MAX_PATH * 4];
+    const DWORD n = GetModuleFileNameW(nullptr, self, DWORD(sizeof self / sizeof self[0]));
+    if (n == 0 || n >= sizeof self / sizeof self[0]) return;
+    std::wstring commandLine = Utf16(QuoteArgument(Utf8(self)) + " " + QuoteArgument(path));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpszCmdLine, int nCmdShow) {
-    (void)lpszCmdLine;
+    (void)lpszCmdLine;  // the UTF-16 command line is read instead
+    const std::vector<std::string> args = CommandLineArguments();
+    for (const std::string& a : args) {
+        if (a == "/?" || a == "--help") {
+            ShowMessage(kUsage, MB_ICONINFORMATION);
+            return 0;
+        }
+    }
+    for (size_t k = 1; k < args.size(); ++k) StartAnotherCopy(args[k]);
+
     // The application value lives as long as the program: the main window
     // holds a pointer to it and the message loop runs inside this function.
     Application app(hInstance);
-    StartupResult r = LoadGrid(app.grid, app.pool);
-    if (r.ok) r = LoadSettings(app.settings);
-    if (!r.ok) return StartupFailure(r.message.c_str(), r.status);
+    InputFiles inputs = WorkingDirectoryInputs();
+    StartupResult r = args.empty() ? StartupOk() : ResolveArgument(args[0], inputs);
+    if (r.ok) r = LoadInputs(inputs, app.pool, app.grid, app.settings);
+    if (!r.ok) return StartupFailure(r.message, r.status);
     app.painter = std::make_unique<FieldRowPainter>(app.settings);
 
     if (!hPrevInstance && !RegisterMainWindowClass(hInstance))
         return StartupFailure("Cannot create the main window", 1);
-    HWND hWnd = CreateMainWindow(app);
+    // With an argument the title names the input, and a window that would
+    // cover another of this program's exactly moves aside.
+    HWND hWnd = args.empty() ? CreateMainWindow(app)
+                             : CreateMainWindow(app, Utf16(WindowTitle(inputs)).c_str(), true);
     if (!hWnd) return StartupFailure("Cannot create the main window", 1);
     ShowWindow(hWnd, nCmdShow);
 

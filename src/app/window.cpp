@@ -55,13 +55,59 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
     return RegisterClassA(&wc) != 0;
 }
 
-HWND CreateMainWindow(Application& app) {
+namespace {
+
+// Whether a main window of this program lies exactly at `rect`.
+bool MainWindowAt(const RECT& rect) {
+    struct Search {
+        RECT rect;
+        bool found;
+    } search = {rect, false};
+    EnumWindows(
+        [](HWND w, LPARAM param) -> BOOL {
+            Search& s = *reinterpret_cast<Search*>(param);
+            char name[32];
+            RECT r;
+            if (GetClassNameA(w, name, sizeof name) > 0 && lstrcmpA(name, "QuorlaneClass") == 0 &&
+                GetWindowRect(w, &r) && EqualRect(&r, &s.rect))
+                s.found = true;
+            return !s.found;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace
+
+HWND CreateMainWindow(Application& app, const wchar_t* title, bool besideOthers) {
     const int width = static_cast<int>(app.settings.windowWidth);
     const int height = static_cast<int>(app.settings.windowHeight);
-    const int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
-    const int y = (GetSystemMetrics(SM_CYFULLSCREEN) - height) / 2;
-    return CreateWindowExA(0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y, width, height,
-                           nullptr, nullptr, app.instance, &app);
+    int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
+    int y = (GetSystemMetrics(SM_CYFULLSCREEN) - height) / 2;
+    if (!besideOthers)
+        return CreateWindowExA(0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y, width,
+                               height, nullptr, nullptr, app.instance, &app);
+    // Copies started together place their windows one after another.
+    HANDLE turn = CreateMutexW(nullptr, FALSE, L"Local\\QuorlaneWindowPlacement");
+    if (turn != nullptr) WaitForSingleObject(turn, 10000);
+    const int step = GetSystemMetrics(SM_CYCAPTION);
+    for (int k = 0; k < 100; ++k) {
+        const RECT at = {x, y, x + width, y + height};
+        if (!MainWindowAt(at)) break;
+        x += step;
+        y += step;
+    }
+    HWND hWnd = CreateWindowExA(0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y, width,
+                                height, nullptr, nullptr, app.instance, &app);
+    // The wide text goes straight to the default handling, which keeps it
+    // whole on this narrow window, whatever the system's code page spells.
+    if (hWnd != nullptr && title != nullptr)
+        DefWindowProcW(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title));
+    if (turn != nullptr) {
+        ReleaseMutex(turn);
+        CloseHandle(turn);
+    }
+    return hWnd;
 }
 
 INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {

@@ -36,9 +36,12 @@ struct Application {
 bool RegisterMainWindowClass(HINSTANCE instance);
 
 // Creates the main window of `app` (grid, settings and painter filled in) at
-// the settings' size, centred in the full-screen client area; null on
-// failure. The window keeps a pointer to `app`, which must outlive it.
-HWND CreateMainWindow(Application& app);
+// the settings' size, centred in the full-screen client area, with the title
+// "Quorlane" or `title`; null on failure. With `besideOthers`, where another
+// main window of this program lies exactly there, it moves down and right by
+// the caption's height until none does. The window keeps a pointer to `app`,
+// which must outlive it.
+HWND CreateMainWindow(Application& app, const wchar_t* title = nullptr, bool besideOthers = false);
 
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);

@@ -58,3 +58,8 @@ StartupResult LoadInputs(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
 // Resolves an argument: the files it names, or the start-up failure report
 // (Cannot open "PATH") when it names nothing that exists.
 StartupResult ResolveArgument(const std::string& path, InputFiles& inputs);
+
+// `argument` quoted for a Windows command line so that the program started
+// with it reads it back unchanged: in double quotes, with the backslashes
+// before a quote (and at the end) doubled and each quote escaped.
+std::string QuoteArgument(const std::string& argument);

@@ -1,0 +1,31 @@
+// UTF-8 and UTF-16 conversions and the UTF-16 command line.
+#include "app/utf.h"
+
+#include <shellapi.h>
+
+std::wstring Utf16(const std::string& utf8) {
+    if (utf8.empty()) return std::wstring();
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring out(size_t(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &out[0], n);
+    return out;
+}
+
+std::string Utf8(const wchar_t* utf16) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return std::string();
+    std::string out(size_t(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, utf16, -1, &out[0], n, nullptr, nullptr);
+    out.resize(size_t(n - 1));  // the terminating zero
+    return out;
+}
+
+std::vector<std::string> CommandLineArguments() {
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (argv == nullptr) return args;
+    for (int k = 1; k < count; ++k) args.push_back(Utf8(argv[k]));
+    LocalFree(argv);
+    return args;
+}

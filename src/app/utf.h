@@ -1,0 +1,12 @@
+#pragma once
+// Text between the core's UTF-8 strings and the system's UTF-16 calls.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+std::wstring Utf16(const std::string& utf8);
+std::string Utf8(const wchar_t* utf16);
+
+// The program's arguments (without its own name), from the UTF-16 command line.
+std::vector<std::string> CommandLineArguments();
