@@ -109,8 +109,8 @@ def inputs(s, rows, save):
 
 
 def window(s, save):
-    """Title, position (centred in the full-screen client area) and size from the settings, and
-    the picture."""
+    """Title, position (centred in the full-screen client area) and size from the settings, the
+    application value as the creation parameter (lpParam, not 0), and the picture."""
     for example in ("rainbow", "twocolour", "nonsquare"):
         files = example_files(example)
         app, call, win, texts = open_window(s, files, save)
@@ -118,8 +118,9 @@ def window(s, save):
         windowWidth, windowHeight = (int(lines[k].split()[0]) for k in (8, 9))
         centre = ((SM_CXFULLSCREEN, windowWidth), (SM_CYFULLSCREEN, windowHeight))
         x, y = (int((app.trace.metric(m) - n) / 2) for m, n in centre)
+        # The last, lpParam, is the application value: any pointer but 0.
         want = [0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y]
-        want += [windowWidth, windowHeight, 0, 0, call[10], 0]
+        want += [windowWidth, windowHeight, 0, 0, call[10], call[11] or "not 0"]
         check(
             call == want and len(texts) == 3,
             "CreateWindowExA%r, wanted %r; texts %r" % (call, want, texts),
