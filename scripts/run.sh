@@ -10,6 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 example=${1:-examples/rainbow}
+# tools/winsession, run as a module: the prefix and the headless screenshot.
+winsession() { PYTHONPATH="$root/tools${PYTHONPATH:+:$PYTHONPATH}" python3 -B -m winsession "$@"; }
 
 bash scripts/deps.sh
 
@@ -22,7 +24,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
 own_prefix=()
 if [ -z "${WINEPREFIX:-}" ]; then
-  python3 tools/winsession.py prefix build/wineprefix
+  winsession prefix build/wineprefix
   export WINEPREFIX="$root/build/wineprefix" WINEARCH=win64
   own_prefix=(--prefix "$WINEPREFIX")
 fi
@@ -33,8 +35,8 @@ if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe"
 fi
 
-# Headless: tools/winsession.py runs the program in a Wine desktop (so that Wine
+# Headless: tools/winsession runs the program in a Wine desktop (so that Wine
 # draws the window frame) on a private virtual display, waits for its first
 # paint, saves a screenshot of the window, closes it and stops everything again.
-shot=$(python3 "$root/tools/winsession.py" shot "${own_prefix[@]}" "$exe" . "$root/build/screenshot.png")
+shot=$(winsession shot "${own_prefix[@]}" "$exe" . "$root/build/screenshot.png")
 echo "Screenshot of the viewer: $shot"

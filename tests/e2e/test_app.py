@@ -1,192 +1,249 @@
 #!/usr/bin/env python3
-"""End-to-end cases of quorlane.exe under Wine on a virtual display, driven by tools/winsession.py:
+"""End-to-end cases of quorlane.exe under Wine on a virtual display, driven by tools/winsession:
     test_app.py --exe quorlane.exe --render quorlane_render --workdir DIR GROUP [INPUTS ROW ...]"""
-import argparse, os, random, sys, time  # noqa: E401
+import argparse
+import os
+import random
+import sys
+import time
+
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-import winsession as w  # noqa: E402
+from inputs import example_files, grid_text, settings_text  # noqa: E402
+from winsession import SCREEN, E2EError, Session, check, wait_until  # noqa: E402
 
 PICTURE, OFF_SCREEN = "the core's picture", "a window off the screen"
 MB_ICONEXCLAMATION, WS_OVERLAPPEDWINDOW, SM_CXFULLSCREEN, SM_CYFULLSCREEN = 0x30, 0xCF0000, 16, 17
-READ_DAT, READ_INI = 'Error reading "quorlane.dat"', 'Error reading "quorlane.ini"'
-SIZE, CELL = 'Invalid grid size in "quorlane.dat"', 'Invalid cell size in "quorlane.dat"'
-ini = lambda **kw: w.settings_text(**{**dict(Fmin=-40.0, Fmax=80.0, Width=560, Height=440, Label="Hostile"), **kw})
-vals = lambda header, count=48: header + b"\n" + b"1\n" * count
-noise = lambda seed, n, avoid=b"0123456789+-.\x1a \t\n\r\v\f": bytes(  # seeded, with no number in it
-    b for b in random.Random(seed).randbytes(4 * n) if b not in avoid)[:n]
-GRID, INI = w.grid_text(8, 6, 1.0, 0.75, lambda i, j: 12.5 * i - 9.0 * j + (i * j) % 5), ini()
-NOISE_GRID = b" ".join(noise(k, 40) for k in range(60))  # tokens that convert to no number
-NOISE_INI = b"\n".join(noise(100 + k, 30, b"0123456789+-.\x1a\n\r") for k in range(30))  # every setting 0
-LONG_LINES = b"8 6 1 1\n" + b"".join(b"%d%s\n" % (k, b" " * 150) for k in range(48)) + b"7\n" * 200
-# name, grid file, settings file (None: missing), outcome (the start-up failure report's text or a window)
+
+
+def ini(**settings):
+    """A settings file of the hostile cases: the defaults but for these and `settings`."""
+    base = dict(scaleMin=-40.0, scaleMax=80.0, windowWidth=560, windowHeight=440, caption="Hostile")
+    return settings_text(**{**base, **settings})
+
+
+GRID, INI = grid_text(8, 6, 1.0, 0.75, lambda i, j: 12.5 * i - 9.0 * j + (i * j) % 5), ini()
+SHORT_GRID, SHORT_INI = b"3 2 1.0 0.5\n1\n1\n", b"\n".join(INI.split(b"\n")[:16])
+# One row per message or outcome the real program shows. The rest is held natively: how the
+# loaders read the two files (line ends, Ctrl+Z, long lines and tokens, every bad size, cell size
+# and short file, settings that wrap or saturate, a cut caption, values beyond a float) by
+# data_test.cpp (TextRead.*, Grid.Files, Settings.Files, StartupFiles.*); the colour rules (end
+# colours outside a byte, a scale of zero span, infinite values) by colour_test.cpp; layouts and
+# pictures with huge settings and degenerate clients by paint_test.cpp.
+# name, grid file, settings file (None: missing), outcome (the start-up failure report's text or
+# a window)
 INPUTS = [
     ("missing_grid", None, INI, 'Cannot open "quorlane.dat"'),
     ("missing_settings", GRID, None, 'Cannot open "quorlane.ini"'),
-    ("short_grid", vals(b"3 2 1.0 0.5", 5), INI, READ_DAT),
-    ("short_grid_header", b"3 2 1.0", INI, READ_DAT),
-    ("short_settings", GRID, b"\n".join(INI.split(b"\n")[:16]), READ_INI),
-    ("empty_grid", b"", INI, READ_DAT),
-    ("empty_settings", GRID, b"", READ_INI),
-    ("both_empty", b"", b"", READ_DAT),
-    ("garbage_grid", NOISE_GRID, INI, SIZE),
-    ("garbage_settings", GRID, NOISE_INI, PICTURE),
-    ("token_200_size", vals(b"1" * 200 + b" 2 1.0 1.0"), INI, SIZE),
-    ("token_200_cell", vals(b"3 2 0." + b"5" * 198 + b" 1.0"), INI, CELL),
-    ("size_0", vals(b"0 6 1.0 1.0"), INI, SIZE),
-    ("size_minus_1", vals(b"8 -1 1.0 1.0"), INI, SIZE),
-    ("size_4294967295", vals(b"4294967295 2 1.0 1.0"), INI, SIZE),
-    ("size_100000_square", vals(b"100000 100000 1.0 1.0"), INI, SIZE),
-    ("cell_0", vals(b"8 6 0 1.0"), INI, CELL),
-    ("cell_minus_1", vals(b"8 6 1.0 -1"), INI, CELL),
-    ("cell_1e39", vals(b"8 6 1e39 1.0"), INI, CELL),
-    ("values_1e39", w.grid_text(6, 5, 1, 1, lambda i, j: (1e39, -1e39, 10.0, 60.0)[(i + 2 * j) % 4]), INI, PICTURE),
-    ("caption_300", GRID, ini(Label="W" * 300), PICTURE),
-    ("window_beyond_screen", GRID, ini(Width=2400, Height=1700), PICTURE),
-    ("window_far_beyond_screen", GRID, ini(Width=5000, Height=4000), OFF_SCREEN),
-    ("window_size_0", GRID, ini(Width=0, Height=0), PICTURE),
-    ("colours_outside_byte", GRID, ini(rgb_min=(300, 1000, -7), rgb_max=(-5, -1000, 2**31 - 1), clipping=0, color=0), PICTURE),
-    ("fmax_equals_fmin_clipped", GRID, ini(Fmin=20.0, Fmax=20.0, clipping=1), PICTURE),
-    ("fmax_equals_fmin_rainbow", GRID, ini(Fmin=20.0, Fmax=20.0, clipping=0), PICTURE),
-    ("fmax_equals_fmin_twocolour", GRID, ini(Fmin=20.0, Fmax=20.0, clipping=0, color=0), PICTURE),
-    ("infinite_scale", GRID, ini(Fmin=1e39, Fmax=-1e39), PICTURE),
-    ("grid_cr_only", GRID.replace(b"\n", b"\r"), INI, READ_DAT),
-    ("settings_cr_only", GRID, INI.replace(b"\n", b"\r"), READ_INI),
-    ("grid_ctrl_z_middle", GRID[:len(GRID) // 2] + b"\x1a" + GRID[len(GRID) // 2:], INI, READ_DAT),
-    ("settings_ctrl_z_middle", GRID, INI[:len(INI) // 2] + b"\x1a" + INI[len(INI) // 2:], READ_INI),
-    ("ctrl_z_after_values", GRID + b"\x1a" + NOISE_GRID, INI + b"\x1a\x00\xff", PICTURE),
-    ("huge_band_and_margins", GRID, ini(Band=100000, Xmargin=5000, Ymargin=5000), PICTURE),
-    ("margins_minus_1", GRID, ini(Band=-1, Xmargin=-1, Ymargin=-1), PICTURE),
-    ("long_value_lines", LONG_LINES, INI, PICTURE),
+    # Both files short: the grid is read first.
+    ("short_grid_and_settings", SHORT_GRID, SHORT_INI, 'Error reading "quorlane.dat"'),
+    ("short_settings", GRID, SHORT_INI, 'Error reading "quorlane.ini"'),
+    ("grid_size_0", b"0 6 1.0 1.0\n", INI, 'Invalid grid size in "quorlane.dat"'),
+    ("cell_size_0", b"8 6 0 1.0\n", INI, 'Invalid cell size in "quorlane.dat"'),
+    # The window: larger than the screen (a first picture larger than the screen), placed wholly
+    # off it (laid out, never mapped), the smallest Wine allows.
+    ("window_beyond_screen", GRID, ini(windowWidth=2400, windowHeight=1700), PICTURE),
+    ("window_far_beyond_screen", GRID, ini(windowWidth=5000, windowHeight=4000), OFF_SCREEN),
+    ("window_size_0", GRID, ini(windowWidth=0, windowHeight=0), PICTURE),
+    # The band's end values as the program draws them: equal, infinite; a band beyond any client.
+    ("scale_max_equals_min", GRID, ini(scaleMin=20.0, scaleMax=20.0, clipping=0), PICTURE),
+    ("infinite_scale", GRID, ini(scaleMin=1e39, scaleMax=-1e39), PICTURE),
+    ("huge_band", GRID, ini(bandHeight=100000, bandSideGap=5000, bandStrip=5000), PICTURE),
 ]
 
 
 def open_window(s, files, save, mapped=True):
-    """One main window, no report, the core's picture: (app, CreateWindowExA arguments, X window, texts)."""
+    """One main window, no report, the core's picture: (app, CreateWindowExA arguments, X window,
+    texts)."""
     app = s.start(files)
-    calls = w.wait_until(lambda: app.created("QuorlaneClass"), 15, "the main window")
-    w.check(len(calls) == 1 and not app.calls("user32.MessageBoxA"), "%d main windows, or a report" % len(calls))
+    calls = wait_until(lambda: app.trace.created("QuorlaneClass"), 15, "the main window")
+    check(
+        len(calls) == 1 and not app.trace.calls("user32.MessageBoxA"),
+        "%d main windows, or a report" % len(calls),
+    )
     win = mapped and app.wait_window("Quorlane")
     return app, calls[0], win, mapped and app.match_client(win, files, save_to=save)[1]
 
 
 def closed(app, win):
-    w.check(app.close(win) == 0, "exit status %s after closing the window" % app.status)
+    check(app.close(win) == 0, "exit status %s after closing the window" % app.status)
 
 
 def inputs(s, rows, save):
     """Each row ends with its window (closed: status 0; one off the screen is laid out and ends on
-    WM_CLOSE), or its report: no owner, the text, "Quorlane", MB_OK | MB_ICONEXCLAMATION; Enter: 1."""
+    WM_CLOSE), or its report: no owner, the text, "Quorlane", MB_OK | MB_ICONEXCLAMATION; Enter: 1.
+    """
     failed = []
     for name, dat, ini_, want in rows:
-        files, t0 = {k: v for k, v in zip(("quorlane.dat", "quorlane.ini"), (dat, ini_)) if v is not None}, time.monotonic()
+        t0, named = time.monotonic(), zip(("quorlane.dat", "quorlane.ini"), (dat, ini_))
+        files = {k: v for k, v in named if v is not None}
         try:
             if want == PICTURE:
                 closed(*open_window(s, files, save + "-" + name)[::2])  # (app, window)
             elif want == OFF_SCREEN:
                 app, call, _, _ = open_window(s, files, save, mapped=False)
-                w.check(call[4] < 0 and call[5] < 0, "window placed at %d, %d" % tuple(call[4:6]))
-                w.wait_until(app.client_size_traced, 15, "the window's layout")
+                check(call[4] < 0 and call[5] < 0, "window placed at %d, %d" % tuple(call[4:6]))
+                wait_until(app.trace.client_size, 15, "the window's layout")
                 s.post_close()
-                w.check(app.wait_exit() == 0, "exit status %s after closing the window" % app.status)
+                check(app.wait_exit() == 0, "exit status %s after closing the window" % app.status)
             else:
                 app = s.start(files)
-                got = tuple(app.wait_call("user32.MessageBoxA")[0])
-                w.check(got == (0, want, "Quorlane", MB_ICONEXCLAMATION), "MessageBoxA%r, wanted %r" % (got, want))
-                s.key(app.wait_window("Quorlane"), "Return")
-                w.check(app.wait_exit() == 1 and not app.created("QuorlaneClass"), "status %s or a window" % app.status)
+                got = tuple(app.trace.wait_call("user32.MessageBoxA")[0])
+                check(
+                    got == (0, want, "Quorlane", MB_ICONEXCLAMATION),
+                    "MessageBoxA%r, wanted %r" % (got, want),
+                )
+                s.display.key(app.wait_window("Quorlane"), "Return")
+                check(
+                    app.wait_exit() == 1 and not app.trace.created("QuorlaneClass"),
+                    "status %s or a window" % app.status,
+                )
             print("ok   %-28s %-40s %.1f s" % (name, want, time.monotonic() - t0), flush=True)
-        except w.E2EError as err:
+        except E2EError as err:
             failed.append(name)
             print("FAIL %-28s %s" % (name, err), flush=True)
         finally:
             for app in s.apps:
                 app.kill()
-    w.check(not failed, "failed: " + ", ".join(failed))
+    check(not failed, "failed: " + ", ".join(failed))
 
 
 def window(s, save):
-    """Title, position (centred in the full-screen client area) and size from the settings, and the picture."""
+    """Title, position (centred in the full-screen client area) and size from the settings, the
+    application value as the creation parameter (lpParam, not 0), and the picture."""
     for example in ("rainbow", "twocolour", "nonsquare"):
-        files = w.example_files(example)
+        files = example_files(example)
         app, call, win, texts = open_window(s, files, save)
-        width, height = (int(files["quorlane.ini"].split(b"\n")[k].split()[0]) for k in (8, 9))
-        x, y = (int((app.metric(m) - n) / 2) for m, n in ((SM_CXFULLSCREEN, width), (SM_CYFULLSCREEN, height)))
-        want = [0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y, width, height, 0, 0, call[10], call[11]]
-        w.check(call == want and call[11] != 0 and len(texts) == 3, "CreateWindowExA%r, wanted %r; texts %r" % (call, want, texts))
+        lines = files["quorlane.ini"].split(b"\n")
+        windowWidth, windowHeight = (int(lines[k].split()[0]) for k in (8, 9))
+        centre = ((SM_CXFULLSCREEN, windowWidth), (SM_CYFULLSCREEN, windowHeight))
+        x, y = (int((app.trace.metric(m) - n) / 2) for m, n in centre)
+        # The last, lpParam, is the application value: any pointer but 0.
+        want = [0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y]
+        want += [windowWidth, windowHeight, 0, 0, call[10], call[11] or "not 0"]
+        check(
+            call == want and len(texts) == 3,
+            "CreateWindowExA%r, wanted %r; texts %r" % (call, want, texts),
+        )
         closed(app, win)
 
 
 def about(s, save):
-    """Help > About... centred on the screen; Enter (OK), Esc and Alt+F4 (the cancel command) end it."""
-    app, _, win, _ = open_window(s, w.example_files("twocolour"), save)
+    """Help > About... centred on the screen; Enter (OK), Esc and Alt+F4 (the cancel command) end
+    it."""
+    app, _, win, _ = open_window(s, example_files("twocolour"), save)
     for n, key in enumerate(("Return", "Escape", "alt+F4"), 1):
-        s.key(win, "alt+h", "a")
+        s.display.key(win, "alt+h", "a")
         box = app.wait_window("About Quorlane")
-        moves = app.wait_call("user32.MoveWindow", count=n)
+        moves = app.trace.wait_call("user32.MoveWindow", count=n)
         _, left, top, bw, bh, repaint = moves[-1]
-        want = (int((s.screen[0] - bw) / 2), int((s.screen[1] - bh) / 2), 1)
-        w.check(len(moves) == n and (left, top, repaint) == want, "MoveWindow%r, wanted %r" % (moves[-1], want))
-        gx, gy, gw, gh = s.geometry(box)
-        w.check(left <= gx <= gx + gw <= left + bw and top <= gy <= gy + gh <= top + bh, "box at %r" % [gx, gy, gw, gh])
-        s.key(box, key)
+        want = (int((s.display.screen[0] - bw) / 2), int((s.display.screen[1] - bh) / 2), 1)
+        check(
+            len(moves) == n and (left, top, repaint) == want,
+            "MoveWindow%r, wanted %r" % (moves[-1], want),
+        )
+        gx, gy, gw, gh = s.display.geometry(box)
+        check(
+            left <= gx <= gx + gw <= left + bw and top <= gy <= gy + gh <= top + bh,
+            "box at %r" % [gx, gy, gw, gh],
+        )
+        s.display.key(box, key)
         app.wait_no_window("About Quorlane")
     closed(app, win)
 
 
-def storm(s, save, count=320, seed=20240607, band=60, xm=150, ym=40):
-    """Bursts of resizes with no pause; after each the client size the program is told must reach the last size (at least
-    Wine's minimum tracking width). After a larger, a width-binding (wide and low), a height-binding (narrow
-    and tall), a smaller size, 4000 x 3000 and at the end the client shows the core's picture; closing: 0."""
-    low, shown = band + ym, [(900, 700), (1000, 300), (300, 640), (420, 330), (4000, 3000)]
-    sizes = shown + [(0, 0), (1, 1), (1, 0), (0, 1), (xm - 1, low - 1), (xm, low), (xm + 2, low + ym), (40, 400),
-                     (2 * xm + 2, low + ym - 1), (2 * xm + 3, low + ym + 1), (1500, 3)]  # below: no room for the band
-    r = random.Random(seed)  # the rest: around the margins, up to 1600 x 1200, larger
-    kinds = [(0, 0, 2 * xm + 10, low + 2 * ym)] * 7 + [(0, 0, 1600, 1200)] * 11 + [(1600, 1200, 4000, 3000)] * 2
+def storm(s, save, count=320, seed=20240607, bandHeight=60, bandSideGap=150, bandStrip=40):
+    """Bursts of resizes with no pause; after each the client size the program is told must reach
+    the last size (at least Wine's minimum tracking width). After a larger, a width-binding (wide
+    and low), a height-binding (narrow and tall), a smaller size, 4000 x 3000 and at the end the
+    client shows the core's picture; closing: 0.
+    """
+    gap, strip, low = bandSideGap, bandStrip, bandHeight + bandStrip
+    shown = [(900, 700), (1000, 300), (300, 640), (420, 330), (4000, 3000)]
+    # Clients with little or no room for the band:
+    sizes = shown + [(0, 0), (1, 1), (1, 0), (0, 1), (gap - 1, low - 1), (gap, low)]
+    sizes += [(gap + 2, low + strip), (40, 400), (2 * gap + 2, low + strip - 1)]
+    sizes += [(2 * gap + 3, low + strip + 1), (1500, 3)]
+    r = random.Random(seed)  # the rest: around the band's gaps, up to 1600 x 1200, larger
+    kinds = (
+        [(0, 0, 2 * gap + 10, low + 2 * strip)] * 7
+        + [(0, 0, 1600, 1200)] * 11
+        + [(1600, 1200, 4000, 3000)] * 2
+    )
     for x0, y0, x1, y1 in (r.choice(kinds) for _ in range(count - len(sizes))):
         sizes.insert(r.randrange(len(sizes) + 1), (r.randint(x0, x1), r.randint(y0, y1)))
-    files = {"quorlane.dat": w.example_files("rainbow")["quorlane.dat"],
-             "quorlane.ini": w.settings_text(Width=560, Height=420, Band=band, Xmargin=xm, Ymargin=ym, Label="Storm")}
+    ini_text = settings_text(
+        windowWidth=560,
+        windowHeight=420,
+        bandHeight=bandHeight,
+        bandSideGap=bandSideGap,
+        bandStrip=bandStrip,
+        caption="Storm",
+    )
+    files = {"quorlane.dat": example_files("rainbow")["quorlane.dat"], "quorlane.ini": ini_text}
     app = s.start(files)
     win = app.wait_window("Quorlane")
-    s.x("xdotool", "windowmove", str(win), "0", "0")
-    w.wait_until(lambda: s.geometry(win)[:2] == (0, 0), 10, "the window to move to 0, 0")
-    menu = s.geometry(win)[3] - w.wait_until(app.client_size_traced, 10, "the first layout")[1]
-    s.resize(win, 1, menu + 1)
-    min_w = w.wait_until(lambda: (app.client_size_traced() or (0, 0))[1] == 1 and app.client_size_traced()[0],
-                         10, "the smallest window")
-    x_size = lambda cw, ch: (max(cw, 1), max(ch + menu, 1))  # X windows are at least 1 x 1
+    s.display.move(win, 0, 0)
+    wait_until(lambda: s.display.geometry(win)[:2] == (0, 0), 10, "the window to move to 0, 0")
+    menu = s.display.geometry(win)[3] - wait_until(app.trace.client_size, 10, "the first layout")[1]
+    s.display.resize(win, 1, menu + 1)
+    min_w = wait_until(
+        lambda: (app.trace.client_size() or (0, 0))[1] == 1 and app.trace.client_size()[0],
+        10,
+        "the smallest window",
+    )
+
+    def x_size(cw, ch):  # X windows are at least 1 x 1
+        return max(cw, 1), max(ch + menu, 1)
+
     cuts = sorted(set(range(0, count, 20)) | {sizes.index(size) + 1 for size in shown} | {count})
     for part in (sizes[a:b] for a, b in zip(cuts, cuts[1:])):
-        before = len(app.client_sizes())
-        s.x("xdotool", *[str(v) for size in part for v in ("windowsize", win) + x_size(*size)], timeout=60)
+        before = len(app.trace.client_sizes())
+        burst = [str(v) for size in part for v in ("windowsize", win) + x_size(*size)]
+        s.display.x("xdotool", *burst, timeout=60)
         want = (max(part[-1][0], min_w), x_size(*part[-1])[1] - menu)
-        w.wait_until(lambda: len(app.client_sizes()) > before and app.client_size_traced() == want,
-                     20, "the program to lay out client %r" % (want,))
+        wait_until(
+            lambda: len(app.trace.client_sizes()) > before and app.trace.client_size() == want,
+            20,
+            "the program to lay out client %r" % (want,),
+        )
         if part[-1] in shown:
             rect = app.match_client(win, files, timeout=30, save_to=save + "-%dx%d" % part[-1])[0]
-            w.check(rect[2:] == part[-1], "client %r for %r" % (rect, part[-1]))
-    s.resize(win, *x_size(820, 610))
+            check(rect[2:] == part[-1], "client %r for %r" % (rect, part[-1]))
+    s.display.resize(win, *x_size(820, 610))
     rect, texts = app.match_client(win, files, save_to=save)
-    w.check(rect[2:] == (820, 610) and len(texts) == 3, "final client %r, texts %r" % (rect, texts))
+    check(rect[2:] == (820, 610) and len(texts) == 3, "final client %r, texts %r" % (rect, texts))
     closed(app, win)
-    print("storm of %d client sizes in %d bursts, smallest client width %d" % (len(sizes), len(cuts) - 1, min_w))
+    print(
+        "storm of %d client sizes in %d bursts, smallest client width %d"
+        % (len(sizes), len(cuts) - 1, min_w)
+    )
 
 
 def bench(s, exe):
-    """A short run of the resize benchmark on the program's own window (1600 x 1200 screen). Every client shows the same
-    picture as the per-pixel design; the off-screen picture is made at the first paint as large as the screen, grows
-    once (a quarter more than the client, to a multiple of 64, never shrinking) when the client outgrows it, and is
-    not made again for sizes that fit nor for the maximised window: a picture made anew on every resize, or not grown,
-    fails here."""
+    """A short run of the resize benchmark on the program's own window (1600 x 1200 screen). Every
+    client shows the same picture as the per-pixel design; the off-screen picture is made at the
+    first paint as large as the screen, grows once (a quarter more than the client, to a multiple
+    of 64, never shrinking) when the client outgrows it, and is not made again for sizes that fit
+    nor for the maximised window: a picture made anew on every resize, or not grown, fails here.
+    """
     status, out = s.run_console(exe, ["3", "1", "640x480", "1700x1300", "1500x1000"], 120)
     print(out, end="")
     lines = [line for line in out.splitlines() if line.startswith("client ")]
-    w.check(status == 0 and len(lines) == 3 and all("pictures equal" in line for line in lines), "status %s" % status)
-    clients = [tuple(map(int, line.split(":")[0].split()[1::2])) for line in lines]  # "client W x H: ..."
-    largest = [max(size[k] for size in clients) for k in (0, 1)]  # the display may stop the window short
-    side = [-(-(n + n // 4) // 64) * 64 if n > screen else screen for n, screen in zip(largest, s.screen)]
-    want = "off-screen picture %d x %d pixels, made %d times" % (*side, 1 + (side != list(s.screen)))
-    w.check(want in out, "wanted: " + want)
+    check(
+        status == 0 and len(lines) == 3 and all("pictures equal" in line for line in lines),
+        "status %s" % status,
+    )
+    # "client W x H: ..."; the display may stop the window short of the size asked for
+    clients = [tuple(map(int, line.split(":")[0].split()[1::2])) for line in lines]
+    largest = [max(size[k] for size in clients) for k in (0, 1)]
+    side = [
+        -(-(n + n // 4) // 64) * 64 if n > screen else screen
+        for n, screen in zip(largest, s.display.screen)
+    ]
+    made = 1 + (side != list(s.display.screen))
+    want = "off-screen picture %d x %d pixels, made %d times" % (*side, made)
+    check(want in out, "wanted: " + want)
 
 
 def main():
@@ -198,7 +255,7 @@ def main():
     ap.add_argument("rows", nargs="*")
     a = ap.parse_args()
     t0, save = time.monotonic(), os.path.join(a.workdir, "failed-" + a.group)
-    with w.Session(a.exe, a.workdir, (4200, 3300) if a.group == "storm" else w.SCREEN, a.render) as s:
+    with Session(a.exe, a.workdir, (4200, 3300) if a.group == "storm" else SCREEN, a.render) as s:
         if a.group == "inputs":
             inputs(s, [r for r in INPUTS if not a.rows or r[0] in a.rows], save)
         elif a.group == "bench":

@@ -5,13 +5,25 @@ import struct
 import sys
 
 CHILD, STATIC = 0x50000000, 0x50020000  # WS_CHILD | WS_VISIBLE, and | WS_GROUP
-# The About box's controls: id, class ordinal (button, static), style, x, y, cx, cy, text (None: any)
-CONTROLS = [(1, 0x80, CHILD | 0x10000 | 1, 51, 85, 40, 14, "&OK"), (204, 0x82, STATIC, 39, 10, 80, 8, "Quorlane"),
-            (205, 0x82, STATIC, 39, 21, 89, 8, None), (206, 0x82, STATIC | 1, 25, 48, 98, 8, None),
-            (207, 0x82, STATIC | 1, 9, 58, 127, 8, None), (208, 0x82, STATIC | 1, 21, 68, 99, 8, None),
-            (209, 0x82, CHILD | 3, 11, 11, 16, 16, "QuorlaneIcon")]
-PALETTE = [0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
-           0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF]
+# The About box's controls: id, class ordinal (button, static), style, x, y, cx, cy,
+# text (None: any)
+CONTROLS = [
+    (1, 0x80, CHILD | 0x10000 | 1, 51, 85, 40, 14, "&OK"),
+    (204, 0x82, STATIC, 39, 10, 80, 8, "Quorlane"),
+    (205, 0x82, STATIC, 39, 21, 89, 8, None),
+    (206, 0x82, STATIC | 1, 25, 48, 98, 8, None),
+    (207, 0x82, STATIC | 1, 9, 58, 127, 8, None),
+    (208, 0x82, STATIC | 1, 21, 68, 99, 8, None),
+    (209, 0x82, CHILD | 3, 11, 11, 16, 16, "QuorlaneIcon"),
+]
+# The standard 16-colour palette, 0xRRGGBB.
+PALETTE = [
+    int(c, 16)
+    for c in (
+        "000000 800000 008000 808000 000080 800080 008080 C0C0C0"
+        " 808080 FF0000 00FF00 FFFF00 0000FF FF00FF 00FFFF FFFFFF"
+    ).split()
+]
 failures = []
 
 
@@ -25,21 +37,32 @@ def resources(data):
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     nsect, optsize = struct.unpack_from("<H12xH", data, pe + 6)
     opt = pe + 24
-    rsrc = struct.unpack_from("<I", data, opt + (112 if data[opt:opt + 2] == b"\x0b\x02" else 96) + 16)[0]
+    rsrc = struct.unpack_from(
+        "<I", data, opt + (112 if data[opt : opt + 2] == b"\x0b\x02" else 96) + 16
+    )[0]
     sections = [struct.unpack_from("<IIII", data, opt + optsize + 40 * k + 8) for k in range(nsect)]
-    at = lambda rva: next(raw + rva - va for vsize, va, size, raw in sections if va <= rva < va + max(vsize, size))
+
+    def at(rva):  # file offset of a virtual address
+        return next(
+            raw + rva - va for vsize, va, size, raw in sections if va <= rva < va + max(vsize, size)
+        )
+
     base, out = at(rsrc), {}
 
     def walk(offset, key):
         named, ids = struct.unpack_from("<HH", data, base + offset + 12)
-        for field, target in struct.iter_unpack("<II", data[base + offset + 16:base + offset + 16 + 8 * (named + ids)]):
-            o = base + (field & 0x7FFFFFFF)
-            name = data[o + 2:o + 2 + 2 * int.from_bytes(data[o:o + 2], "little")].decode("utf-16-le") if field >> 31 else field
+        entries = data[base + offset + 16 : base + offset + 16 + 8 * (named + ids)]
+        for field, target in struct.iter_unpack("<II", entries):
+            name, o = field, base + (field & 0x7FFFFFFF)
+            if field >> 31:
+                name = data[o + 2 : o + 2 + 2 * int.from_bytes(data[o : o + 2], "little")]
+                name = name.decode("utf-16-le")
             if target >> 31:
                 walk(target & 0x7FFFFFFF, key + (name,))
             else:
                 rva, size = struct.unpack_from("<II", data, base + target)
-                out[key + (name,)] = data[at(rva):at(rva) + size]
+                out[key + (name,)] = data[at(rva) : at(rva) + size]
+
     walk(0, ())
     return out
 
@@ -48,55 +71,101 @@ def names(b, p, n):
     """n names or ordinals of a template from offset p: ([values], the offset after them)."""
     out = []
     for _ in range(n):
-        if b[p:p + 2] == b"\xff\xff":
+        if b[p : p + 2] == b"\xff\xff":
             out, p = out + [struct.unpack_from("<H", b, p + 2)[0]], p + 4
         else:
-            end = next(e for e in range(p, len(b), 2) if b[e:e + 2] == b"\0\0")
+            end = next(e for e in range(p, len(b), 2) if b[e : e + 2] == b"\0\0")
             out, p = out + [b[p:end].decode("utf-16-le")], end + 2
     return out, p
 
 
 def check_dialog(b):
-    # popup, visible, caption, system menu, modal frame, font; no extended style; seven controls; rectangle
-    expect(struct.unpack_from("<IIH4h", b), (0x90C800C0, 0, len(CONTROLS), 6, 21, 144, 106), "dialog header")
+    # Popup, visible, caption, system menu, modal frame, font; no extended style; seven
+    # controls; rectangle.
+    expect(
+        struct.unpack_from("<IIH4h", b),
+        (0x90C800C0, 0, len(CONTROLS), 6, 21, 144, 106),
+        "dialog header",
+    )
     (menu, cls, title), p = names(b, 18, 3)
     points, ((font,), p) = struct.unpack_from("<H", b, p)[0], names(b, p + 2, 1)
-    expect((menu, cls, title, points, font), ("", "", "About Quorlane", 10, "MS Sans Serif"), "dialog names, font")
+    expect(
+        (menu, cls, title, points, font),
+        ("", "", "About Quorlane", 10, "MS Sans Serif"),
+        "dialog names, font",
+    )
     for want in CONTROLS:
         style, ex, x, y, cx, cy, cid = struct.unpack_from("<II4hH", b, (p + 3) & ~3)
         (cls, text), p = names(b, ((p + 3) & ~3) + 18, 2)
         extra = struct.unpack_from("<H", b, p)[0]
         p += 2 + extra
         got = (cid, cls, style, x, y, cx, cy, text if want[7] else None)
-        expect((got, ex, extra, isinstance(text, str) and text != ""), (want, 0, 0, True), "control %d" % want[0])
+        expect(
+            (got, ex, extra, isinstance(text, str) and text != ""),
+            (want, 0, 0, True),
+            "control %d" % want[0],
+        )
     expect(p, len(b), "the dialog template's end")
 
 
 def check_icon(group, image):
-    expect(group, struct.pack("<3H4B2HIH", 0, 1, 1, 32, 32, 16, 0, 1, 4, 744, 1), "icon group (one 32x32x16 entry)")
-    expect((len(image),) + struct.unpack_from("<IiiHHII", image), (744, 40, 32, 64, 1, 4, 0, 640), "icon header")
-    expect([int.from_bytes(image[40 + 4 * k:43 + 4 * k], "little") for k in range(16)], PALETTE, "icon palette")
-    px = [None if image[616 + 4 * (31 - y) + x // 8] & 0x80 >> x % 8 else image[104 + 16 * (31 - y) + x // 2]
-          >> 4 * (1 - x % 2) & 15 for y in range(32) for x in range(32)]  # top-down, None where transparent
+    expect(
+        group,
+        struct.pack("<3H4B2HIH", 0, 1, 1, 32, 32, 16, 0, 1, 4, 744, 1),
+        "icon group (one 32x32x16 entry)",
+    )
+    expect(
+        (len(image),) + struct.unpack_from("<IiiHHII", image),
+        (744, 40, 32, 64, 1, 4, 0, 640),
+        "icon header",
+    )
+    expect(
+        [int.from_bytes(image[40 + 4 * k : 43 + 4 * k], "little") for k in range(16)],
+        PALETTE,
+        "icon palette",
+    )
+    # Top-down, None where transparent.
+    px = [
+        None
+        if image[616 + 4 * (31 - y) + x // 8] & 0x80 >> x % 8
+        else image[104 + 16 * (31 - y) + x // 2] >> 4 * (1 - x % 2) & 15
+        for y in range(32)
+        for x in range(32)
+    ]
     yellow = [k // 32 for k, c in enumerate(px) if c == 11]
-    expect(([px[k] for k in (0, 31, 992, 1023, 48)], sum(yellow) > 16 * len(yellow) > 0), ([None] * 4 + [12], True),
-           "icon corners (transparent), rim (blue), yellow core below the centre")
+    expect(
+        ([px[k] for k in (0, 31, 992, 1023, 48)], sum(yellow) > 16 * len(yellow) > 0),
+        ([None] * 4 + [12], True),
+        "icon corners (transparent), rim (blue), yellow core below the centre",
+    )
 
 
 def main():
     res = resources(open(sys.argv[1], "rb").read())
     expect({lang for _, _, lang in res}, {0}, "languages")
-    expect({(t, n) for t, n, _ in res}, {(3, 1), (4, "QUORLANEMENU"), (5, "ABOUTDLG"), (14, "QUORLANEICON"), (16, 1),
-                                         (17, 1)}, "resources: icon, menu, dialog, icon group, version, dialog include")
+    expect(
+        {(t, n) for t, n, _ in res},
+        {(3, 1), (4, "QUORLANEMENU"), (5, "ABOUTDLG"), (14, "QUORLANEICON"), (16, 1), (17, 1)},
+        "resources: icon, menu, dialog, icon group, version, dialog include",
+    )
     get, w = lambda t, n: res.get((t, n, 0), b""), lambda s: (s + "\0").encode("utf-16-le")
-    expect(get(4, "QUORLANEMENU"), struct.pack("<3H", 0, 0, 0x90) + w("&Help") + struct.pack("<HH", 0x80, 1000)
-           + w("&About..."), "menu template")
+    expect(
+        get(4, "QUORLANEMENU"),
+        struct.pack("<3H", 0, 0, 0x90)
+        + w("&Help")
+        + struct.pack("<HH", 0x80, 1000)
+        + w("&About..."),
+        "menu template",
+    )
     check_dialog(get(5, "ABOUTDLG"))
     check_icon(get(14, "QUORLANEICON"), get(3, 1))
     expect(get(17, 1), b"quorlane.h\0", "dialog include record")
     v = get(16, 1)
-    expect((len(v),) + struct.unpack_from("<HH2x32s2xI", v), (len(v), len(v), 52, w("VS_VERSION_INFO"), 0xFEEF04BD),
-           "version resource (length, fixed part's length, key, fixed part's signature)")
+    expect(
+        (len(v),) + struct.unpack_from("<HH2x32s2xI", v),
+        (len(v), len(v), 52, w("VS_VERSION_INFO"), 0xFEEF04BD),
+        "version resource (length, fixed part's length, key, fixed part's signature)",
+    )
     print("\n".join("FAIL: " + f for f in failures) or "all %d resources as expected" % len(res))
     sys.exit(1 if failures else 0)
 

@@ -1,0 +1,78 @@
+"""The run command's uses of a session, with tools/ on the Python path:
+
+    python3 -m winsession prefix PREFIX
+    python3 -m winsession shot [--prefix PREFIX] EXE FOLDER OUT.png
+
+"prefix" makes the Wine prefix PREFIX as the tests make theirs, with Wine's fonts, unless it is
+already so. "shot" runs EXE in FOLDER inside a Wine desktop on a private virtual display (in
+PREFIX, made so first, or else in the user's prefix), waits for the window's first paint, saves a
+screenshot of the window with its frame, prints its path, closes the program with Alt+F4 and
+stops everything."""
+
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+
+from .prefix import ensure_prefix
+from .session import Session
+from .wait import E2EError, wait_until
+
+
+def shot(exe, folder, out, prefix=None, desktop=(1024, 768), timeout=120):
+    """Runs exe in folder in a Wine desktop on a private display (in `prefix`, or the user's
+    prefix if None: the first run may have to make it, hence the long bound), waits for the first
+    paint, saves the window with its frame as out."""
+    prefix = prefix and os.path.abspath(prefix)
+    with Session(exe, tempfile.gettempdir(), screen=desktop, prefix=prefix) as s:
+        debug = os.environ.get("WINEDEBUG", "-all")
+        app = s.run(os.path.abspath(folder), debug, "Quorlane,%dx%d" % desktop)
+        win = app.wait_window("Quorlane", timeout)
+        before = [None]
+
+        def painted():
+            # The middle of the window is the field: one colour until painted, then steady.
+            img = s.display.screenshot(win)
+            mid = img.crop(img.width // 4, img.height // 4, img.width // 2, img.height // 2)
+            colours = {mid.data[k : k + 3] for k in range(0, len(mid.data), 3)}
+            steady, before[0] = mid.data == before[0], mid.data
+            return steady and len(colours) > 1 and img
+
+        img = wait_until(painted, 20, "the window's first paint", interval=0.1)
+        subprocess.run(["convert", "ppm:-", out], input=img.ppm(), check=True, timeout=30)
+        print(os.path.abspath(out))
+        s.display.key(win, "alt+F4")
+        wait_until(
+            lambda: not app.running() or not s.display.windows("Quorlane"),
+            10,
+            "the program to close",
+        )
+
+
+def main():
+    ap = argparse.ArgumentParser(
+        prog="winsession", description="Runs quorlane.exe under Wine on a private virtual display."
+    )
+    sub = ap.add_subparsers(dest="command", required=True)
+    p = sub.add_parser("prefix", help="make a Wine prefix with Wine's fonts, as the tests do")
+    p.add_argument("prefix")
+    p = sub.add_parser(
+        "shot", help="screenshot of the program's first picture on a virtual display"
+    )
+    p.add_argument("--prefix")
+    p.add_argument("exe")
+    p.add_argument("folder")
+    p.add_argument("out")
+    a = ap.parse_args()
+    try:
+        if a.command == "prefix":
+            ensure_prefix(os.path.abspath(a.prefix))
+        else:
+            shot(a.exe, a.folder, a.out, a.prefix)
+    except E2EError as err:
+        sys.exit("winsession: %s" % err)
+
+
+if __name__ == "__main__":
+    main()
