@@ -13,9 +13,10 @@ bash scripts/deps.sh
 jobs=$(nproc)
 step() { echo; echo "=== $* ==="; }
 
-step "Windows program (MinGW-w64 cross-build)"
+step "Windows program (MinGW-w64 cross-build) and its release bundle"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j "$jobs"
+cmake --build --preset mingw --target package
 
 step "Native core, unit and end-to-end tests"
 cmake --preset native >/dev/null

@@ -92,6 +92,14 @@ class Display:
         self.x("xdotool", "windowfocus", str(win), check=False)
         self.x("xdotool", "key", "--delay", "30", *keys)
 
+    def activate(self, win):
+        """Clicks the top-right corner of `win` (the empty end of its menu bar, which a window
+        moved aside down and right leaves uncovered), making it Wine's active window: with
+        several programs' windows, focus alone does not."""
+        width = self.geometry(win)[2]
+        self.x("xdotool", "mousemove", "--window", str(win), str(width - 2), "2")
+        self.x("xdotool", "click", "1")
+
     def move(self, win, x, y):
         self.x("xdotool", "windowmove", str(win), str(x), str(y))
 

@@ -70,9 +70,10 @@ class Session:
                 f.write(content)
         return self.run(d, debug)
 
-    def run(self, folder, debug="+relay", desktop=None):
-        """Runs the program in `folder`, inside a Wine desktop "Name,WxH" if given."""
-        app = App(self, folder, debug, desktop)
+    def run(self, folder, debug="+relay", desktop=None, args=(), exe=None):
+        """Runs the program (or `exe`) in `folder` with the arguments `args`, inside a Wine
+        desktop "Name,WxH" if given."""
+        app = App(self, folder, debug, desktop, args, exe)
         self.apps.append(app)
         return app
 
@@ -104,16 +105,20 @@ class Session:
 class App:
     """One run of the program: its process, its relay trace (`trace`) and its windows."""
 
-    def __init__(self, session, folder, debug, desktop):
+    def __init__(self, session, folder, debug, desktop, args=(), exe=None):
         self.s, self.status = session, None
         fd, log = tempfile.mkstemp(prefix="wine-", suffix=".log", dir=session.tmp)
         self._log = os.fdopen(fd, "wb")
         self.trace = RelayTrace(log)
-        cmd = ["wine"] + (["explorer", "/desktop=" + desktop] if desktop else []) + [session.exe]
+        cmd = ["wine"] + (["explorer", "/desktop=" + desktop] if desktop else [])
+        cmd += [os.path.abspath(exe) if exe else session.exe] + list(args)
+        env = session.wine_env(debug)
+        if args:
+            env["LC_ALL"] = "C.UTF-8"  # Wine reads the arguments as UTF-8
         self.proc = subprocess.Popen(
             cmd,
             cwd=folder,
-            env=session.wine_env(debug),
+            env=env,
             stdin=subprocess.DEVNULL,
             stdout=subprocess.DEVNULL,
             stderr=self._log,

@@ -13,6 +13,7 @@ RELAY_INCLUDE = ";".join(
     "user32." + name
     for name in (
         "MessageBoxA",
+        "MessageBoxW",
         "CreateWindowExA",
         "MoveWindow",
         "GetSystemMetrics",
@@ -22,13 +23,26 @@ RELAY_INCLUDE = ";".join(
 WM_SIZE = 5
 
 
+def _wide(text):
+    """A wide string as the trace writes it: characters beyond ASCII as a backslash and four hex
+    digits, the rest escaped as in C."""
+    return re.sub(
+        r"\\([0-9a-fA-F]{4}|.)",
+        lambda m: chr(int(m.group(1), 16))
+        if len(m.group(1)) == 4
+        else {"n": "\n", "r": "\r", "t": "\t"}.get(m.group(1), m.group(1)),
+        text,
+    )
+
+
 def relay_args(text):
     """Arguments of one relay 'Call' line: a string argument as its text, any other as the low
     32 bits of its register, signed."""
     out = []
-    for m in re.finditer(r'([0-9a-fA-F]+)(?: L?"((?:[^"\\]|\\.)*)")?', text):
-        if m.group(2) is not None:
-            out.append(m.group(2).encode("latin-1").decode("unicode_escape"))
+    for m in re.finditer(r'([0-9a-fA-F]+)(?: (L?)"((?:[^"\\]|\\.)*)")?', text):
+        if m.group(3) is not None:
+            s = m.group(3)
+            out.append(_wide(s) if m.group(2) else s.encode("latin-1").decode("unicode_escape"))
         else:
             v = int(m.group(1), 16) & 0xFFFFFFFF
             out.append(v - (1 << 32) if v >= 1 << 31 else v)

@@ -1,0 +1,147 @@
+#!/usr/bin/env python3
+"""End-to-end cases of quorlane.exe with paths on its command line, under Wine on a virtual display:
+    test_args.py --exe quorlane.exe --render quorlane_render --workdir DIR [--zip RELEASE.zip] GROUP
+"""
+import argparse
+import os
+import shutil
+import sys
+import tempfile
+import time
+import zipfile
+
+sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from inputs import example_files  # noqa: E402
+from winsession import SCREEN, E2EError, Session, check, wait_until  # noqa: E402
+
+MB_ICONINFORMATION, MB_ICONEXCLAMATION = 0x40, 0x30
+UNICODE_FOLDER = "donn\u00e9es \u03a9"  # an accented letter and one no Western code page spells
+
+
+def windows_path(path):
+    """The absolute Windows path of a Unix path under Wine (drive Z: is the root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def write_files(folder, files):
+    os.makedirs(folder, exist_ok=True)
+    for name, content in files.items():
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(content)
+
+
+def show(s, cwd, args, title, files, save, exe=None):
+    """Runs the program with `args` in `cwd`: one main window called `title` whose client shows the
+    core's picture of `files`; closing it ends the program with status 0."""
+    app = s.run(cwd, args=args, exe=exe)
+    win = app.wait_window(title)
+    app.match_client(win, files, save_to=save)
+    check(not app.trace.calls("user32.MessageBoxA"), "a report")
+    check(app.close(win) == 0, "exit status %s after closing the window" % app.status)
+
+
+def report(s, cwd, args, text, icon=MB_ICONEXCLAMATION, status=1):
+    """Runs the program with `args`: one message box with no owner, `text`, "Quorlane", MB_OK |
+    `icon`, and no main window; Enter ends the program with `status`."""
+    app = s.run(cwd, args=args)
+    func = "user32.MessageBoxA" if text.isascii() else "user32.MessageBoxW"
+    got = tuple(app.trace.wait_call(func)[0])
+    check(got == (0, text, "Quorlane", icon), "%s%r, wanted %r" % (func, got, text))
+    s.display.key(app.wait_window("Quorlane"), "Return")
+    check(app.wait_exit() == status, "status %s" % app.status)
+    check(not app.trace.created("QuorlaneClass"), "a main window")
+
+
+def arguments(s, save):
+    """A folder and a grid file, relative and absolute, with spaces, slashes of both kinds and
+    letters beyond the code page, each give the window of their input titled after it; reports name
+    the path as given; two folders give two windows, one moved aside, each closing on its own;
+    /? shows the usage."""
+    root = tempfile.mkdtemp(prefix="args-", dir=s.tmp)
+    rainbow, twocolour = example_files("rainbow"), example_files("twocolour")
+    write_files(os.path.join(root, "runs", UNICODE_FOLDER), rainbow)
+    write_files(os.path.join(root, "runs", "copy"), rainbow)
+    step = {"step_0017.dat": twocolour["quorlane.dat"], "quorlane.ini": twocolour["quorlane.ini"]}
+    write_files(os.path.join(root, "run 42"), step)
+    write_files(os.path.join(root, "grid only"), {"quorlane.dat": rainbow["quorlane.dat"]})
+    folder_title, step_title = UNICODE_FOLDER + " - Quorlane", "step_0017.dat - Quorlane"
+    for args, title, files in [
+        (["runs/" + UNICODE_FOLDER], folder_title, rainbow),
+        ([windows_path(os.path.join(root, "runs", UNICODE_FOLDER)) + "\\"], folder_title, rainbow),
+        (["run 42/step_0017.dat"], step_title, twocolour),
+        ([windows_path(os.path.join(root, "run 42", "step_0017.dat"))], step_title, twocolour),
+    ]:
+        t0 = time.monotonic()
+        show(s, root, args, title, files, save)
+        print("ok   %-70r %.1f s" % (args, time.monotonic() - t0), flush=True)
+
+    grid_only = windows_path(os.path.join(root, "grid only"))
+    for args, text, icon, status in [
+        (["runs/nothing"], 'Cannot open "runs/nothing"', MB_ICONEXCLAMATION, 1),
+        (["runs/nothing \u03a9"], 'Cannot open "runs/nothing \u03a9"', MB_ICONEXCLAMATION, 1),
+        ([grid_only], 'Cannot open "%s\\quorlane.ini"' % grid_only, MB_ICONEXCLAMATION, 1),
+        (["/?"], None, MB_ICONINFORMATION, 0),
+    ]:
+        if text is None:  # the usage: its first line is enough here
+            app = s.run(root, args=args)
+            got = app.trace.wait_call("user32.MessageBoxA")[0]
+            check(got[1].startswith("Usage: quorlane [FOLDER | GRIDFILE ...]\n"), repr(got))
+            check(got[2:] == ["Quorlane", icon], repr(got))
+            s.display.key(app.wait_window("Quorlane"), "Return")
+            check(app.wait_exit() == status, "status %s" % app.status)
+        else:
+            report(s, root, args, text, icon, status)
+        print("ok   %-70r" % (args,), flush=True)
+
+    # Two folders with the same settings: two processes, two windows, the later moved aside.
+    app = s.run(root, args=["runs/" + UNICODE_FOLDER, "runs/copy"])
+    first, second = app.wait_window(folder_title), app.wait_window("copy - Quorlane")
+    (x1, y1, w1, h1), (x2, y2, w2, h2) = (s.display.geometry(w) for w in (first, second))
+    check((w1, h1) == (w2, h2) and x2 - x1 == y2 - y1 != 0, "windows at %r" % [x1, y1, x2, y2])
+    s.display.activate(first)
+    check(app.close(first) == 0, "exit status %s after closing the first window" % app.status)
+    check(s.display.windows("copy - Quorlane") == [second], "the second window went too")
+    s.display.activate(second)
+    s.display.key(second, "alt+F4")
+    wait_until(lambda: not s.display.windows("copy - Quorlane"), 10, "the second window to close")
+    print("ok   two folders, windows %d, %d apart" % (x2 - x1, y2 - y1))
+
+
+def release(s, save, bundle):
+    """The release ZIP unpacked into an empty folder opens an example by its path."""
+    root = tempfile.mkdtemp(prefix="release-", dir=s.tmp)
+    try:
+        with zipfile.ZipFile(bundle) as z:
+            z.extractall(root)
+        (top,) = os.listdir(root)
+        top = os.path.join(root, top)
+        check(os.path.isfile(os.path.join(top, "README.md")), "no README in the bundle")
+        exe = os.path.join(top, "quorlane.exe")
+        files = example_files("rainbow")
+        show(s, top, ["examples\\rainbow"], "rainbow - Quorlane", files, save, exe=exe)
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    for opt in ("--exe", "--render", "--workdir"):
+        ap.add_argument(opt, required=True)
+    ap.add_argument("--zip", help="the release bundle, for the release group")
+    ap.add_argument("group", choices=["arguments", "release"])
+    a = ap.parse_args()
+    t0, save = time.monotonic(), os.path.join(a.workdir, "failed-" + a.group)
+    with Session(a.exe, a.workdir, SCREEN, a.render) as s:
+        try:
+            if a.group == "arguments":
+                arguments(s, save)
+            else:
+                release(s, save, a.zip)
+        except E2EError as err:
+            sys.exit("FAIL %s: %s" % (a.group, err))
+    print("%s passed in %.1f s" % (a.group, time.monotonic() - t0))
+
+
+if __name__ == "__main__":
+    main()
