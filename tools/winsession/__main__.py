@@ -1,13 +1,14 @@
 """The run command's uses of a session, with tools/ on the Python path:
 
     python3 -m winsession prefix PREFIX
-    python3 -m winsession shot [--prefix PREFIX] EXE FOLDER OUT.png
+    python3 -m winsession shot [--prefix PREFIX] EXE FOLDER OUT.png [PATH ...]
 
 "prefix" makes the Wine prefix PREFIX as the tests make theirs, with Wine's fonts, unless it is
-already so. "shot" runs EXE in FOLDER inside a Wine desktop on a private virtual display (in
-PREFIX, made so first, or else in the user's prefix), waits for the window's first paint, saves a
-screenshot of the window with its frame, prints its path, closes the program with Alt+F4 and
-stops everything."""
+already so. "shot" runs EXE in FOLDER (with the PATHs as its arguments) inside a Wine desktop on a
+private virtual display (in PREFIX, made so first, or else in the user's prefix), waits for the
+first window's first paint, saves a screenshot of it with its frame (of the whole desktop for
+several PATHs), prints its path, closes the
+program with Alt+F4 and stops everything."""
 
 import argparse
 import os
@@ -20,20 +21,29 @@ from .session import Session
 from .wait import E2EError, wait_until
 
 
-def shot(exe, folder, out, prefix=None, desktop=(1024, 768), timeout=120):
-    """Runs exe in folder in a Wine desktop on a private display (in `prefix`, or the user's
-    prefix if None: the first run may have to make it, hence the long bound), waits for the first
-    paint, saves the window with its frame as out."""
+def title_of(path):
+    """The viewer's title for a path on its command line: its last component."""
+    return os.path.basename(os.path.normpath(path.replace("\\", "/"))) + " - Quorlane"
+
+
+def shot(exe, folder, out, prefix=None, args=(), desktop=(1024, 768), timeout=120):
+    """Runs exe in folder with `args` in a Wine desktop on a private display (in `prefix`, or
+    the user's prefix if None: the first run may have to make it, hence the long bound), waits for
+    the first window's first paint, saves it with its frame as out."""
     prefix = prefix and os.path.abspath(prefix)
     with Session(exe, tempfile.gettempdir(), screen=desktop, prefix=prefix) as s:
         debug = os.environ.get("WINEDEBUG", "-all")
-        app = s.run(os.path.abspath(folder), debug, "Quorlane,%dx%d" % desktop)
-        win = app.wait_window("Quorlane", timeout)
+        app = s.run(os.path.abspath(folder), debug, "Quorlane,%dx%d" % desktop, args)
+        title = title_of(args[0]) if args else "Quorlane"
+        win = app.wait_window(title, timeout)
         before = [None]
+
+        # Several paths: the whole desktop, with every window on it.
+        target = win if len(args) < 2 else "root"
 
         def painted():
             # The middle of the window is the field: one colour until painted, then steady.
-            img = s.display.screenshot(win)
+            img = s.display.screenshot(target)
             mid = img.crop(img.width // 4, img.height // 4, img.width // 2, img.height // 2)
             colours = {mid.data[k : k + 3] for k in range(0, len(mid.data), 3)}
             steady, before[0] = mid.data == before[0], mid.data
@@ -42,12 +52,13 @@ def shot(exe, folder, out, prefix=None, desktop=(1024, 768), timeout=120):
         img = wait_until(painted, 20, "the window's first paint", interval=0.1)
         subprocess.run(["convert", "ppm:-", out], input=img.ppm(), check=True, timeout=30)
         print(os.path.abspath(out))
-        s.display.key(win, "alt+F4")
-        wait_until(
-            lambda: not app.running() or not s.display.windows("Quorlane"),
-            10,
-            "the program to close",
-        )
+        if len(args) < 2:  # several windows of several programs: the session stops them all
+            s.display.key(win, "alt+F4")
+            wait_until(
+                lambda: not app.running() or not s.display.windows(title),
+                10,
+                "the program to close",
+            )
 
 
 def main():
@@ -64,12 +75,13 @@ def main():
     p.add_argument("exe")
     p.add_argument("folder")
     p.add_argument("out")
+    p.add_argument("paths", nargs="*")
     a = ap.parse_args()
     try:
         if a.command == "prefix":
             ensure_prefix(os.path.abspath(a.prefix))
         else:
-            shot(a.exe, a.folder, a.out, a.prefix)
+            shot(a.exe, a.folder, a.out, a.prefix, a.paths)
     except E2EError as err:
         sys.exit("winsession: %s" % err)
 
