@@ -153,9 +153,12 @@ StartupResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
     float dx = 0.0f, dy = 0.0f;
     for (int k = 0; k < 4; ++k) {
         std::string_view tok;
-        const TokenRead r = text.ReadToken(tok);
+        const TokenRead r = text.ReadToken(tok, /*stopWhenTooLong=*/true);
         if (r == TokenRead::End) return Fail(kErrorReading);
-        if (r == TokenRead::TooLong) continue;
+        // A token too long to keep stands for 0, which its field rejects, so
+        // the checks below give the report at once: the rest of the token,
+        // which may never end, and of the header are left unread.
+        if (r == TokenRead::TooLong) break;
         if (k < 2)
             (k == 0 ? nx : ny) = IntPrefix(tok);
         else

@@ -140,12 +140,18 @@ bool TextSource::ReadLine(std::string_view& line) {
     return line_[len - 1] == '\n' || len == kLineMax || !failed_;
 }
 
-TokenRead TextSource::ReadToken(std::string_view& token) {
+TokenRead TextSource::ReadToken(std::string_view& token, bool stopWhenTooLong) {
     while (More() && IsSpace(buf_[pos_])) ++pos_;
     if (Ended()) return TokenRead::End;
     size_t n = 0;
-    for (; More() && !IsSpace(buf_[pos_]); ++pos_, ++n)
+    for (; More() && !IsSpace(buf_[pos_]); ++pos_) {
         if (n < sizeof token_) token_[n] = buf_[pos_];
+        if (++n > kTokenMax && stopWhenTooLong) {
+            ++pos_;
+            token = std::string_view(token_, sizeof token_);
+            return TokenRead::TooLong;
+        }
+    }
     while (More() && IsSpace(buf_[pos_])) ++pos_;
     if (failed_) return TokenRead::End;
     token = std::string_view(token_, std::min(n, sizeof token_));

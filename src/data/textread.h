@@ -81,8 +81,11 @@ class TextSource {
     // non-white characters taken, then all white space after it skipped.
     // End: the text ended before the token, or a read error came within the
     // token or the white space after it. TooLong: more than 79 characters
-    // (`token` then holds its first 80).
-    TokenRead ReadToken(std::string_view& token);
+    // (`token` then holds its first 80). With `stopWhenTooLong` such a token
+    // is read no further than its 80th character and the text after it is
+    // left unread: its rest may never end (a device or a pipe that sends no
+    // white space).
+    TokenRead ReadToken(std::string_view& token, bool stopWhenTooLong = false);
     // Up to n bytes of text into dst; fewer only when the text ends.
     size_t Read(char* dst, size_t n);
     // True when no text is left to read.
