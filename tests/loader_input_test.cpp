@@ -1,13 +1,24 @@
-// Start-up files that do not read like a plain file on disk: header tokens without end.
+// Start-up files that do not read like a plain file on disk: header tokens without end, pipes
+// whose writer holds them open after the last line, reads interrupted by a signal.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <future>
 #include <string>
+#include <thread>
 
 #include "common/worker_pool.h"
 #include "data/bytesource.h"
 #include "data/grid_loader.h"
+#include "data/settings.h"
 
 namespace {
 
@@ -24,6 +35,11 @@ string Outcome(const StartupResult& r, const Grid& g) {
     char b[32];
     for (float v : g.cells) s += (std::snprintf(b, sizeof b, " %a", double(v)), b);
     return s;
+}
+string Outcome(const StartupResult& r, const DisplaySettings& s) {
+    if (!r.ok) return r.message;
+    return std::to_string(s.scaleMin) + " " + std::to_string(s.maxBlue) + " " +
+           std::to_string(s.windowWidth) + " " + s.caption + " " + std::to_string(s.palette);
 }
 
 // `head`, then `count` copies of `fill`, then `tail`, at most `chunk` bytes a read. With
@@ -85,6 +101,63 @@ TEST(LongHeaderTokens, ReportedAtOnce) {
                         << int(fill) << " in chunks of " << chunk;
                     EXPECT_LE(source.Handed(), c.before.size() + 80 + 4096);
                 }
+}
+
+// A load that waits for the pipe's writer to close when it already has every line it needs, or
+// takes an interrupted read for a read error: the grid and the settings file are pipes whose
+// writer sends the first half of the file, then, while a signal whose handler does not restart
+// calls reaches the loading thread again and again, the rest, and holds its end open. The load
+// ends within a second of the last line with what the same text gives from memory.
+TEST(Pipes, HeldOpenAfterTheLastLine) {
+    struct sigaction quiet = {}, old = {};
+    quiet.sa_handler = [](int) {};
+    sigemptyset(&quiet.sa_mask);
+    ASSERT_EQ(sigaction(SIGUSR1, &quiet, &old), 0);
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("quorlane_pipes_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    WorkerPool pool(4);
+    string grid = "100 80 1 1\n";  // about 40 KB: far more than one read of the header takes
+    for (int k = 0; k < 100 * 80; ++k) grid += std::to_string(k % 997) + ".5\n";
+    const string ini = "-2.5\n7\n0\n0\n0\n0\n0\n255\n640\n480\n20\n30\n20\n10\nDepth\n1\n1\n";
+    Grid g;
+    DisplaySettings s;
+    MemorySource gridText(grid.data(), grid.size());
+    const struct {
+        string name, text, plain;  // plain: the outcome of the same text read from memory
+    } cases[] = {{"quorlane.dat", grid, Outcome(LoadGridFrom(g, gridText, pool), g)},
+                 {"quorlane.ini", ini, Outcome(LoadSettingsBytes(s, ini.data(), ini.size()), s)}};
+    for (const auto& c : cases) {
+        const string path = (dir / c.name).string();
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0) << path;
+        // The writer's end, opened for reading as well so that no open waits for the other end.
+        const int writer = open(path.c_str(), O_RDWR | O_CLOEXEC);
+        ASSERT_GE(writer, 0) << path;
+        const auto send = [writer](const string& t) {
+            return write(writer, t.data(), t.size()) == ssize_t(t.size());
+        };
+        std::packaged_task<string()> task([&] {
+            return c.name == "quorlane.dat" ? Outcome(LoadGrid(g, pool, path), g)
+                                            : Outcome(LoadSettings(s, path), s);
+        });
+        std::future<string> load = task.get_future();
+        std::thread loader(std::move(task));
+        const size_t half = c.text.size() / 2;
+        bool sent = send(c.text.substr(0, half));  // the load drains the pipe as it reads
+        for (int k = 0; k < 20; ++k) {
+            pthread_kill(loader.native_handle(), SIGUSR1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        sent = sent && send(c.text.substr(half));
+        const bool inTime = load.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
+        close(writer);  // a load still waiting sees the end
+        loader.join();
+        const string got = load.get();
+        EXPECT_TRUE(sent && inTime) << c.name;
+        EXPECT_TRUE(got == c.plain) << c.name << ": " << got.substr(0, 200);
+    }
+    sigaction(SIGUSR1, &old, nullptr);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -86,7 +86,9 @@ class TextSource {
     // left unread: its rest may never end (a device or a pipe that sends no
     // white space).
     TokenRead ReadToken(std::string_view& token, bool stopWhenTooLong = false);
-    // Up to n bytes of text into dst; fewer only when the text ends.
+    // Up to n bytes of text into dst: what is buffered, else what one read of
+    // the source gives, so fewer than n when a read comes short (a pipe whose
+    // writer has sent no more yet). 0 only when the text has ended.
     size_t Read(char* dst, size_t n);
     // True when no text is left to read.
     bool Ended() const { return ended_ && pos_ == len_; }
