@@ -1,12 +1,18 @@
 // The worker pool: every task runs exactly once, on a runner of its own range, whether the pool
-// has workers or not, and a waiting caller runs queued tasks itself.
+// has workers or not, and a waiting caller runs queued tasks itself; a pool whose threads cannot
+// all start works with those it has.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
+#include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "common/worker_pool.h"
+#include "data/bytesource.h"
+#include "data/grid_loader.h"
 
 namespace {
 
@@ -52,6 +58,35 @@ TEST(WorkerPool, QueueGrowsWhileWrapped) {
     pool.HelpUntil([&] { return order.size() == 60; });
     release = true;
     for (int k = 0; k < 60; ++k) EXPECT_EQ(order[size_t(k)], k);
+}
+
+// A worker that cannot start taken for a crash, or a pool that counts threads it did not get:
+// the n-th start fails as std::thread fails when no stack can be mapped. The pool has the
+// threads started before it and loads a grid of many pieces on them to the same bits as a pool
+// of one thread.
+TEST(WorkerPool, ThreadsThatCannotStart) {
+    std::string text = "37 23 1 1\n";
+    for (int k = 0; k < 37 * 23; ++k) text += std::to_string(k * 7 % 1000) + ".25\n";
+    WorkerPool single(1);
+    Grid want;
+    MemorySource wholeText(text.data(), text.size());
+    ASSERT_TRUE(LoadGridFrom(want, wholeText, single, {100, 0}).ok);
+    for (unsigned failing : {1u, 2u, 3u}) {  // the failing start, counted from 1
+        unsigned starts = 0;
+        WorkerPool pool(4, [&starts, failing](std::function<void()> run) {
+            if (++starts == failing)
+                throw std::system_error(
+                    std::make_error_code(std::errc::resource_unavailable_try_again));
+            return std::thread(std::move(run));
+        });
+        ASSERT_EQ(pool.Threads(), failing);
+        Grid got;
+        MemorySource source(text.data(), text.size(), 7);
+        ASSERT_TRUE(LoadGridFrom(got, source, pool, {100, 0}).ok);
+        ASSERT_EQ(got.cells.size(), want.cells.size());
+        EXPECT_EQ(std::memcmp(got.cells.data(), want.cells.data(), want.cells.size() * 4), 0)
+            << failing;
+    }
 }
 
 }  // namespace

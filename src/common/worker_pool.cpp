@@ -4,9 +4,18 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 
-WorkerPool::WorkerPool(unsigned threads) {
-    for (unsigned k = 1; k < threads; ++k) workers_.emplace_back([this] { WorkerLoop(); });
+WorkerPool::WorkerPool(unsigned threads, const ThreadStarter& start) {
+    try {
+        workers_.reserve(threads > 1 ? threads - 1 : 0);
+        for (unsigned k = 1; k < threads; ++k) {
+            const auto loop = [this] { WorkerLoop(); };
+            workers_.push_back(start ? start(loop) : std::thread(loop));
+        }
+    } catch (const std::exception&) {
+        // No room for another thread: the pool works with those it has.
+    }
 }
 
 WorkerPool::~WorkerPool() {

@@ -14,9 +14,17 @@
 
 class WorkerPool {
   public:
+    // Starts one worker thread running the function it is given. A starter
+    // throws when it cannot start one, as std::thread does when the system
+    // has no room left for another stack.
+    using ThreadStarter = std::function<std::thread(std::function<void()>)>;
+
     // A pool of `threads` threads in all, the caller's included: it starts
-    // threads − 1 workers (none for 0 or 1).
-    explicit WorkerPool(unsigned threads);
+    // threads − 1 workers (none for 0 or 1) with `start`, by default a plain
+    // std::thread. A worker that cannot start leaves the pool with those
+    // started before it, down to the caller's thread alone; the pool never
+    // throws.
+    explicit WorkerPool(unsigned threads, const ThreadStarter& start = nullptr);
     // Runs what is still queued, then stops and joins the workers.
     ~WorkerPool();
     WorkerPool(const WorkerPool&) = delete;

@@ -4,20 +4,23 @@
 // a chosen count the way a disk can fail in the middle of a file.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 class ByteSource {
   public:
     virtual ~ByteSource() = default;
-    // Reads up to n bytes into buf and returns how many. 0 means that no
-    // more bytes come: the end of the source, or a read error (Failed()).
+    // Reads up to n bytes into buf and returns how many. Fewer than n when
+    // that is what the source has at hand (a pipe whose writer has not sent
+    // more yet); 0 means that no more bytes come: the end of the source, or
+    // a read error (Failed()).
     virtual size_t Read(char* buf, size_t n) = 0;
     // True once a read has failed.
     virtual bool Failed() const = 0;
 };
 
-// A file read as raw bytes (the text rules are applied by the reader).
+// A file read as raw bytes (the text rules are applied by the reader). Each
+// read hands out what one read of the file gives, so that a reader that has
+// all it needs from a pipe never waits for its writer to close it.
 class FileSource final : public ByteSource {
   public:
     FileSource() = default;
@@ -33,7 +36,9 @@ class FileSource final : public ByteSource {
     bool Failed() const override { return failed_; }
 
   private:
-    std::FILE* file_ = nullptr;
+    void Close();
+
+    int fd_ = -1;
     bool failed_ = false;
 };
 

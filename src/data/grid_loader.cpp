@@ -77,10 +77,13 @@ const char* ValueReader::Run(size_t pieceBytes, unsigned pieces) {
     const char* carry = nullptr;  // text after the last cut: less than one line read
     size_t carried = 0;
     try {
-        for (unsigned k = 0; next < cells; k = (k + 1) % pieces) {
+        // A read may come short (a pipe gives what its writer has sent so
+        // far): what it completes is handed over at once, and text that
+        // completes no line read stays in its slot for the next read.
+        for (unsigned k = 0; next < cells;) {
             Slot& s = slots_[k];
             pool_.HelpUntil([&s] { return !s.busy.load(std::memory_order_acquire); });
-            if (carried > 0) std::memmove(s.text, carry, carried);
+            if (carried > 0 && carry != s.text) std::memmove(s.text, carry, carried);
             const size_t size = carried + text_.Read(s.text + carried, capacity - carried);
             // At the end of the text its last piece is a line read of its
             // own, unless a read error cut it short.
@@ -96,6 +99,7 @@ const char* ValueReader::Run(size_t pieceBytes, unsigned pieces) {
                 s.busy.store(true, std::memory_order_relaxed);
                 pool_.Submit([this, k] { Parse(slots_[k]); });
                 next += reads;
+                k = (k + 1) % pieces;
             }
             if (ended) break;
         }
@@ -153,9 +157,12 @@ StartupResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
     float dx = 0.0f, dy = 0.0f;
     for (int k = 0; k < 4; ++k) {
         std::string_view tok;
-        const TokenRead r = text.ReadToken(tok);
+        const TokenRead r = text.ReadToken(tok, /*stopWhenTooLong=*/true);
         if (r == TokenRead::End) return Fail(kErrorReading);
-        if (r == TokenRead::TooLong) continue;
+        // A token too long to keep stands for 0, which its field rejects, so
+        // the checks below give the report at once: the rest of the token,
+        // which may never end, and of the header are left unread.
+        if (r == TokenRead::TooLong) break;
         if (k < 2)
             (k == 0 ? nx : ny) = IntPrefix(tok);
         else

@@ -104,22 +104,28 @@ bool TextSource::More() {
 }
 
 size_t TextSource::Read(char* dst, size_t n) {
-    size_t got = std::min(n, len_ - pos_);
-    std::memcpy(dst, buf_ + pos_, got);
-    pos_ += got;
-    // The rest straight from the source into dst, cleaned there.
-    while (got < n && !ended_) {
-        const size_t raw = source_.Read(dst + got, n - got);
+    if (n == 0) return 0;
+    if (pos_ < len_) {  // what the buffer still holds
+        const size_t got = std::min(n, len_ - pos_);
+        std::memcpy(dst, buf_ + pos_, got);
+        pos_ += got;
+        return got;
+    }
+    // Else one read of the source straight into dst, cleaned there; again
+    // only when it held nothing but carriage returns.
+    while (!ended_) {
+        const size_t raw = source_.Read(dst, n);
         if (raw == 0) {
             ended_ = true;
             failed_ = source_.Failed();
             break;
         }
         bool ctrlZ;
-        got += CleanText(dst + got, raw, ctrlZ);
+        const size_t got = CleanText(dst, raw, ctrlZ);
         ended_ = ctrlZ;
+        if (got > 0) return got;
     }
-    return got;
+    return 0;
 }
 
 bool TextSource::ReadLine(std::string_view& line) {
@@ -140,12 +146,18 @@ bool TextSource::ReadLine(std::string_view& line) {
     return line_[len - 1] == '\n' || len == kLineMax || !failed_;
 }
 
-TokenRead TextSource::ReadToken(std::string_view& token) {
+TokenRead TextSource::ReadToken(std::string_view& token, bool stopWhenTooLong) {
     while (More() && IsSpace(buf_[pos_])) ++pos_;
     if (Ended()) return TokenRead::End;
     size_t n = 0;
-    for (; More() && !IsSpace(buf_[pos_]); ++pos_, ++n)
+    for (; More() && !IsSpace(buf_[pos_]); ++pos_) {
         if (n < sizeof token_) token_[n] = buf_[pos_];
+        if (++n > kTokenMax && stopWhenTooLong) {
+            ++pos_;
+            token = std::string_view(token_, sizeof token_);
+            return TokenRead::TooLong;
+        }
+    }
     while (More() && IsSpace(buf_[pos_])) ++pos_;
     if (failed_) return TokenRead::End;
     token = std::string_view(token_, std::min(n, sizeof token_));

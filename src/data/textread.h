@@ -81,9 +81,14 @@ class TextSource {
     // non-white characters taken, then all white space after it skipped.
     // End: the text ended before the token, or a read error came within the
     // token or the white space after it. TooLong: more than 79 characters
-    // (`token` then holds its first 80).
-    TokenRead ReadToken(std::string_view& token);
-    // Up to n bytes of text into dst; fewer only when the text ends.
+    // (`token` then holds its first 80). With `stopWhenTooLong` such a token
+    // is read no further than its 80th character and the text after it is
+    // left unread: its rest may never end (a device or a pipe that sends no
+    // white space).
+    TokenRead ReadToken(std::string_view& token, bool stopWhenTooLong = false);
+    // Up to n bytes of text into dst: what is buffered, else what one read of
+    // the source gives, so fewer than n when a read comes short (a pipe whose
+    // writer has sent no more yet). 0 only when the text has ended.
     size_t Read(char* dst, size_t n);
     // True when no text is left to read.
     bool Ended() const { return ended_ && pos_ == len_; }
