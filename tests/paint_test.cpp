@@ -26,12 +26,12 @@ float Bumpy(uint32_t i, uint32_t j) {
     return float(5 + 4 * std::sin(i * 0.7) * std::cos(j * 0.45) + 0.01 * i * j);
 }
 
-// A scale from 1 to 9 in the given palette, the band `height` pixels high, `sideGap` from the
-// sides, with strips of `strip` pixels above and below it, and the caption "Pressure".
-DisplaySettings Display(uint8_t palette, uint8_t clipping = 0, uint32_t height = 20,
-                        uint32_t sideGap = 30, uint32_t strip = 10) {
+// A scale from 1 to 9 in the given palette, the band `bandHeight` pixels high, `bandSideGap` from
+// the sides, with strips of `bandStrip` pixels above and below it, and the caption "Pressure".
+DisplaySettings Display(uint8_t palette, uint8_t clipping = 0, uint32_t bandHeight = 20,
+                        uint32_t bandSideGap = 30, uint32_t bandStrip = 10) {
     const DisplaySettings scale = TwoColourScale(1, 9, {10, 200, 0}, {250, 20, 255});
-    return WithBand(WithSwitches(scale, clipping, palette), height, sideGap, strip);
+    return WithBand(WithSwitches(scale, clipping, palette), bandHeight, bandSideGap, bandStrip);
 }
 
 // The paint equals the plain rendering, on one thread and on all of them, into rows with and
@@ -191,8 +191,7 @@ TEST(PaintImage, SameAsPlainPerPixelRendering) {
     Image big(8192, 8192);
     const DisplaySettings rainbow = Display(1);
     const FieldRowPainter rainbowPainter(rainbow);
-    PaintClient(g, rainbowPainter, ComputeLayout(g, rainbow, 8192, 8192), big.Target(),
-                TestPool());
+    PaintClient(g, rainbowPainter, ComputeLayout(g, rainbow, 8192, 8192), big.Target(), TestPool());
     EXPECT_EQ(std::count(big.buf.begin(), big.buf.end(), kUntouched), 128);
 
     const Grid small = MakeGrid(7, 5, Bumpy, 3, 2.5f);
