@@ -37,32 +37,38 @@ inline std::string Failure(StartupResult r) {
     return "fail " + std::to_string(r.status) + ": " + r.message;
 }
 
-// The settings example of seventeen lines.
+// The settings example of seventeen lines, and its settings and spans by name.
 inline const Strs kIni = {"0.0", "100.0", "0",  "255", "0",  "0",           "255", "0", "640",
                           "480", "20",    "30", "20",  "10", "Temperature", "1",   "1"};
-// Its settings in the file's order, then the scale's span and the colour spans.
-inline const std::string kIniValues =
-    "0 100 0 255 0 0 255 0 640 480 20 30 20 10 Temperature 1 1 | 100 255 0 -255";
+inline const std::string kIniListing =
+    "scaleMin=0\nscaleMax=100\nminRed=0\nmaxRed=255\nminGreen=0\nmaxGreen=0\nminBlue=255\n"
+    "maxBlue=0\nwindowWidth=640\nwindowHeight=480\nbandHeight=20\nbandSideGap=30\nbandStrip=20\n"
+    "intervals=10\ncaption=Temperature\nclipping=1\npalette=1\n"
+    "scaleSpan=100\nredSpan=255\ngreenSpan=0\nblueSpan=-255\n";
 
-// Every setting and the spans in the file's order, or the failure.
+// Every setting and span as a line "name=value", or the failure.
 inline std::string Described(StartupResult r, const DisplaySettings& s) {
     if (!r.ok) return Failure(r);
     std::ostringstream o;
-    o << s.scaleMin << ' ' << s.scaleMax << ' ' << s.minRed << ' ' << s.maxRed << ' ' << s.minGreen
-      << ' ' << s.maxGreen << ' ' << s.minBlue << ' ' << s.maxBlue << ' ' << s.windowWidth << ' '
-      << s.windowHeight << ' ' << s.bandHeight << ' ' << s.bandSideGap << ' ' << s.bandStrip << ' '
-      << s.intervals << ' ' << s.caption << ' ' << int(s.clipping) << ' ' << int(s.palette) << " | "
-      << s.ScaleSpan() << ' ' << s.RedSpan() << ' ' << s.GreenSpan() << ' ' << s.BlueSpan();
+    o << "scaleMin=" << s.scaleMin << "\nscaleMax=" << s.scaleMax << "\nminRed=" << s.minRed
+      << "\nmaxRed=" << s.maxRed << "\nminGreen=" << s.minGreen << "\nmaxGreen=" << s.maxGreen
+      << "\nminBlue=" << s.minBlue << "\nmaxBlue=" << s.maxBlue << "\nwindowWidth=" << s.windowWidth
+      << "\nwindowHeight=" << s.windowHeight << "\nbandHeight=" << s.bandHeight
+      << "\nbandSideGap=" << s.bandSideGap << "\nbandStrip=" << s.bandStrip
+      << "\nintervals=" << s.intervals << "\ncaption=" << s.caption
+      << "\nclipping=" << int(s.clipping) << "\npalette=" << int(s.palette)
+      << "\nscaleSpan=" << s.ScaleSpan() << "\nredSpan=" << s.RedSpan()
+      << "\ngreenSpan=" << s.GreenSpan() << "\nblueSpan=" << s.BlueSpan() << "\n";
     return o.str();
 }
 
-// Sizes, cell sizes, field size and the block row by row, border included; or the failure, and
-// whether it kept a grid.
+// Sizes in cells, cell size, field size and the block row by row, border included; or the
+// failure, and whether it kept a grid.
 inline std::string Described(StartupResult r, const Grid& g) {
     if (!r.ok) return Failure(r) + (g.Loaded() || g.columns || g.rows ? " (kept)" : "");
     std::ostringstream o;
-    o << g.columns << 'x' << g.rows << ' ' << g.cellWidth << 'x' << g.cellHeight << ' '
-      << g.fieldWidth << 'x' << g.fieldHeight << ':';
+    o << g.columns << 'x' << g.rows << " cells of " << g.cellWidth << 'x' << g.cellHeight
+      << ", field " << g.fieldWidth << 'x' << g.fieldHeight << ':';
     for (size_t k = 0; k < g.cells.size(); ++k) o << (k % g.Stride() ? " " : "/") << g.cells[k];
     return o.str();
 }
@@ -70,7 +76,7 @@ inline std::string Described(StartupResult r, const Grid& g) {
 // The grid example, 3 × 2 cells.
 inline const std::string kDat = "3\n2\n1.0\n0.5\n10\n11\n12\n20\n21\n22\n";
 inline const std::string kDatGrid =
-    "3x2 1x0.5 3x1:/10 10 11 12 12/10 10 11 12 12/20 20 21 22 22/20 20 21 22 22";
+    "3x2 cells of 1x0.5, field 3x1:/10 10 11 12 12/10 10 11 12 12/20 20 21 22 22/20 20 21 22 22";
 inline const std::string kNoMemory = "fail 1: Not enough memory for \"quorlane.dat\"";
 
 // Pools of one thread (every piece parsed as it is read), two and four.

@@ -1,7 +1,8 @@
-// The Display settings: seventeen values read by line position, each converted by its own rule.
-#include <gmock/gmock.h>
+// The Display settings: seventeen values read by line position, each converted by its own rule,
+// checked by name against the settings example.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "data/bytesource.h"
@@ -18,6 +19,25 @@ string With(size_t n, const string& text, size_t count = 1) {
     l.erase(l.begin() + n - 1, l.begin() + n - 1 + count);
     l.insert(l.begin() + n - 1, text);
     return Join(l);
+}
+
+// The example's listing with the settings and spans named in `changes` ("name=value", apart by
+// spaces) taking other values.
+string ExampleWith(const string& changes) {
+    Strs lines;
+    std::istringstream listing(kIniListing), in(changes);
+    for (string l; std::getline(listing, l);) lines.push_back(l);
+    for (string change; in >> change;) {
+        const string name = change.substr(0, change.find('=') + 1);
+        auto at = std::find_if(lines.begin(), lines.end(), [&](const string& l) {
+            return l.compare(0, name.size(), name) == 0;
+        });
+        if (at == lines.end())
+            ADD_FAILURE() << "no setting " << change;
+        else
+            *at = change;
+    }
+    return Join(lines);
 }
 
 // The settings of `text`, read in chunks of every size (all must agree).
@@ -42,43 +62,44 @@ string SettingsOf(const string& text) {
 // read in two pieces moves every later setting down. Fewer than seventeen lines fail with status 1.
 TEST(Settings, Files) {
     const string example = Join(kIni), sixteen = Join(Strs(kIni.begin(), kIni.end() - 1));
-    const string err = "fail 1: Error reading \"quorlane.ini\"";
     const string a49(49, 'a'), eighty = "1.5" + string(75, ' ') + "25";
     const struct {
-        string text, values;  // values: the whole listing or a part of it
+        string text, changes;  // the settings that differ from the example's
     } cases[] = {
-        {example, kIniValues},
-        {Join(kIni, "\r\n"), kIniValues},
-        {example.substr(0, example.size() - 1), kIniValues},
-        {example + "5\nextra\n\x1a", kIniValues},
-        {With(1, "  0.0 lowest value"), kIniValues},
+        {example, ""},
+        {Join(kIni, "\r\n"), ""},
+        {example.substr(0, example.size() - 1), ""},
+        {example + "5\nextra\n\x1a", ""},
+        {With(1, "  0.0 lowest value"), ""},
         {With(1, eighty),
-         "1.5 25 100 0 255 0 0 255 0 640 480 20 30 20 10 0 1 | 23.5 -100 -255 255"},
+         "scaleMin=1.5 scaleMax=25 minRed=100 maxRed=0 minGreen=255 minBlue=0 maxBlue=255 "
+         "windowWidth=0 windowHeight=640 bandHeight=480 bandSideGap=20 bandStrip=30 intervals=20 "
+         "caption=10 clipping=0 scaleSpan=23.5 redSpan=-100 greenSpan=-255 blueSpan=255"},
         {With(1, "-3e38\n3e38\n2147483647\n-2147483648", 4),
-         "-3e+38 3e+38 2147483647 -2147483648 0 0 255 0 640 480 20 30 20 10 Temperature 1 1 | inf "
-         "1 0 -255"},
-        {Join(Strs(17, "")), "0 0 0 0 0 0 0 0 0 0 0 0 0 0  0 0 | 0 0 0 0"},
-        {"", err},
-        {sixteen, err},
-        {sixteen.substr(0, sixteen.size() - 1), err},
-        {sixteen + "\x1a" + "1\n", err},
-        {With(9, "-1"), " 0 4294967295 480 "},
-        {With(10, "4294967296"), " 640 2147483647 20 "},
-        {With(4, ""), "0 100 0 0 0 0 255"},
-        {With(3, "99999999999"), "0 100 2147483647 255 0"},
-        {With(16, "2"), "Temperature 2 1 |"},
-        {With(16, "-255"), "Temperature 1 1 |"},
-        {With(17, "256"), "Temperature 1 0 |"},
-        {With(15, "Depth (m)"), " 10 Depth 1 1"},
-        {With(15, "   "), " 10  1 1"},
-        {With(15, a49 + "a"), " " + a49 + " 1"},
-        {With(15, a49 + " c"), " " + a49 + " 1"},
-        {With(1, "1e39"), "inf 100 0 255"},
-        {With(2, "7,5"), "0 7 0 255"},
+         "scaleMin=-3e+38 scaleMax=3e+38 minRed=2147483647 maxRed=-2147483648 scaleSpan=inf "
+         "redSpan=1"},
+        {With(9, "-1"), "windowWidth=4294967295"},
+        {With(10, "4294967296"), "windowHeight=2147483647"},
+        {With(4, ""), "maxRed=0 redSpan=0"},
+        {With(3, "99999999999"), "minRed=2147483647 redSpan=-2147483392"},
+        {With(16, "2"), "clipping=2"},
+        {With(16, "-255"), "clipping=1"},
+        {With(17, "256"), "palette=0"},
+        {With(15, "Depth (m)"), "caption=Depth"},
+        {With(15, "   "), "caption="},
+        {With(15, a49 + "a"), "caption=" + a49},
+        {With(15, a49 + " c"), "caption=" + a49},
+        {With(1, "1e39"), "scaleMin=inf scaleSpan=-inf"},
+        {With(2, "7,5"), "scaleMax=7 scaleSpan=7"},
     };
     for (const auto& c : cases)
-        EXPECT_THAT(SettingsOf(c.text), testing::HasSubstr(c.values))
-            << testing::PrintToString(c.text);
+        EXPECT_EQ(SettingsOf(c.text), ExampleWith(c.changes)) << testing::PrintToString(c.text);
+    EXPECT_EQ(SettingsOf(Join(Strs(17, ""))), Described(StartupOk(), DisplaySettings()))
+        << "seventeen blank lines: every setting 0";
+    for (const string& text :
+         {string(), sixteen, sixteen.substr(0, sixteen.size() - 1), sixteen + "\x1a" + "1\n"})
+        EXPECT_EQ(SettingsOf(text), "fail 1: Error reading \"quorlane.ini\"")
+            << testing::PrintToString(text);
 }
 
 }  // namespace

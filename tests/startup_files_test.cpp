@@ -55,7 +55,7 @@ TEST(StartupFiles, ReadErrors) {
             DisplaySettings s;
             MemorySource source(c.text.data(), c.text.size(), kChunks[failAt % 7], failAt);
             EXPECT_EQ(Described(LoadSettingsFrom(s, source), s),
-                      failAt >= c.complete ? kIniValues : "fail 1: Error reading \"quorlane.ini\"")
+                      failAt >= c.complete ? kIniListing : "fail 1: Error reading \"quorlane.ini\"")
                 << failAt;
         }
 }
@@ -78,7 +78,7 @@ TEST(StartupFiles, LoadFromDisk) {
     std::ofstream(dat, std::ios::binary)
         << "3\r\n2\r\n1.0\r\n0.5\r\n10\r\n11\r\n12\r\n20\r\n21\r\n22";
     std::ofstream(ini, std::ios::binary) << Join(kIni, "\r\n");
-    EXPECT_EQ(Described(LoadSettings(settings, ini), settings), kIniValues);
+    EXPECT_EQ(Described(LoadSettings(settings, ini), settings), kIniListing);
     for (int k = 0; k < 2; ++k)  // again, over the grid loaded before
         EXPECT_EQ(Described(LoadGrid(grid, Pool(2), dat), grid), kDatGrid);
     // A file that opens but cannot be read: its read fails, where a file's end does not.
