@@ -1,5 +1,5 @@
-// The field interpolation: exact at cell centres, exact for quadratics off the ghost border, the
-// ghost border fed only to the outer cells, the edges, and the split form that the paint pass uses
+// The field interpolation: exact at cell centres, exact for quadratics off the ghost border, each
+// point read from the stencil of its cell, the edges, and the split form that the paint pass uses
 // held bit for bit against the per-point form. Whole pictures are held against the per-point form
 // in paint_test.cpp.
 #include <gtest/gtest.h>
@@ -43,28 +43,26 @@ TEST(InterpTest, QuadraticsAreReproducedOffTheBorder) {
     }
 }
 
-// A stencil shifted by one cell: each ghost cell feeds exactly the outer cells whose stencil
-// reads it, and a point in the left half of a cell still uses that cell's stencil.
-TEST(InterpTest, GhostCellsFeedOnlyTheOuterCells) {
-    const struct {
-        uint32_t ghostColumn, ghostRow;
-        float qx, qy;
-        bool changes;
-    } cases[] = {
-        {0, 2, 0.25f, 1.75f, true},                               // left border, first cell column
-        {0, 2, 1.25f, 1.75f, false},                              // left border, second cell column
-        {6, 2, 4.75f, 1.75f, true},                               // right border, last cell column
-        {6, 2, 3.75f, 1.75f, false}, {2, 0, 1.75f, 0.25f, true},  // top border, first cell row
-        {2, 0, 1.75f, 1.25f, false}, {2, 5, 1.75f, 3.75f, true},  // bottom border, last cell row
-        {2, 5, 1.75f, 2.75f, false}, {6, 5, 4.9f, 3.9f, true},    // the corner, from the last cell
-    };
-    for (const auto& c : cases) {
-        Grid g = MakeGrid(5, 4, [](uint32_t i, uint32_t j) { return float(i * i + 3 * j); });
-        const float before = Interpolate(g, c.qx, c.qy);
-        g.Cell(c.ghostColumn, c.ghostRow) += 100.0f;
-        EXPECT_EQ(Interpolate(g, c.qx, c.qy) != before, c.changes)
-            << c.ghostColumn << "," << c.ghostRow;
-    }
+// A stencil shifted by one cell: a change to any cell of the block, ghost border included, moves
+// exactly the points whose cell's 3 × 3 stencil holds it. Points a quarter into a cell, three
+// quarters in and just short of the next cell all use the stencil of the cell that holds them.
+TEST(InterpTest, EachPointReadsTheStencilOfItsCell) {
+    Grid g = MakeGrid(5, 4, [](uint32_t i, uint32_t j) { return float(i * i + 3 * j); });
+    const float within[] = {0.25f, 0.75f, 1 - 0x1p-12f};
+    for (uint32_t i = 0; i <= g.columns + 1; ++i)
+        for (uint32_t j = 0; j <= g.rows + 1; ++j)
+            for (uint32_t x = 1; x <= g.columns; ++x)
+                for (uint32_t y = 1; y <= g.rows; ++y)
+                    for (float fx : within)
+                        for (float fy : within) {
+                            const float qx = x - 1 + fx, qy = y - 1 + fy;
+                            const float before = Interpolate(g, qx, qy);
+                            g.Cell(i, j) += 100.0f;
+                            const bool changes = Interpolate(g, qx, qy) != before;
+                            g.Cell(i, j) -= 100.0f;
+                            ASSERT_EQ(changes, i + 1 >= x && i <= x + 1 && j + 1 >= y && j <= y + 1)
+                                << "cell " << i << "," << j << " at " << qx << "," << qy;
+                        }
 }
 
 // A read outside the block: a point on the far edge (or beyond) uses the last cell and keeps its
