@@ -1,16 +1,11 @@
 // The Grid and its ghost border from grid text: every sample in its cell whatever the spelling
 // and however the text is read, bad headers refused, and reading that stops after the values.
-#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <random>
-#include <string>
-#include <vector>
 
-#include "data/bytesource.h"
-#include "data/grid_loader.h"
 #include "load_support.h"
 
 namespace {
@@ -18,7 +13,7 @@ namespace {
 using std::string;
 
 // A value landing in the wrong cell, a border cell that does not repeat its nearest sample, or a
-// bad header taken as it comes: the 3 × 2 example and its four bordered rows in every spelling;
+// bad header taken as it comes: the 3 × 2 example in every spelling, each grid with its border;
 // a blank value line uses up a cell, one without a number gives 0, a long one arrives in pieces;
 // a short file, sizes that are not positive or whose block does not fit 32 bits, cell sizes that
 // are not positive and finite, and header tokens over 79 characters fail with status 1 and keep
@@ -26,60 +21,36 @@ using std::string;
 TEST(Grid, Files) {
     const string values = "10\n11\n12\n20\n21\n22\n", t80(80, '3');
     const string long78 = "5" + string(76, ' ') + "6";
-    const string kError = "fail 1: Error reading \"quorlane.dat\"";
-    const string kSize = "fail 1: Invalid grid size in \"quorlane.dat\"";
-    const string kCell = "fail 1: Invalid cell size in \"quorlane.dat\"";
     const struct {
-        string text, grid;
-    } cases[] = {
-        {kDat, kDatGrid},
-        {"3 2 1.0 0.5\n" + values, kDatGrid},
-        {"\n\n3\n\n2\t1.0\n\n\n0.5\n\n   \n  " + values, kDatGrid},
-        {"3\r\n2\r\n1.0\r\n0.5\r\n10\r\n11\r\n12\r\n20\r\n21\r\n22", kDatGrid},
-        {kDat + "99\nnot a value\n\n", kDatGrid},
-        {kDat + "\x1a" + "garbage", kDatGrid},
-        {"3.9\n2abc\n1\n5e-1\n10 a\n11,5\n12\n+20\n 21\n22.0\n", kDatGrid},
-        {"1 1 2 2\n-4.25\n",
-         "1x1 cells of 2x2, field 2x2:/-4.25 -4.25 -4.25/-4.25 -4.25 -4.25/-4.25 -4.25 -4.25"},
-        {"2 1 1 1\n12.5 abc\n7,5\n",
-         "2x1 cells of 1x1, field 2x1:/12.5 12.5 7 7/12.5 12.5 7 7/12.5 12.5 7 7"},
-        {"3 1 1 1\n10\n\n11\n12\n",
-         "3x1 cells of 1x1, field 3x1:/10 10 0 11 11/10 10 0 11 11/10 10 0 11 11"},
-        {"2 1 1 1\nabc\n-\n", "2x1 cells of 1x1, field 2x1:/0 0 0 0/0 0 0 0/0 0 0 0"},
-        {"3 1 1 1\n" + long78 + "7\n9\n",
-         "3x1 cells of 1x1, field 3x1:/5 5 7 9 9/5 5 7 9 9/5 5 7 9 9"},
-        {"2 1 1 1\n" + long78 + "\n9\n", "2x1 cells of 1x1, field 2x1:/5 5 0 0/5 5 0 0/5 5 0 0"},
-        {string(78, '0') + "1 1 " + string(74, '0') + "1.5e0 1\n7\n",
-         "1x1 cells of 1.5x1, field 1.5x1:/7 7 7/7 7 7/7 7 7"},
-        {"", kError},
-        {" \n\n", kError},
-        {"3 2 1.0\n\n", kError},
-        {"3 2 1.0\x1a 0.5\n1\n", kError},
-        {"1 1 1 1", kError},
-        {"3 2 1 1\n10\n11\n12\n20\n21\n", kError},
-        {"3 2 1 1\n10\n11\n12\n20\x1a\n21\n22\n", kError},
-        {"0 2 1 1\n", kSize},
-        {"3 0 1 1\n", kSize},
-        {"-1 2 1 1\n", kSize},
-        {"x 2 1 1\n", kSize},
-        {"3 .5 1 1\n", kSize},
-        {"4294967297 1 1 1\n", kSize},
-        {"32766 32766 1 1\n", kSize},
-        {"1 357913940 1 1\n", kSize},
-        {"0 0 0 0\n", kSize},
-        {"3 2 0 1\n", kCell},
-        {"3 2 1 -0.5\n", kCell},
-        {"3 2 abc 1\n", kCell},
-        {"3 2 1 1e39\n", kCell},
-        {"3 2 1e-50 1\n", kCell},
-        {"3 2 nan inf\n", kCell},
-        {t80 + " 2 1 1\n", kSize},
-        {"3 " + t80 + " 1 1\n", kSize},
-        {"3 2 " + t80 + " 1\n", kCell},
-        {"3 2 1 " + t80 + "\n", kCell},
-        {t80 + " 2 " + t80 + " 1\n", kSize},
+        string grid;
+        Strs texts;
+    } groups[] = {
+        {kDatGrid,
+         {kDat, "3 2 1.0 0.5\n" + values, "\n\n3\n\n2\t1.0\n\n\n0.5\n\n   \n  " + values,
+          "3\r\n2\r\n1.0\r\n0.5\r\n10\r\n11\r\n12\r\n20\r\n21\r\n22", kDat + "99\nnot a value\n\n",
+          kDat + "\x1a" + "garbage", "3.9\n2abc\n1\n5e-1\n10 a\n11,5\n12\n+20\n 21\n22.0\n"}},
+        {"1x1 cells of 2x2, field 2x2: -4.25", {"1 1 2 2\n-4.25\n"}},
+        {"2x1 cells of 1x1, field 2x1: 12.5 7", {"2 1 1 1\n12.5 abc\n7,5\n"}},
+        {"3x1 cells of 1x1, field 3x1: 10 0 11", {"3 1 1 1\n10\n\n11\n12\n"}},
+        {"2x1 cells of 1x1, field 2x1: 0 0", {"2 1 1 1\nabc\n-\n"}},
+        {"3x1 cells of 1x1, field 3x1: 5 7 9", {"3 1 1 1\n" + long78 + "7\n9\n"}},
+        {"2x1 cells of 1x1, field 2x1: 5 0", {"2 1 1 1\n" + long78 + "\n9\n"}},
+        {"1x1 cells of 1.5x1, field 1.5x1: 7",
+         {string(78, '0') + "1 1 " + string(74, '0') + "1.5e0 1\n7\n"}},
+        {"fail 1: Error reading \"quorlane.dat\"",
+         {"", " \n\n", "3 2 1.0\n\n", "3 2 1.0\x1a 0.5\n1\n", "1 1 1 1",
+          "3 2 1 1\n10\n11\n12\n20\n21\n", "3 2 1 1\n10\n11\n12\n20\x1a\n21\n22\n"}},
+        {"fail 1: Invalid grid size in \"quorlane.dat\"",
+         {"0 2 1 1\n", "3 0 1 1\n", "-1 2 1 1\n", "x 2 1 1\n", "3 .5 1 1\n", "4294967297 1 1 1\n",
+          "32766 32766 1 1\n", "1 357913940 1 1\n", "0 0 0 0\n", t80 + " 2 1 1\n",
+          "3 " + t80 + " 1 1\n", t80 + " 2 " + t80 + " 1\n"}},
+        {"fail 1: Invalid cell size in \"quorlane.dat\"",
+         {"3 2 0 1\n", "3 2 1 -0.5\n", "3 2 abc 1\n", "3 2 1 1e39\n", "3 2 1e-50 1\n",
+          "3 2 nan inf\n", "3 2 " + t80 + " 1\n", "3 2 1 " + t80 + "\n"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(GridOf(c.text), c.grid) << testing::PrintToString(c.text);
+    for (const auto& group : groups)
+        for (const string& text : group.texts)
+            EXPECT_EQ(GridOf(text), group.grid) << testing::PrintToString(text);
 }
 
 // A piece cut in the wrong place or given the wrong first cell: random grid texts of short,
@@ -90,23 +61,14 @@ TEST(Grid, RandomTextsAsReadLineAfterLine) {
     const std::vector<Reading> readings = Readings();
     const auto number = [&rng] {
         char b[40];
-        switch (rng() % 5) {
-        case 0:
-            std::snprintf(b, sizeof b, "%d", int(rng() % 2001) - 1000);
-            break;
-        case 1:
+        const unsigned kind = rng() % 5;
+        if (kind == 0) std::snprintf(b, sizeof b, "%d", int(rng() % 2001) - 1000);
+        if (kind == 1)
             std::snprintf(b, sizeof b, "%.*f", int(rng() % 8), (int(rng() % 20001) - 10000) / 7.0);
-            break;
-        case 2:
-            std::snprintf(b, sizeof b, "%.*e", int(rng() % 18), double(rng()) * 1e-5);
-            break;
-        case 3:
+        if (kind == 2) std::snprintf(b, sizeof b, "%.*e", int(rng() % 18), double(rng()) * 1e-5);
+        if (kind == 3)
             std::snprintf(b, sizeof b, "%u.%04u", unsigned(rng() % 100), unsigned(rng() % 10000));
-            break;
-        default:
-            return string(rng() % 2 ? "7,5 x" : "abc");
-        }
-        return string(b);
+        return kind == 4 ? string(rng() % 2 ? "7,5 x" : "abc") : string(b);
     };
     for (int t = 0; t < 600; ++t) {
         const uint32_t nx = 1 + rng() % 9, ny = 1 + rng() % 9;

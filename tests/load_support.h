@@ -3,6 +3,7 @@
 // name what they show, the ways of reading a text, and grid text read the plain way.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <ostream>
@@ -44,39 +45,44 @@ inline const std::string kIniListing =
     "scaleMin=0\nscaleMax=100\nminRed=0\nmaxRed=255\nminGreen=0\nmaxGreen=0\nminBlue=255\n"
     "maxBlue=0\nwindowWidth=640\nwindowHeight=480\nbandHeight=20\nbandSideGap=30\nbandStrip=20\n"
     "intervals=10\ncaption=Temperature\nclipping=1\npalette=1\n"
-    "scaleSpan=100\nredSpan=255\ngreenSpan=0\nblueSpan=-255\n";
+    "ScaleSpan()=100\nRedSpan()=255\nGreenSpan()=0\nBlueSpan()=-255\n";
 
-// Every setting and span as a line "name=value", or the failure.
+// Every setting and span as a line "name=value", named as the code names it, or the failure.
 inline std::string Described(StartupResult r, const DisplaySettings& s) {
     if (!r.ok) return Failure(r);
     std::ostringstream o;
-    o << "scaleMin=" << s.scaleMin << "\nscaleMax=" << s.scaleMax << "\nminRed=" << s.minRed
-      << "\nmaxRed=" << s.maxRed << "\nminGreen=" << s.minGreen << "\nmaxGreen=" << s.maxGreen
-      << "\nminBlue=" << s.minBlue << "\nmaxBlue=" << s.maxBlue << "\nwindowWidth=" << s.windowWidth
-      << "\nwindowHeight=" << s.windowHeight << "\nbandHeight=" << s.bandHeight
-      << "\nbandSideGap=" << s.bandSideGap << "\nbandStrip=" << s.bandStrip
-      << "\nintervals=" << s.intervals << "\ncaption=" << s.caption
-      << "\nclipping=" << int(s.clipping) << "\npalette=" << int(s.palette)
-      << "\nscaleSpan=" << s.ScaleSpan() << "\nredSpan=" << s.RedSpan()
-      << "\ngreenSpan=" << s.GreenSpan() << "\nblueSpan=" << s.BlueSpan() << "\n";
+#define NAMED(field) #field "=" << +s.field << '\n'  // + shows the switches as numbers
+    o << NAMED(scaleMin) << NAMED(scaleMax) << NAMED(minRed) << NAMED(maxRed) << NAMED(minGreen)
+      << NAMED(maxGreen) << NAMED(minBlue) << NAMED(maxBlue) << NAMED(windowWidth)
+      << NAMED(windowHeight) << NAMED(bandHeight) << NAMED(bandSideGap) << NAMED(bandStrip)
+      << NAMED(intervals) << NAMED(caption) << NAMED(clipping) << NAMED(palette)
+      << NAMED(ScaleSpan()) << NAMED(RedSpan()) << NAMED(GreenSpan()) << NAMED(BlueSpan());
+#undef NAMED
     return o.str();
 }
 
-// Sizes in cells, cell size, field size and the block row by row, border included; or the
-// failure, and whether it kept a grid.
+// Sizes in cells, cell size, field size and the samples row by row, with a note if the ghost
+// border is not one cell wide or does not repeat the nearest sample; or the failure, and whether
+// it kept a grid.
 inline std::string Described(StartupResult r, const Grid& g) {
     if (!r.ok) return Failure(r) + (g.Loaded() || g.columns || g.rows ? " (kept)" : "");
     std::ostringstream o;
     o << g.columns << 'x' << g.rows << " cells of " << g.cellWidth << 'x' << g.cellHeight
       << ", field " << g.fieldWidth << 'x' << g.fieldHeight << ':';
-    for (size_t k = 0; k < g.cells.size(); ++k) o << (k % g.Stride() ? " " : "/") << g.cells[k];
-    return o.str();
+    bool bordered = g.cells.size() == size_t(g.columns + 2) * (g.rows + 2);
+    for (uint32_t j = 0; j < g.rows + 2 && bordered; ++j)
+        for (uint32_t i = 0; i < g.columns + 2; ++i)
+            bordered &= Bits(g.Cell(i, j)) ==
+                        Bits(g.Cell(std::clamp(i, 1u, g.columns), std::clamp(j, 1u, g.rows)));
+    for (uint32_t j = 1; j <= g.rows; ++j)
+        for (uint32_t i = 1; i <= g.columns; ++i)
+            o << (i == 1 && j > 1 ? '/' : ' ') << g.Cell(i, j);
+    return o.str() + (bordered ? "" : " (border wrong)");
 }
 
 // The grid example, 3 × 2 cells.
 inline const std::string kDat = "3\n2\n1.0\n0.5\n10\n11\n12\n20\n21\n22\n";
-inline const std::string kDatGrid =
-    "3x2 cells of 1x0.5, field 3x1:/10 10 11 12 12/10 10 11 12 12/20 20 21 22 22/20 20 21 22 22";
+inline const std::string kDatGrid = "3x2 cells of 1x0.5, field 3x1: 10 11 12/20 21 22";
 inline const std::string kNoMemory = "fail 1: Not enough memory for \"quorlane.dat\"";
 
 // Pools of one thread (every piece parsed as it is read), two and four.

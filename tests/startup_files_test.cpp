@@ -1,16 +1,9 @@
 // The start-up files as the program meets them: a disk that fails part way through either file,
 // and both files loaded from disk, missing or unreadable.
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <string>
-#include <vector>
 
-#include "data/bytesource.h"
-#include "data/grid_loader.h"
-#include "data/settings.h"
 #include "load_support.h"
 
 namespace {
