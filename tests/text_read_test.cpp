@@ -120,9 +120,10 @@ TEST(TextRead, Tokens) {
         }
 }
 
-// A fault in the prefix conversions: integers saturate at the 32-bit limits instead of wrapping;
-// reals round to the nearest float (ties to even), beyond it to infinity, and take no "nan",
-// "inf" or hexadecimal forms.
+// A fault in the prefix conversions: integers saturate at the 32-bit limits, neither wrapping nor
+// saturating one short of them; reals round to the nearest float (ties to even), beyond it to
+// infinity whatever the spread of digits and exponent, and take no "nan", "inf" or hexadecimal
+// forms.
 TEST(TextRead, Conversions) {
     const struct {
         int32_t out;
@@ -136,6 +137,8 @@ TEST(TextRead, Conversions) {
         {1, {"1e3"}},
         {INT32_MAX, {"2147483647", "2147483648", "18446744073709551617"}},
         {INT32_MIN, {"-2147483648", "-2147483649"}},
+        {INT32_MAX - 1, {"2147483646"}},
+        {INT32_MIN + 1, {"-2147483647"}},
     };
     for (const auto& c : ints)
         for (const string& in : c.in) EXPECT_EQ(IntPrefix(in), c.out) << in;
@@ -161,7 +164,8 @@ TEST(TextRead, Conversions) {
         {3.4028235e38f, {"3.4028235e38"}},
         {1.4e-45f, {"00000000000000000001e-45", "7.0064923216240853546186479164495806564014e-46"}},
         {kInf,
-         {"3.4028236e38", "1e+39", "1e999999999999", "1234567890123456789012345678901234567890"}},
+         {"3.4028236e38", "1e+39", "1e999999999999", "0.0000000001e50",
+          "1234567890123456789012345678901234567890"}},
         {-kInf, {"-1e39", "-2.5E+45x", "-0.00001e999999999999999999"}},
     };
     for (const auto& c : reals)
