@@ -93,6 +93,22 @@ TEST(InterpTest, EdgesAndBeyondUseTheNearestCell) {
     }
 }
 
+// Precision lost along y (a y weight rounded to a float, say): for any offset in a cell and row
+// values in [1, 2), AlongY gives the float nearest to their Lagrange combination
+// q(q - 1)/2 * f0 + (1 - q^2) * f1 + q(q + 1)/2 * f2.
+TEST(InterpTest, AlongYGivesTheNearestFloatToTheLagrangeCombination) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> value(1.0f, 2.0f), offset(-0.5f, 0.5f);
+    for (int k = 0; k < 100000; ++k) {
+        const YWeights w{1, offset(rng)};
+        const float f0 = value(rng), f1 = value(rng), f2 = value(rng);
+        const long double q = w.offset;
+        const long double exact = q * (q - 1) / 2 * f0 + (1 - q * q) * f1 + q * (q + 1) / 2 * f2;
+        ASSERT_EQ(AlongY(w, f0, f1, f2), float(exact))
+            << w.offset << " " << f0 << " " << f1 << " " << f2;
+    }
+}
+
 // The split form drifting from the per-point form: the split form as the paint pass uses it (x
 // weights per column, row results per column and cell row, AlongY per pixel) equals Interpolate
 // bit for bit over many random grids and points, some on cell edges.
