@@ -1,7 +1,5 @@
-// The field interpolation: exact at cell centres, exact for quadratics off the ghost border, each
-// point read from the stencil of its cell, the edges, and the split form that the paint pass uses
-// held bit for bit against the per-point form. Whole pictures are held against the per-point form
-// in paint_test.cpp.
+// The field interpolation by its properties: cell centres, quadratics, each point's stencil, the
+// edges, the precision along y, and the split form held bit for bit against the per-point form.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -48,21 +46,23 @@ TEST(InterpTest, QuadraticsAreReproducedOffTheBorder) {
 // quarters in and just short of the next cell all use the stencil of the cell that holds them.
 TEST(InterpTest, EachPointReadsTheStencilOfItsCell) {
     Grid g = MakeGrid(5, 4, [](uint32_t i, uint32_t j) { return float(i * i + 3 * j); });
-    const float within[] = {0.25f, 0.75f, 1 - 0x1p-12f};
+    std::vector<float> xs, ys;
+    for (float within : {0.25f, 0.75f, 1 - 0x1p-12f}) {
+        for (uint32_t x = 0; x < g.columns; ++x) xs.push_back(x + within);
+        for (uint32_t y = 0; y < g.rows; ++y) ys.push_back(y + within);
+    }
     for (uint32_t i = 0; i <= g.columns + 1; ++i)
         for (uint32_t j = 0; j <= g.rows + 1; ++j)
-            for (uint32_t x = 1; x <= g.columns; ++x)
-                for (uint32_t y = 1; y <= g.rows; ++y)
-                    for (float fx : within)
-                        for (float fy : within) {
-                            const float qx = x - 1 + fx, qy = y - 1 + fy;
-                            const float before = Interpolate(g, qx, qy);
-                            g.Cell(i, j) += 100.0f;
-                            const bool changes = Interpolate(g, qx, qy) != before;
-                            g.Cell(i, j) -= 100.0f;
-                            ASSERT_EQ(changes, i + 1 >= x && i <= x + 1 && j + 1 >= y && j <= y + 1)
-                                << "cell " << i << "," << j << " at " << qx << "," << qy;
-                        }
+            for (float qx : xs)
+                for (float qy : ys) {
+                    const float before = Interpolate(g, qx, qy);
+                    g.Cell(i, j) += 100.0f;
+                    const bool changes = Interpolate(g, qx, qy) != before;
+                    g.Cell(i, j) -= 100.0f;
+                    const uint32_t x = uint32_t(qx) + 1, y = uint32_t(qy) + 1;  // the point's cell
+                    ASSERT_EQ(changes, i + 1 >= x && i <= x + 1 && j + 1 >= y && j <= y + 1)
+                        << "cell " << i << "," << j << " at " << qx << "," << qy;
+                }
 }
 
 // A read outside the block: a point on the far edge (or beyond) uses the last cell and keeps its
