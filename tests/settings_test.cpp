@@ -22,10 +22,8 @@ string ExampleWith(const string& changes) {
     std::istringstream in(changes);
     for (string c; in >> c;) {
         const size_t at = listing.find("\n" + c.substr(0, c.find('=') + 1));
-        if (at == string::npos)
-            ADD_FAILURE() << "no setting " << c;
-        else
-            listing.replace(at + 1, listing.find('\n', at + 1) - at - 1, c);
+        EXPECT_NE(at, string::npos) << "no setting " << c;
+        if (at != string::npos) listing.replace(at + 1, listing.find('\n', at + 1) - at - 1, c);
     }
     return listing.substr(1);
 }

@@ -22,9 +22,7 @@ TEST(StartupFiles, ReadErrors) {
     } grids[] = {
         {crlf + "extra\r\n", crlf.size()},
         {"1 1 1 1\n" + string(100, '5'), 8 + 78},
-        {"1 1 1 1\n5\x1a"
-         "garbage",
-         10},
+        {"1 1 1 1\n5\x1a" + string("garbage"), 10},
         {"1 1 1 1\n5", 10},
         {"2 1 1 1\n5\n", 10},
     };
