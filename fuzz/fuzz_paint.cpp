@@ -128,15 +128,15 @@ std::string SettingsText(FuzzedDataProvider& in) {
     return t;
 }
 
-// The row painter of the settings. Building one takes a few milliseconds, far
-// longer than the rest of an execution, and successive inputs often share
-// their settings, so the harness keeps the painters of the last few.
 // The pool the target loads and paints on, as many threads as the machine has cores.
 WorkerPool& Pool() {
     static WorkerPool pool(WorkerPool::CoreThreads());
     return pool;
 }
 
+// The row painter of the settings. Building one takes a few milliseconds, far
+// longer than the rest of an execution, and successive inputs often share
+// their settings, so the harness keeps the painters of the last few.
 const FieldRowPainter& PainterFor(const DisplaySettings& s) {
     static std::map<std::string, std::unique_ptr<FieldRowPainter>> painters;
     const std::string key(reinterpret_cast<const char*>(&s), sizeof s);
