@@ -84,14 +84,9 @@ bool SameLoad(StartupResult ra, const Grid& a, StartupResult rb, const Grid& b) 
 }
 
 bool KnownMessage(const std::string& m) {
-    static const char* const known[] = {
-        "Error reading \"quorlane.dat\"",
-        "Invalid grid size in \"quorlane.dat\"",
-        "Invalid cell size in \"quorlane.dat\"",
-        "Not enough memory for \"quorlane.dat\"",
-    };
-    for (const char* k : known)
-        if (m == k) return true;
+    for (const char* reason :
+         {"Error reading", "Invalid grid size in", "Invalid cell size in", "Not enough memory for"})
+        if (m == std::string(reason) + " \"quorlane.dat\"") return true;
     return false;
 }
 

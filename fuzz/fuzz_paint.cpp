@@ -106,37 +106,37 @@ std::string GridText(FuzzedDataProvider& in) {
 
 std::string SettingsText(FuzzedDataProvider& in) {
     std::string t;
-    bool flat = in.ConsumeIntegralInRange<int>(0, 7) == 0;  // Fmax equal to Fmin
-    std::string fmin;
-    AppendReal(in, fmin);
-    t += fmin;
+    bool flat = in.ConsumeIntegralInRange<int>(0, 7) == 0;  // scaleMax equal to scaleMin
+    std::string scaleMin;
+    AppendReal(in, scaleMin);
+    t += scaleMin;
     if (flat)
-        t += fmin;
+        t += scaleMin;
     else
         AppendReal(in, t);
-    for (int k = 0; k < 6; ++k) AppendInt(in, t, -300, 600);  // end colours
-    AppendInt(in, t, 0, 2000);                                // Width
-    AppendInt(in, t, 0, 2000);                                // Height
-    for (int k = 0; k < 3; ++k) AppendInt(in, t, 0, 64);      // Band, Xmargin, Ymargin
+    for (int k = 0; k < 6; ++k) AppendInt(in, t, -300, 600);  // minRed .. maxBlue
+    AppendInt(in, t, 0, 2000);                                // windowWidth
+    AppendInt(in, t, 0, 2000);                                // windowHeight
+    for (int k = 0; k < 3; ++k) AppendInt(in, t, 0, 64);      // bandHeight, bandSideGap, bandStrip
     t += "10\n";                                              // intervals
-    std::string label = in.ConsumeRandomLengthString(70);
-    for (char& c : label)
+    std::string caption = in.ConsumeRandomLengthString(70);
+    for (char& c : caption)
         if (c == '\n' || c == '\r' || c == '\x1a' || c == '\0') c = '_';
-    t += label + '\n';
+    t += caption + '\n';
     AppendInt(in, t, 0, 2);  // clipping
-    AppendInt(in, t, 0, 2);  // color
+    AppendInt(in, t, 0, 2);  // palette
     return t;
 }
 
-// The row painter of the settings. Building one takes a few milliseconds, far
-// longer than the rest of an execution, and successive inputs often share
-// their settings, so the harness keeps the painters of the last few.
 // The pool the target loads and paints on, as many threads as the machine has cores.
 WorkerPool& Pool() {
     static WorkerPool pool(WorkerPool::CoreThreads());
     return pool;
 }
 
+// The row painter of the settings. Building one takes a few milliseconds, far
+// longer than the rest of an execution, and successive inputs often share
+// their settings, so the harness keeps the painters of the last few.
 const FieldRowPainter& PainterFor(const DisplaySettings& s) {
     static std::map<std::string, std::unique_ptr<FieldRowPainter>> painters;
     const std::string key(reinterpret_cast<const char*>(&s), sizeof s);

@@ -1,5 +1,5 @@
-// The field interpolation: the quadratic stencil, its ghost border, its edges, and the split form
-// that the paint pass uses, each held against the interpolation written out point by point.
+// The field interpolation by its properties: cell centres, quadratics, each point's stencil, the
+// edges, the precision along y, and the split form held bit for bit against the per-point form.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -13,22 +13,6 @@
 namespace {
 
 const float kInf = INFINITY, kNaN = NAN;
-
-// The interpolation as written, one point at a time, for 0 <= qx < columns, 0 <= qy < rows.
-float Direct(const Grid& g, float qx, float qy) {
-    const uint32_t i = uint32_t(qx + 1.0), j = uint32_t(qy + 1.0);
-    const float ox = float(qx - (float(int32_t(qx)) + 0.5));
-    const float oy = float(qy - (float(int32_t(qy)) + 0.5));
-    const float halfQ = float(0.5 * ox), halfQMinus1 = float(halfQ - 1.0);
-    const float oneMinusQ = float(1.0 - ox), onePlusQ = float(1.0 + ox);
-    float f[3];
-    for (uint32_t r = j - 1; r <= j + 1; ++r) {
-        const double u = g.Cell(i - 1, r), v = g.Cell(i, r), w = g.Cell(i + 1, r);
-        f[r - j + 1] = float(((halfQMinus1 * u + oneMinusQ * v) + halfQ * w) * onePlusQ + u);
-    }
-    return float((((0.5 * oy - 1.0) * f[0] + (1.0 - oy) * f[1]) + (0.5 * oy) * f[2]) * (oy + 1.0) +
-                 f[0]);
-}
 
 // A fault in the cell indices, the offsets or a weight: exact at cell centres.
 TEST(InterpTest, CellCentresGiveTheirSamples) {
@@ -57,28 +41,28 @@ TEST(InterpTest, QuadraticsAreReproducedOffTheBorder) {
     }
 }
 
-// A stencil shifted by one cell: each ghost cell feeds exactly the outer cells whose stencil
-// reads it, and a point in the left half of a cell still uses that cell's stencil.
-TEST(InterpTest, GhostCellsFeedOnlyTheOuterCells) {
-    const struct {
-        uint32_t ghostColumn, ghostRow;
-        float qx, qy;
-        bool changes;
-    } cases[] = {
-        {0, 2, 0.25f, 1.75f, true},                               // left border, first cell column
-        {0, 2, 1.25f, 1.75f, false},                              // left border, second cell column
-        {6, 2, 4.75f, 1.75f, true},                               // right border, last cell column
-        {6, 2, 3.75f, 1.75f, false}, {2, 0, 1.75f, 0.25f, true},  // top border, first cell row
-        {2, 0, 1.75f, 1.25f, false}, {2, 5, 1.75f, 3.75f, true},  // bottom border, last cell row
-        {2, 5, 1.75f, 2.75f, false}, {6, 5, 4.9f, 3.9f, true},    // the corner, from the last cell
-    };
-    for (const auto& c : cases) {
-        Grid g = MakeGrid(5, 4, [](uint32_t i, uint32_t j) { return float(i * i + 3 * j); });
-        const float before = Interpolate(g, c.qx, c.qy);
-        g.Cell(c.ghostColumn, c.ghostRow) += 100.0f;
-        EXPECT_EQ(Interpolate(g, c.qx, c.qy) != before, c.changes)
-            << c.ghostColumn << "," << c.ghostRow;
+// A stencil shifted by one cell: a change to any cell of the block, ghost border included, moves
+// exactly the points whose cell's 3 × 3 stencil holds it. Points a quarter into a cell, three
+// quarters in and just short of the next cell all use the stencil of the cell that holds them.
+TEST(InterpTest, EachPointReadsTheStencilOfItsCell) {
+    Grid g = MakeGrid(5, 4, [](uint32_t i, uint32_t j) { return float(i * i + 3 * j); });
+    std::vector<float> xs, ys;
+    for (float within : {0.25f, 0.75f, 1 - 0x1p-12f}) {
+        for (uint32_t x = 0; x < g.columns; ++x) xs.push_back(x + within);
+        for (uint32_t y = 0; y < g.rows; ++y) ys.push_back(y + within);
     }
+    for (uint32_t i = 0; i <= g.columns + 1; ++i)
+        for (uint32_t j = 0; j <= g.rows + 1; ++j)
+            for (float qx : xs)
+                for (float qy : ys) {
+                    const float before = Interpolate(g, qx, qy);
+                    g.Cell(i, j) += 100.0f;
+                    const bool changes = Interpolate(g, qx, qy) != before;
+                    g.Cell(i, j) -= 100.0f;
+                    const uint32_t x = uint32_t(qx) + 1, y = uint32_t(qy) + 1;  // the point's cell
+                    ASSERT_EQ(changes, i + 1 >= x && i <= x + 1 && j + 1 >= y && j <= y + 1)
+                        << "cell " << i << "," << j << " at " << qx << "," << qy;
+                }
 }
 
 // A read outside the block: a point on the far edge (or beyond) uses the last cell and keeps its
@@ -109,10 +93,26 @@ TEST(InterpTest, EdgesAndBeyondUseTheNearestCell) {
     }
 }
 
-// The split form drifting from the per-point form: Interpolate, and the split form as the paint
-// pass uses it (x weights per column, row results per column and cell row, AlongY per pixel),
-// equal the direct evaluation bit for bit over many random grids and points.
-TEST(InterpTest, SplitFormMatchesDirectEvaluation) {
+// Precision lost along y (a y weight rounded to a float, say): for any offset in a cell and row
+// values in [1, 2), AlongY gives the float nearest to their Lagrange combination
+// q(q - 1)/2 * f0 + (1 - q^2) * f1 + q(q + 1)/2 * f2.
+TEST(InterpTest, AlongYGivesTheNearestFloatToTheLagrangeCombination) {
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> value(1.0f, 2.0f), offset(-0.5f, 0.5f);
+    for (int k = 0; k < 100000; ++k) {
+        const YWeights w{1, offset(rng)};
+        const float f0 = value(rng), f1 = value(rng), f2 = value(rng);
+        const long double q = w.offset;
+        const long double exact = q * (q - 1) / 2 * f0 + (1 - q * q) * f1 + q * (q + 1) / 2 * f2;
+        ASSERT_EQ(AlongY(w, f0, f1, f2), float(exact))
+            << w.offset << " " << f0 << " " << f1 << " " << f2;
+    }
+}
+
+// The split form drifting from the per-point form: the split form as the paint pass uses it (x
+// weights per column, row results per column and cell row, AlongY per pixel) equals Interpolate
+// bit for bit over many random grids and points, some on cell edges.
+TEST(InterpTest, SplitFormMatchesInterpolate) {
     std::mt19937 rng(2024);
     std::uniform_int_distribution<uint32_t> size(1, 13);
     std::uniform_real_distribution<float> value(-50.0f, 80.0f);
@@ -121,7 +121,6 @@ TEST(InterpTest, SplitFormMatchesDirectEvaluation) {
         const float scale = std::ldexp(1.0f, int(size(rng)) - 7);
         const uint32_t nx = size(rng), ny = size(rng);
         const Grid g = MakeGrid(nx, ny, [&](uint32_t, uint32_t) { return value(rng) * scale; });
-        // Some points fall on cell edges.
         const float kx = nx / (7.0f + trial % 41), ky = ny / (3.0f + trial % 37);
         std::vector<XWeights> cols;
         for (int c = 1; c * kx < nx; ++c) cols.push_back(ColumnWeights(g, c * kx));
@@ -131,11 +130,10 @@ TEST(InterpTest, SplitFormMatchesDirectEvaluation) {
             const bool newCellRow = r == 1 || yw.row != RowWeights(g, (r - 1) * ky).row;
             for (size_t c = 0; c < cols.size() && newCellRow; ++c)
                 for (int k = 0; k < 3; ++k) f[3 * c + k] = AlongX(cols[c], g.Row(yw.row - 1 + k));
-            for (size_t c = 0; c < cols.size(); ++c) {
-                const float want = Direct(g, (c + 1) * kx, r * ky);
-                ASSERT_TRUE(same(AlongY(yw, f[3 * c], f[3 * c + 1], f[3 * c + 2]), want));
-                ASSERT_TRUE(same(Interpolate(g, (c + 1) * kx, r * ky), want));
-            }
+            for (size_t c = 0; c < cols.size(); ++c)
+                ASSERT_TRUE(same(AlongY(yw, f[3 * c], f[3 * c + 1], f[3 * c + 2]),
+                                 Interpolate(g, (c + 1) * kx, r * ky)))
+                    << nx << "x" << ny << " at " << (c + 1) * kx << "," << r * ky;
         }
     }
 }

@@ -14,20 +14,20 @@ struct Rgb {
 };
 constexpr Rgb kBlue{0, 0, 255}, kRed{255, 0, 0}, kBlack{0, 0, 0};
 
-// A rainbow scale from `min` (dark blue) to `max` (red), clipping off.
-inline DisplaySettings RainbowScale(float min, float max) {
+// A rainbow scale from `scaleMin` (dark blue) to `scaleMax` (red), clipping off.
+inline DisplaySettings RainbowScale(float scaleMin, float scaleMax) {
     DisplaySettings s;
-    s.scaleMin = min;
-    s.scaleMax = max;
+    s.scaleMin = scaleMin;
+    s.scaleMax = scaleMax;
     s.palette = 1;
     return s;
 }
 
-// A two-colour scale from `min` in colour `low` to `max` in colour `high`, clipping off.
-inline DisplaySettings TwoColourScale(float min, float max, Rgb low, Rgb high) {
+// A two-colour scale from `scaleMin` in colour `low` to `scaleMax` in colour `high`, clipping off.
+inline DisplaySettings TwoColourScale(float scaleMin, float scaleMax, Rgb low, Rgb high) {
     DisplaySettings s;
-    s.scaleMin = min;
-    s.scaleMax = max;
+    s.scaleMin = scaleMin;
+    s.scaleMax = scaleMax;
     s.minRed = low.red, s.minGreen = low.green, s.minBlue = low.blue;
     s.maxRed = high.red, s.maxGreen = high.green, s.maxBlue = high.blue;
     s.palette = 0;
@@ -47,11 +47,11 @@ inline DisplaySettings WithSwitches(DisplaySettings s, uint8_t clipping, uint8_t
 }
 
 // The band geometry and caption of a settings file.
-inline DisplaySettings WithBand(DisplaySettings s, uint32_t height, uint32_t sideGap,
-                                uint32_t strip, const char* caption = "Pressure") {
-    s.bandHeight = height;
-    s.bandSideGap = sideGap;
-    s.bandStrip = strip;
+inline DisplaySettings WithBand(DisplaySettings s, uint32_t bandHeight, uint32_t bandSideGap,
+                                uint32_t bandStrip, const char* caption = "Pressure") {
+    s.bandHeight = bandHeight;
+    s.bandSideGap = bandSideGap;
+    s.bandStrip = bandStrip;
     std::strncpy(s.caption, caption, sizeof s.caption - 1);
     return s;
 }

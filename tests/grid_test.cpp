@@ -1,0 +1,149 @@
+// The Grid and its ghost border from grid text: every sample in its cell whatever the spelling
+// and however the text is read, bad headers refused, and reading that stops after the values.
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+#include "load_support.h"
+
+namespace {
+
+using std::string;
+
+// A value landing in the wrong cell, a border cell that does not repeat its nearest sample, or a
+// bad header taken as it comes: the 3 × 2 example in every spelling, each grid with its border;
+// a blank value line uses up a cell, one without a number gives 0, a long one arrives in pieces;
+// a short file, sizes that are not positive or whose block does not fit 32 bits, cell sizes that
+// are not positive and finite, and header tokens over 79 characters fail with status 1 and keep
+// no grid.
+TEST(Grid, Files) {
+    const string values = "10\n11\n12\n20\n21\n22\n", t80(80, '3');
+    const string long78 = "5" + string(76, ' ') + "6";
+    const struct {
+        string grid;
+        Strs texts;
+    } groups[] = {
+        {kDatGrid,
+         {kDat, "3 2 1.0 0.5\n" + values, "\n\n3\n\n2\t1.0\n\n\n0.5\n\n   \n  " + values,
+          "3\r\n2\r\n1.0\r\n0.5\r\n10\r\n11\r\n12\r\n20\r\n21\r\n22", kDat + "99\nnot a value\n\n",
+          kDat + "\x1a" + "garbage", "3.9\n2abc\n1\n5e-1\n10 a\n11,5\n12\n+20\n 21\n22.0\n"}},
+        {"1x1 cells of 2x2, field 2x2: -4.25", {"1 1 2 2\n-4.25\n"}},
+        {"2x1 cells of 1x1, field 2x1: 12.5 7", {"2 1 1 1\n12.5 abc\n7,5\n"}},
+        {"3x1 cells of 1x1, field 3x1: 10 0 11", {"3 1 1 1\n10\n\n11\n12\n"}},
+        {"2x1 cells of 1x1, field 2x1: 0 0", {"2 1 1 1\nabc\n-\n"}},
+        {"3x1 cells of 1x1, field 3x1: 5 7 9", {"3 1 1 1\n" + long78 + "7\n9\n"}},
+        {"2x1 cells of 1x1, field 2x1: 5 0", {"2 1 1 1\n" + long78 + "\n9\n"}},
+        {"1x1 cells of 1.5x1, field 1.5x1: 7",
+         {string(78, '0') + "1 1 " + string(74, '0') + "1.5e0 1\n7\n"}},
+        {"fail 1: Error reading \"quorlane.dat\"",
+         {"", " \n\n", "3 2 1.0\n\n", "3 2 1.0\x1a 0.5\n1\n", "1 1 1 1",
+          "3 2 1 1\n10\n11\n12\n20\n21\n", "3 2 1 1\n10\n11\n12\n20\x1a\n21\n22\n"}},
+        {"fail 1: Invalid grid size in \"quorlane.dat\"",
+         {"0 2 1 1\n", "3 0 1 1\n", "-1 2 1 1\n", "x 2 1 1\n", "3 .5 1 1\n", "4294967297 1 1 1\n",
+          "32766 32766 1 1\n", "1 357913940 1 1\n", "0 0 0 0\n", t80 + " 2 1 1\n",
+          "3 " + t80 + " 1 1\n", t80 + " 2 " + t80 + " 1\n"}},
+        {"fail 1: Invalid cell size in \"quorlane.dat\"",
+         {"3 2 0 1\n", "3 2 1 -0.5\n", "3 2 abc 1\n", "3 2 1 1e39\n", "3 2 1e-50 1\n",
+          "3 2 nan inf\n", "3 2 " + t80 + " 1\n", "3 2 1 " + t80 + "\n"}},
+    };
+    for (const auto& group : groups)
+        for (const string& text : group.texts)
+            EXPECT_EQ(GridOf(text), group.grid) << testing::PrintToString(text);
+}
+
+// A piece cut in the wrong place or given the wrong first cell: random grid texts of short,
+// blank, long and CR LF lines, numbers of every form and a Ctrl-Z here and there, read in a
+// random way, give the samples of reading one line after another, or fail when it runs out.
+TEST(Grid, RandomTextsAsReadLineAfterLine) {
+    std::mt19937 rng(11);
+    const std::vector<Reading> readings = Readings();
+    const auto number = [&rng] {
+        char b[40];
+        const unsigned kind = rng() % 5;
+        if (kind == 0) std::snprintf(b, sizeof b, "%d", int(rng() % 2001) - 1000);
+        if (kind == 1)
+            std::snprintf(b, sizeof b, "%.*f", int(rng() % 8), (int(rng() % 20001) - 10000) / 7.0);
+        if (kind == 2) std::snprintf(b, sizeof b, "%.*e", int(rng() % 18), double(rng()) * 1e-5);
+        if (kind == 3)
+            std::snprintf(b, sizeof b, "%u.%04u", unsigned(rng() % 100), unsigned(rng() % 10000));
+        return kind == 4 ? string(rng() % 2 ? "7,5 x" : "abc") : string(b);
+    };
+    for (int t = 0; t < 600; ++t) {
+        const uint32_t nx = 1 + rng() % 9, ny = 1 + rng() % 9;
+        string text = std::to_string(nx) + (rng() % 2 ? "\r\n" : " ") + std::to_string(ny) +
+                      " 1 0.5\n" + string(rng() % 3, '\n');
+        const size_t lines = nx * ny + rng() % 4;
+        for (size_t k = 0; k < lines; ++k) {
+            const unsigned kind = rng() % 10;
+            string line = kind == 0   ? ""
+                          : kind == 1 ? string(70 + rng() % 200, ' ') + number()
+                                      : (rng() % 4 ? "" : "  ") + number();
+            if (kind == 2) line += string(rng() % 160, rng() % 2 ? ' ' : '1');
+            text += line + (rng() % 3 ? "\n" : "\r\n");
+        }
+        if (rng() % 4 == 0) text.insert(text.size() - rng() % (text.size() / 4 + 1), "\x1a");
+        if (rng() % 4 == 0) text.pop_back();
+        const Reading& how = readings[rng() % readings.size()];
+        const std::vector<float> want = PlainSamples(text, size_t(nx) * ny);
+        Grid g;
+        MemorySource source(text.data(), text.size(), how.chunk);
+        const StartupResult r =
+            LoadGridFrom(g, source, Pool(how.threads), {how.pieceBytes, how.pieces});
+        ASSERT_EQ(r.ok, !want.empty()) << how << ": " << testing::PrintToString(text);
+        if (!r.ok) {
+            EXPECT_EQ(Failure(r), "fail 1: Error reading \"quorlane.dat\"");
+            continue;
+        }
+        for (uint32_t j = 1; j <= ny; ++j)
+            for (uint32_t i = 1; i <= nx; ++i)
+                ASSERT_EQ(Bits(g.Cell(i, j)), Bits(want[(j - 1) * nx + i - 1]))
+                    << i << "," << j << " " << how << ": " << testing::PrintToString(text);
+    }
+}
+
+// Text after the values read for nothing: a grid followed by 16 MB of lines is read no further
+// than one piece past its values.
+TEST(Grid, ReadingStopsAfterTheValues) {
+    struct Counting : ByteSource {
+        MemorySource inner;
+        size_t handed = 0;
+        explicit Counting(const string& t) : inner(t.data(), t.size()) {}
+        size_t Read(char* buf, size_t n) override {
+            const size_t got = inner.Read(buf, n);
+            handed += got;
+            return got;
+        }
+        bool Failed() const override { return inner.Failed(); }
+    };
+    string text = kDat;
+    for (int k = 0; k < 1 << 23; ++k) text += "9\n";
+    for (size_t piece : {size_t(100), size_t(1) << 20})
+        for (unsigned threads : {1u, 4u}) {
+            Counting source(text);
+            Grid g;
+            EXPECT_EQ(Described(LoadGridFrom(g, source, Pool(threads), {piece, 0}), g), kDatGrid);
+            EXPECT_LE(source.handed, 4096 + piece) << piece << " " << threads;
+        }
+    // Pieces too large to hold are reported, not wrapped around.
+    Grid g;
+    MemorySource source(kDat.data(), kDat.size());
+    EXPECT_EQ(Described(LoadGridFrom(g, source, Pool(2), {SIZE_MAX / 2, 3}), g), kNoMemory);
+}
+
+// The sanitizer's own reservations exceed the limit (the unit tests build with g++).
+#ifndef __SANITIZE_ADDRESS__
+// A block that cannot be allocated must be reported, not used: a 3.6 GB block within 1 GiB of
+// address space.
+TEST(Grid, BlockThatCannotBeAllocated) {
+    // The child runs this test alone, not a copy of this process with its pools' threads gone.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const rlimit lim{size_t(1) << 30, size_t(1) << 30};
+    EXPECT_EXIT((setrlimit(RLIMIT_AS, &lim),
+                 std::exit(GridOf("30000 30000 1 1\n1\n") == kNoMemory ? 0 : 2)),
+                testing::ExitedWithCode(0), "");
+}
+#endif
+
+}  // namespace
