@@ -110,10 +110,8 @@ TEST(Inputs, QuotedForAnotherCopy) {
     const struct {
         const char *argument, *quoted;
     } cases[] = {
-        {"run42", "\"run42\""},
-        {"C:\\runs\\run 42", "\"C:\\runs\\run 42\""},
-        {"D:\\", "\"D:\\\\\""},
-        {"a\\\\b\\\"c", "\"a\\\\b\\\\\\\"c\""},
+        {"run42", "\"run42\""}, {"C:\\runs\\run 42", "\"C:\\runs\\run 42\""},
+        {"D:\\", "\"D:\\\\\""}, {"a\\\\b\\\"c", "\"a\\\\b\\\\\\\"c\""},
         {"", "\"\""},
     };
     for (const auto& c : cases) EXPECT_EQ(QuoteArgument(c.argument), c.quoted) << c.argument;
