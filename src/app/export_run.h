@@ -34,7 +34,7 @@ class Console {
 struct ExportTuning {
     unsigned encoders = 0;  // pictures encoded at once (0: one per core, at most 4)
     bool pipelined = true;  // false: each input loaded, drawn and written before the next
-    WICPngFilterOption pngFilter = WICPngFilterUp;
+    WICPngFilterOption pngFilter = WICPngFilterNone;
 };
 
 // Reports a usage error ("quorlane-export: MESSAGE" and where help is) on

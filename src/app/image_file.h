@@ -41,7 +41,9 @@ class ImageFileWriter {
     Outcome Write(PixelImage image, int width, int height, ImageFormat format,
                   const std::string& path, bool replace, std::string& reason);
 
-    // The PNG row filter: "up" unless set otherwise (see README, Export).
+    // The PNG row filter. None unless set otherwise: it encodes in about
+    // half the time of any other (zlib has less to search), and the files
+    // come out from about as small to 1.7 times as large (see README, Export).
     void SetPngFilter(WICPngFilterOption filter) { pngFilter_ = filter; }
 
   private:
@@ -50,6 +52,6 @@ class ImageFileWriter {
 
     HRESULT com_;
     IWICImagingFactory* factory_ = nullptr;
-    WICPngFilterOption pngFilter_ = WICPngFilterUp;
+    WICPngFilterOption pngFilter_ = WICPngFilterNone;
     std::vector<uint8_t> rows_;  // rows converted to 24-bit colour
 };
