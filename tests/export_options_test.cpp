@@ -288,9 +288,4 @@ TEST(ExportOptions, SharedOutputs) {
     }
 }
 
-TEST(ExportOptions, ProgressLines) {
-    EXPECT_EQ(ProgressLine(1, 1, "runs/42", "42.png", 640, 480), "runs/42 -> 42.png (640 x 480)");
-    EXPECT_EQ(ProgressLine(17, 1000, "a", "0017.png", 1, 2), "[17/1000] a -> 0017.png (1 x 2)");
-}
-
 }  // namespace
