@@ -92,6 +92,7 @@ class Exporter:
         self.tmp = tempfile.mkdtemp(prefix="qexport-", dir=workdir)
         w.ensure_prefix(self.prefix)
         self.env = w.wine_env(self.prefix)  # no display
+        self.env.setdefault("LANG", "C.UTF-8")  # Wine reads arguments and file names in the locale's encoding
         w.check("DISPLAY" not in self.env, "a display in the exporter's environment")
 
     def folder(self, name, files):
