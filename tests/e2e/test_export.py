@@ -287,9 +287,29 @@ def faults(a):
             except w.E2EError as err:
                 failed.append(name)
                 print("FAIL %-22s %s" % (name, err), flush=True)
+        interrupted(ex, good[0])
+        print("ok   %-22s killed while encoding: only its temporary file" % "interrupted", flush=True)
         w.check(not failed, "failed: " + ", ".join(failed))
     finally:
         ex.close()
+
+
+def interrupted(ex, folder):
+    """A run killed while it encodes a large picture leaves no file under the final name."""
+    d = os.path.join(ex.tmp, "interrupted")
+    os.makedirs(d)
+    proc = subprocess.Popen(["wine", ex.exe, "--size", "12000x12000", "--out", "big.png", folder], cwd=d, env=ex.env,
+                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                            start_new_session=True)
+    try:
+        temp = w.wait_until(lambda: [n for n in os.listdir(d) if n.endswith(".tmp")] or proc.poll() is not None,
+                            60, "the temporary file")
+        w.check(proc.poll() is None, "the export ended (status %s) before it could be stopped" % proc.returncode)
+    finally:
+        if proc.poll() is None:
+            os.killpg(proc.pid, signal.SIGKILL)
+        proc.wait()
+    w.check(os.listdir(d) == temp and temp[0].startswith("big.png.~"), "files after the kill: %r" % os.listdir(d))
 
 
 def bench(a):
