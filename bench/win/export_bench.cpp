@@ -187,7 +187,7 @@ void TimeSteps(const std::string& file, const fs::path& out, const char* label, 
         {"average", ImageFormat::Png, WICPngFilterAverage},
         {"paeth", ImageFormat::Png, WICPngFilterPaeth},
         {"adaptive", ImageFormat::Png, WICPngFilterAdaptive},
-        {"unspecified", ImageFormat::Png, WICPngFilterUnspecified},
+        {"default", ImageFormat::Png, WICPngFilterUnspecified},
         {"BMP", ImageFormat::Bmp, WICPngFilterNone},
         {"TIFF", ImageFormat::Tiff, WICPngFilterNone},
     };
@@ -257,13 +257,13 @@ int main(int argc, char** argv) {
     } filters[] = {{"none", WICPngFilterNone},
                    {"sub", WICPngFilterSub},
                    {"up", WICPngFilterUp},
-                   {"unspecified", WICPngFilterUnspecified}};
+                   {"default", WICPngFilterUnspecified}};
     std::printf("batches: wall ms per frame (processor ms per frame)\n");
     for (const auto& f : filters) {
         ExportTuning tuning;
         tuning.pngFilter = f.filter;
         const PerFrame t = TimeRun(console, Batch(small, frames), root / "out", ".png", tuning);
-        std::printf("%d frames of 100 x 100, PNG %-11s pipelined: %6.1f (%.1f), %.0f KB\n", frames,
+        std::printf("%d frames of 100 x 100, PNG %-7s pipelined: %6.1f (%.1f), %.0f KB\n", frames,
                     f.name, t.wall, t.processor, MeanFileKB(root / "out"));
         ok = ok && t.wall > 0;
     }
