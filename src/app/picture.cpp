@@ -29,6 +29,9 @@ int PictureSide(int have, int need, int screen) {
 }
 
 bool OffscreenPicture::Reserve(HDC reference, int width, int height) {
+    if (sizing_ == PictureSizing::Exact)
+        return (bits_ != nullptr && width == width_ && height == height_) ||
+               Make(reference, width, height);
     if (bits_ != nullptr && width <= width_ && height <= height_) return true;
     const int screenWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);

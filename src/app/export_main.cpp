@@ -1,0 +1,31 @@
+// quorlane-export: the main window's picture of each input written to an
+// image file, without a window. The command line is read as UTF-16 and
+// handed on as UTF-8; see export/export_options.h for what it takes.
+#include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "app/export_run.h"
+#include "app/image_file.h"
+#include "export/export_options.h"
+
+int main() {
+    Console console;
+    std::vector<std::string> args;
+    int count = 0;
+    if (wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int k = 1; k < count; ++k) args.push_back(Utf8(argv[k], wcslen(argv[k])));
+        LocalFree(argv);
+    }
+    ExportOptions options;
+    const std::string error = ParseExportArguments(args, options);
+    if (options.help) {
+        console.Out(ExportUsage());
+        return 0;
+    }
+    if (!error.empty()) return UsageError(console, error);
+    return RunExport(options, ExportTuning(), console);
+}

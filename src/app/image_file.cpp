@@ -1,0 +1,179 @@
+// Encoding a picture through WIC into a temporary file and renaming it into
+// place.
+#include "app/image_file.h"
+
+#include <algorithm>
+
+namespace {
+
+// Releases a COM interface when it goes.
+template <class T>
+struct ComRef {
+    T* p = nullptr;
+    ~ComRef() {
+        if (p != nullptr) p->Release();
+    }
+    T* operator->() const { return p; }
+    T** operator&() { return &p; }
+};
+
+const GUID* ContainerOf(ImageFormat format) {
+    switch (format) {
+    case ImageFormat::Png:
+        return &GUID_ContainerFormatPng;
+    case ImageFormat::Bmp:
+        return &GUID_ContainerFormatBmp;
+    case ImageFormat::Tiff:
+        return &GUID_ContainerFormatTiff;
+    default:
+        return nullptr;
+    }
+}
+
+// Rows converted and handed to the encoder at once: about 1 MB of them.
+constexpr size_t kBandBytes = size_t(1) << 20;
+
+}  // namespace
+
+std::wstring Utf16(const std::string& utf8) {
+    if (utf8.empty()) return std::wstring();
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    std::wstring out(size_t(std::max(n, 0)), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &out[0], n);
+    return out;
+}
+
+std::string Utf8(const wchar_t* utf16, size_t count) {
+    if (count == 0) return std::string();
+    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16, int(count), nullptr, 0, nullptr, nullptr);
+    std::string out(size_t(std::max(n, 0)), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, utf16, int(count), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+std::string ErrorReason(HRESULT error) {
+    DWORD code = DWORD(error);
+    if (HRESULT_FACILITY(error) == FACILITY_WIN32) code = HRESULT_CODE(error);
+    switch (code) {
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY:
+        return "no such folder";
+    case ERROR_ACCESS_DENIED:
+        return "access denied";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return "the disk is full";
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+    case DWORD(E_OUTOFMEMORY):
+        return "not enough memory";
+    }
+    wchar_t text[256];
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, text, DWORD(sizeof text / sizeof text[0]), nullptr);
+    while (n > 0 && (text[n - 1] == L'\n' || text[n - 1] == L'\r' || text[n - 1] == L'.')) --n;
+    if (n > 0) return Utf8(text, n);
+    char hex[32];
+    wsprintfA(hex, "error 0x%08lX", static_cast<unsigned long>(error));
+    return hex;
+}
+
+ImageFileWriter::ImageFileWriter() : com_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {
+    CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                     reinterpret_cast<void**>(&factory_));
+}
+
+ImageFileWriter::~ImageFileWriter() {
+    if (factory_ != nullptr) factory_->Release();
+    if (SUCCEEDED(com_)) CoUninitialize();
+}
+
+HRESULT ImageFileWriter::Encode(PixelImage image, int width, int height, ImageFormat format,
+                                const std::wstring& path) {
+    ComRef<IWICStream> stream;
+    ComRef<IWICBitmapEncoder> encoder;
+    ComRef<IWICBitmapFrameEncode> frame;
+    ComRef<IPropertyBag2> options;
+    HRESULT hr = factory_->CreateStream(&stream);
+    if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
+    if (SUCCEEDED(hr)) hr = factory_->CreateEncoder(*ContainerOf(format), nullptr, &encoder);
+    if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.p, WICBitmapEncoderNoCache);
+    if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(&frame, &options);
+    if (SUCCEEDED(hr) && format == ImageFormat::Png && options.p != nullptr) {
+        PROPBAG2 name = {};
+        name.pstrName = const_cast<LPOLESTR>(L"FilterOption");
+        VARIANT value;
+        VariantInit(&value);
+        value.vt = VT_UI1;
+        value.bVal = BYTE(pngFilter_);
+        hr = options->Write(1, &name, &value);
+    }
+    if (SUCCEEDED(hr)) hr = frame->Initialize(options.p);
+    if (SUCCEEDED(hr)) hr = frame->SetSize(UINT(width), UINT(height));
+    WICPixelFormatGUID pixelFormat = GUID_WICPixelFormat24bppBGR;
+    if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&pixelFormat);
+    if (SUCCEEDED(hr) && !IsEqualGUID(pixelFormat, GUID_WICPixelFormat24bppBGR))
+        hr = WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT;
+    const size_t stride = size_t(width) * 3;
+    const int band =
+        int(std::max<size_t>(1, std::min<size_t>(kBandBytes / stride, size_t(height))));
+    if (SUCCEEDED(hr) && rows_.size() < stride * size_t(band)) rows_.resize(stride * size_t(band));
+    for (int y0 = 0; SUCCEEDED(hr) && y0 < height; y0 += band) {
+        const int count = std::min(band, height - y0);
+        for (int y = 0; y < count; ++y) {
+            const uint32_t* in = image.pixels + (y0 + y) * image.pitch;
+            uint8_t* out = rows_.data() + size_t(y) * stride;
+            for (int x = 0; x < width; ++x, out += 3) {
+                const uint32_t p = in[x];
+                out[0] = uint8_t(p);
+                out[1] = uint8_t(p >> 8);
+                out[2] = uint8_t(p >> 16);
+            }
+        }
+        hr = frame->WritePixels(UINT(count), UINT(stride), UINT(stride * size_t(count)),
+                                rows_.data());
+    }
+    if (SUCCEEDED(hr)) hr = frame->Commit();
+    if (SUCCEEDED(hr)) hr = encoder->Commit();
+    return hr;  // the file is closed as the stream goes
+}
+
+ImageFileWriter::Outcome ImageFileWriter::Write(PixelImage image, int width, int height,
+                                                ImageFormat format, const std::string& path,
+                                                bool replace, std::string& reason) {
+    if (factory_ == nullptr || ContainerOf(format) == nullptr) {
+        reason = factory_ == nullptr ? "the Windows Imaging Component is missing"
+                                     : "unknown picture format";
+        return Outcome::Failed;
+    }
+    const std::wstring target = Utf16(path);
+    // A temporary name of our own beside the target, made with CREATE_NEW so
+    // that no other writer, in this process or another, has it.
+    std::wstring temp;
+    for (unsigned k = 0;; ++k) {
+        temp = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(k) +
+               L".tmp";
+        HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+            break;
+        }
+        const DWORD error = GetLastError();
+        if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || k >= 1000) {
+            reason = ErrorReason(HRESULT_FROM_WIN32(error));
+            return Outcome::Failed;
+        }
+    }
+    HRESULT hr = Encode(image, width, height, format, temp);
+    if (SUCCEEDED(hr) &&
+        !MoveFileExW(temp.c_str(), target.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0))
+        hr = HRESULT_FROM_WIN32(GetLastError());
+    if (SUCCEEDED(hr)) return Outcome::Written;
+    DeleteFileW(temp.c_str());
+    if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) ||
+        hr == HRESULT_FROM_WIN32(ERROR_FILE_EXISTS))
+        return Outcome::Exists;
+    reason = ErrorReason(hr);
+    return Outcome::Failed;
+}

@@ -1,0 +1,291 @@
+// The exporter's command line and output names: which arguments are usage
+// errors, what the output pattern expands to, which outputs collide.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "export/export_options.h"
+
+namespace {
+
+const PathStyle W = PathStyle::Windows, P = PathStyle::Posix;
+
+// An argument list taken wrongly: options in both spellings, values that look
+// like options, "--" before paths that start with a dash, --help winning over
+// anything, and each usage error with the words that tell what is wrong.
+TEST(ExportOptions, Arguments) {
+    const struct {
+        std::vector<std::string> args;
+        const char* error;  // a part of the usage error, or "" when usable
+        bool help, quiet, overwrite, sized;
+        int width, height;
+        const char* pattern;
+        std::vector<std::string> paths;
+    } cases[] = {
+        {{"runs/42"}, "", false, false, false, false, 0, 0, "{name}.png", {"runs/42"}},
+        {{"--size", "1920x1080", "--out", "f/{n}.bmp", "a", "b.dat"},
+         "",
+         false,
+         false,
+         false,
+         true,
+         1920,
+         1080,
+         "f/{n}.bmp",
+         {"a", "b.dat"}},
+        {{"a", "--size=7X3", "--out=x.tif", "--quiet", "--overwrite", "b"},
+         "",
+         false,
+         true,
+         true,
+         true,
+         7,
+         3,
+         "x.tif",
+         {"a", "b"}},
+        {{"--out", "--quiet", "a"}, "", false, false, false, false, 0, 0, "--quiet", {"a"}},
+        {{"--", "--quiet", "-"},
+         "",
+         false,
+         false,
+         false,
+         false,
+         0,
+         0,
+         "{name}.png",
+         {"--quiet", "-"}},
+        {{"-", "a"}, "", false, false, false, false, 0, 0, "{name}.png", {"-", "a"}},
+        {{"--size", "1x1", "--size", "2x3", "a"},
+         "",
+         false,
+         false,
+         false,
+         true,
+         2,
+         3,
+         "{name}.png",
+         {"a"}},
+        {{"--bogus", "--help"}, "", true, false, false, false, 0, 0, "{name}.png", {}},
+        {{"--size", "0x0", "-h"}, "", true, false, false, false, 0, 0, "{name}.png", {}},
+        {{"/?"}, "", true, false, false, false, 0, 0, "{name}.png", {}},
+        {{}, "no input", false, false, false, false, 0, 0, "{name}.png", {}},
+        {{"--quiet"}, "no input", false, true, false, false, 0, 0, "{name}.png", {}},
+        {{"--", "--help"}, "", false, false, false, false, 0, 0, "{name}.png", {"--help"}},
+        {{"a", "--frobnicate"},
+         "unknown option \"--frobnicate\"",
+         false,
+         false,
+         false,
+         false,
+         0,
+         0,
+         "",
+         {}},
+        {{"-q", "a"}, "unknown option \"-q\"", false, false, false, false, 0, 0, "", {}},
+        {{"--sizes=1x1", "a"}, "unknown option", false, false, false, false, 0, 0, "", {}},
+        {{"--overwrite=yes", "a"}, "unknown option", false, false, false, false, 0, 0, "", {}},
+        {{"a", "--size"}, "--size needs a size", false, false, false, false, 0, 0, "", {}},
+        {{"a", "--out"}, "--out needs a file name", false, false, false, false, 0, 0, "", {}},
+        {{"--out=", "a"}, "--out needs a file name", false, false, false, false, 0, 0, "", {}},
+        {{"--size", "0x0", "a"}, "at least 1", false, false, false, false, 0, 0, "", {}},
+        {{"--size", "100000x100000", "a"},
+         "largest picture",
+         false,
+         false,
+         false,
+         false,
+         0,
+         0,
+         "",
+         {}},
+        {{"--out", "{stem}.png", "a"},
+         "unknown field \"{stem}\"",
+         false,
+         false,
+         false,
+         false,
+         0,
+         0,
+         "",
+         {}},
+    };
+    for (const auto& c : cases) {
+        std::string joined;
+        for (const std::string& a : c.args) joined += a + " ";
+        ExportOptions o;
+        const std::string error = ParseExportArguments(c.args, o);
+        if (*c.error == '\0') {
+            EXPECT_EQ(error, "") << joined;
+            EXPECT_EQ(o.help, c.help) << joined;
+            EXPECT_EQ(o.quiet, c.quiet) << joined;
+            EXPECT_EQ(o.overwrite, c.overwrite) << joined;
+            EXPECT_EQ(o.sizeGiven, c.sized) << joined;
+            if (c.sized) {
+                EXPECT_EQ(std::make_pair(o.width, o.height), std::make_pair(c.width, c.height))
+                    << joined;
+            }
+            EXPECT_EQ(o.pattern, c.pattern) << joined;
+            EXPECT_EQ(o.paths, c.paths) << joined;
+        } else {
+            EXPECT_NE(error.find(c.error), std::string::npos) << joined << "gave: " << error;
+        }
+    }
+}
+
+// A size read wrongly: signs, spaces, missing sides, other separators,
+// numbers too long for any integer, and the pixel limit on either side of
+// its edge.
+TEST(ExportOptions, PictureSizes) {
+    const struct {
+        const char* text;
+        int width, height;  // 0 × 0: not a size
+        const char* error;
+    } cases[] = {
+        {"1920x1080", 1920, 1080, ""},
+        {"1X1", 1, 1, ""},
+        {"007x010", 7, 10, ""},
+        {"16384x16384", 16384, 16384, ""},
+        {"268435456x1", 268435456, 1, ""},
+        {"1x268435456", 1, 268435456, ""},
+        {"268435457x1", 0, 0, "largest"},
+        {"16385x16384", 0, 0, "largest"},
+        {"100000x100000", 0, 0, "largest"},
+        {"99999999999999999999999x1", 0, 0, "largest"},
+        {"0x0", 0, 0, "at least 1"},
+        {"0x5", 0, 0, "at least 1"},
+        {"5x0", 0, 0, "at least 1"},
+        {"", 0, 0, "not WIDTHxHEIGHT"},
+        {"x", 0, 0, "not WIDTHxHEIGHT"},
+        {"640", 0, 0, "not WIDTHxHEIGHT"},
+        {"640x", 0, 0, "not WIDTHxHEIGHT"},
+        {"x480", 0, 0, "not WIDTHxHEIGHT"},
+        {"640*480", 0, 0, "not WIDTHxHEIGHT"},
+        {"-640x480", 0, 0, "not WIDTHxHEIGHT"},
+        {"+640x480", 0, 0, "not WIDTHxHEIGHT"},
+        {"640x480 ", 0, 0, "not WIDTHxHEIGHT"},
+        {" 640x480", 0, 0, "not WIDTHxHEIGHT"},
+        {"640x480x2", 0, 0, "not WIDTHxHEIGHT"},
+        {"6.4x4", 0, 0, "not WIDTHxHEIGHT"},
+    };
+    for (const auto& c : cases) {
+        int w = -1, h = -1;
+        const std::string error = ParsePictureSize(c.text, w, h);
+        if (c.width == 0) {
+            EXPECT_NE(error.find(c.error), std::string::npos) << c.text << " gave: " << error;
+            EXPECT_NE(error.find(std::string("\"") + c.text + "\""), std::string::npos) << error;
+        } else {
+            EXPECT_EQ(error, "") << c.text;
+            EXPECT_EQ(std::make_pair(w, h), std::make_pair(c.width, c.height)) << c.text;
+        }
+    }
+}
+
+// An output named wrongly: each field, padding narrower and wider than the
+// position, braces written doubled, fields next to each other and text that
+// only looks like a field.
+TEST(ExportOptions, OutputPatterns) {
+    const struct {
+        const char* pattern;
+        const char* stem;
+        size_t position;
+        const char* out;  // nullptr: the pattern is refused
+    } cases[] = {
+        {"{name}.png", "run42", 1, "run42.png"},
+        {"frames/{n}.png", "x", 17, "frames/0017.png"},
+        {"{n:6}.png", "x", 17, "000017.png"},
+        {"{n:1}.png", "x", 17, "17.png"},
+        {"{n:2}.png", "x", 12345, "12345.png"},
+        {"{n}.png", "x", 123456, "123456.png"},
+        {"{n}{name}{n:3}.bmp", "a", 5, "0005a005.bmp"},
+        {"out/{name}/{name}.tif", "d\xC3\xA9j\xC3\xA0", 2,
+         "out/d\xC3\xA9j\xC3\xA0/d\xC3\xA9j\xC3\xA0.tif"},
+        {"{{name}}.png", "a", 1, "{name}.png"},
+        {"{{{name}}}.png", "a", 1, "{a}.png"},
+        {"a}b.png", "a", 1, "a}b.png"},
+        {"plain.png", "a", 9, "plain.png"},
+        {"{N}.png", "a", 1, nullptr},
+        {"{n:0}.png", "a", 1, nullptr},
+        {"{n:10}.png", "a", 1, nullptr},
+        {"{n:}.png", "a", 1, nullptr},
+        {"{name.png", "a", 1, nullptr},
+        {"x{", "a", 1, nullptr},
+        {"{ name}.png", "a", 1, nullptr},
+        {"", "a", 1, nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::string error = CheckOutputPattern(c.pattern);
+        if (c.out == nullptr) {
+            EXPECT_NE(error, "") << c.pattern;
+            continue;
+        }
+        EXPECT_EQ(error, "") << c.pattern;
+        EXPECT_EQ(ExpandOutputPattern(c.pattern, c.stem, c.position), c.out) << c.pattern;
+    }
+}
+
+// A picture written in the wrong format or into the wrong folder.
+TEST(ExportOptions, FormatAndFolderOfAnOutput) {
+    const struct {
+        const char* path;
+        PathStyle style;
+        ImageFormat format;
+        const char* folder;
+    } cases[] = {
+        {"a.png", W, ImageFormat::Png, "."},
+        {"A.PNG", P, ImageFormat::Png, "."},
+        {"out/x.Bmp", P, ImageFormat::Bmp, "out/"},
+        {"C:\\out\\x.tif", W, ImageFormat::Tiff, "C:\\out\\"},
+        {"C:x.TIFF", W, ImageFormat::Tiff, "C:"},
+        {"/x.png", P, ImageFormat::Png, "/"},
+        {"x.jpg", W, ImageFormat::Unknown, "."},
+        {"x.png.gz", W, ImageFormat::Unknown, "."},
+        {"x.pngx", W, ImageFormat::Unknown, "."},
+        {"png", W, ImageFormat::Unknown, "."},
+        {"out.png\\x", W, ImageFormat::Unknown, "out.png\\"},
+        {"out.png\\x", P, ImageFormat::Unknown, "."},
+        {"out/", P, ImageFormat::Unknown, "out/"},
+        {"x.", W, ImageFormat::Unknown, "."},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatOfPath(c.path, c.style), c.format) << c.path;
+        EXPECT_EQ(OutputFolder(c.path, c.style), c.folder) << c.path;
+    }
+}
+
+// Two inputs that would write one file taken for two files, or two files
+// taken for one: spellings of one path in each style.
+TEST(ExportOptions, SharedOutputs) {
+    const struct {
+        std::vector<std::string> outputs;
+        PathStyle style;
+        bool shared;
+        size_t first, second;
+    } cases[] = {
+        {{"a.png", "b.png", "c.png"}, W, false, 0, 0},
+        {{"a.png", "b.png", "a.png"}, W, true, 0, 2},
+        {{"x/A.png", "b.png", "X\\a.PNG"}, W, true, 0, 2},
+        {{"x/A.png", "x/a.png"}, P, false, 0, 0},
+        {{"x\\a.png", "x/a.png"}, P, false, 0, 0},
+        {{"./out//a.png", "out/a.png"}, P, true, 0, 1},
+        {{"out/sub/../a.png", "out/a.png"}, P, true, 0, 1},
+        {{"../a.png", "a.png"}, P, false, 0, 0},
+        {{"../../a.png", "../b/../../a.png"}, P, true, 0, 1},
+        {{"/a.png", "a.png"}, P, false, 0, 0},
+        {{"C:\\a.png", "c:/A.png"}, W, true, 0, 1},
+        {{"C:a.png", "C:\\a.png"}, W, false, 0, 0},
+        {{"", "a.png", "", "b.png"}, W, false, 0, 0},
+        {{"a.png", "", "b.png", "B.png", "a.png"}, W, true, 2, 3},
+    };
+    for (const auto& c : cases) {
+        size_t first = 99, second = 99;
+        const bool shared = FindSharedOutput(c.outputs, first, second, c.style);
+        EXPECT_EQ(shared, c.shared) << c.outputs[0] << " " << c.outputs[1];
+        if (shared && c.shared) {
+            EXPECT_EQ(first, c.first) << c.outputs[0];
+            EXPECT_EQ(second, c.second) << c.outputs[0];
+        }
+    }
+}
+
+}  // namespace
