@@ -19,8 +19,10 @@ exe="$root/build/mingw/quorlane-export.exe"
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
 if [ -z "${WINEPREFIX:-}" ]; then
-  python3 "$root/tools/winsession.py" prefix "$root/build/wineprefix" >&2
+  PYTHONPATH="$root/tools${PYTHONPATH:+:$PYTHONPATH}" python3 -B -m winsession prefix \
+    "$root/build/wineprefix" >&2
   export WINEPREFIX="$root/build/wineprefix" WINEARCH=win64
 fi
 
+export LC_ALL=C.UTF-8  # Wine reads the paths as UTF-8
 exec wine "$exe" "$@"
