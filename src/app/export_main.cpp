@@ -2,24 +2,17 @@
 // image file, without a window. The command line is read as UTF-16 and
 // handed on as UTF-8; see export/export_options.h for what it takes.
 #include <windows.h>
-// after windows.h, which it needs
-#include <shellapi.h>
 
 #include <string>
 #include <vector>
 
 #include "app/export_run.h"
-#include "app/image_file.h"
+#include "app/utf.h"
 #include "export/export_options.h"
 
 int main() {
     Console console;
-    std::vector<std::string> args;
-    int count = 0;
-    if (wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count)) {
-        for (int k = 1; k < count; ++k) args.push_back(Utf8(argv[k], wcslen(argv[k])));
-        LocalFree(argv);
-    }
+    const std::vector<std::string> args = CommandLineArguments();
     ExportOptions options;
     const std::string error = ParseExportArguments(args, options);
     if (options.help) {

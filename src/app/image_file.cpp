@@ -35,22 +35,6 @@ constexpr size_t kBandBytes = size_t(1) << 20;
 
 }  // namespace
 
-std::wstring Utf16(const std::string& utf8) {
-    if (utf8.empty()) return std::wstring();
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-    std::wstring out(size_t(std::max(n, 0)), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &out[0], n);
-    return out;
-}
-
-std::string Utf8(const wchar_t* utf16, size_t count) {
-    if (count == 0) return std::string();
-    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16, int(count), nullptr, 0, nullptr, nullptr);
-    std::string out(size_t(std::max(n, 0)), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, utf16, int(count), &out[0], n, nullptr, nullptr);
-    return out;
-}
-
 std::string ErrorReason(HRESULT error) {
     DWORD code = DWORD(error);
     if (HRESULT_FACILITY(error) == FACILITY_WIN32) code = HRESULT_CODE(error);

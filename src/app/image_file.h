@@ -10,12 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "app/utf.h"
 #include "export/export_options.h"
 #include "render/paint.h"
-
-// UTF-16 for the system's wide calls, and back.
-std::wstring Utf16(const std::string& utf8);
-std::string Utf8(const wchar_t* utf16, size_t count);
 
 // The system's reason for an error code (a Win32 error or an HRESULT), in
 // a few words.

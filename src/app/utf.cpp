@@ -11,13 +11,16 @@ std::wstring Utf16(const std::string& utf8) {
     return out;
 }
 
-std::string Utf8(const wchar_t* utf16) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return std::string();
-    std::string out(size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, utf16, -1, &out[0], n, nullptr, nullptr);
-    out.resize(size_t(n - 1));  // the terminating zero
+std::string Utf8(const wchar_t* utf16, size_t count) {
+    if (count == 0) return std::string();
+    const int n = WideCharToMultiByte(CP_UTF8, 0, utf16, int(count), nullptr, 0, nullptr, nullptr);
+    std::string out(size_t(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, utf16, int(count), &out[0], n, nullptr, nullptr);
     return out;
+}
+
+std::string Utf8(const wchar_t* utf16) {
+    return Utf8(utf16, wcslen(utf16));
 }
 
 std::vector<std::string> CommandLineArguments() {

@@ -6,7 +6,8 @@
 #include <vector>
 
 std::wstring Utf16(const std::string& utf8);
-std::string Utf8(const wchar_t* utf16);
+std::string Utf8(const wchar_t* utf16, size_t count);
+std::string Utf8(const wchar_t* utf16);  // up to its terminating zero
 
 // The program's arguments (without its own name), from the UTF-16 command line.
 std::vector<std::string> CommandLineArguments();
