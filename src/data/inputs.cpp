@@ -13,22 +13,11 @@ namespace {
 const char kGridFile[] = "quorlane.dat";
 const char kSettingsFile[] = "quorlane.ini";
 
-bool IsSeparator(char c, PathStyle style) {
-    return c == '/' || (style == PathStyle::Windows && c == '\\');
-}
-
-// The length of a leading drive ("C:") in Windows paths.
-size_t DriveLength(const std::string& path, PathStyle style) {
-    const bool letter = path.size() >= 2 &&
-                        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-    return style == PathStyle::Windows && letter && path[1] == ':' ? 2 : 0;
-}
-
 // The separator to join a name on with: the last one the user wrote, else
 // the system's own.
 char SeparatorOf(const std::string& path, PathStyle style) {
     for (size_t k = path.size(); k-- > 0;)
-        if (IsSeparator(path[k], style)) return path[k];
+        if (IsPathSeparator(path[k], style)) return path[k];
     return style == PathStyle::Windows ? '\\' : '/';
 }
 
@@ -36,7 +25,7 @@ char SeparatorOf(const std::string& path, PathStyle style) {
 std::string Join(const std::string& folder, const char* name, PathStyle style) {
     if (folder.empty()) return name;
     const bool open =
-        IsSeparator(folder.back(), style) || folder.size() == DriveLength(folder, style);
+        IsPathSeparator(folder.back(), style) || folder.size() == DriveLength(folder, style);
     return open ? folder + name : folder + SeparatorOf(folder, style) + name;
 }
 
@@ -44,16 +33,16 @@ std::string Join(const std::string& folder, const char* name, PathStyle style) {
 // bare file name, "C:" for "C:file.dat").
 std::string FolderOf(const std::string& path, PathStyle style) {
     for (size_t k = path.size(); k-- > DriveLength(path, style);)
-        if (IsSeparator(path[k], style)) return path.substr(0, k + 1);
+        if (IsPathSeparator(path[k], style)) return path.substr(0, k + 1);
     return path.substr(0, DriveLength(path, style));
 }
 
 // The last component of a path, separators at its end left out.
 std::string LastComponent(const std::string& path, PathStyle style) {
     size_t end = path.size();
-    while (end > 0 && IsSeparator(path[end - 1], style)) --end;
+    while (end > 0 && IsPathSeparator(path[end - 1], style)) --end;
     size_t start = end;
-    while (start > DriveLength(path, style) && !IsSeparator(path[start - 1], style)) --start;
+    while (start > DriveLength(path, style) && !IsPathSeparator(path[start - 1], style)) --start;
     return path.substr(start, end - start);
 }
 
@@ -62,6 +51,16 @@ std::filesystem::path NativePath(const std::string& utf8) {
 }
 
 }  // namespace
+
+bool IsPathSeparator(char c, PathStyle style) {
+    return c == '/' || (style == PathStyle::Windows && c == '\\');
+}
+
+size_t DriveLength(const std::string& path, PathStyle style) {
+    const bool letter = path.size() >= 2 &&
+                        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    return style == PathStyle::Windows && letter && path[1] == ':' ? 2 : 0;
+}
 
 InputFiles WorkingDirectoryInputs() {
     return {kGridFile, kSettingsFile, std::string(), std::string()};

@@ -24,6 +24,11 @@ constexpr PathStyle kSystemPathStyle = PathStyle::Windows;
 constexpr PathStyle kSystemPathStyle = PathStyle::Posix;
 #endif
 
+// Whether `c` separates folders in paths of `style`.
+bool IsPathSeparator(char c, PathStyle style);
+// The length of a Windows path's leading drive ("C:"), else 0.
+size_t DriveLength(const std::string& path, PathStyle style);
+
 struct InputFiles {
     std::string gridPath;      // the grid file
     std::string settingsPath;  // the settings file

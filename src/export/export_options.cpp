@@ -6,20 +6,10 @@
 
 namespace {
 
-bool IsSeparator(char c, PathStyle style) {
-    return c == '/' || (style == PathStyle::Windows && c == '\\');
-}
-
-size_t DriveLength(const std::string& path, PathStyle style) {
-    const bool letter = path.size() >= 2 &&
-                        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-    return style == PathStyle::Windows && letter && path[1] == ':' ? 2 : 0;
-}
-
 // The position just after the last separator (the start of the file name).
 size_t NameStart(const std::string& path, PathStyle style) {
     for (size_t k = path.size(); k-- > DriveLength(path, style);)
-        if (IsSeparator(path[k], style)) return k + 1;
+        if (IsPathSeparator(path[k], style)) return k + 1;
     return DriveLength(path, style);
 }
 
@@ -155,14 +145,14 @@ std::string OutputKey(const std::string& path, PathStyle style) {
     const size_t drive = DriveLength(path, style);
     std::string key;
     for (size_t k = 0; k < drive; ++k) key += Lower(path[k]);
-    if (drive < path.size() && IsSeparator(path[drive], style)) key += '/';
+    if (drive < path.size() && IsPathSeparator(path[drive], style)) key += '/';
     const size_t root = key.size();
     std::vector<size_t> starts;  // where each component of the key begins
     size_t k = drive;
     while (k < path.size()) {
-        while (k < path.size() && IsSeparator(path[k], style)) ++k;
+        while (k < path.size() && IsPathSeparator(path[k], style)) ++k;
         const size_t begin = k;
-        while (k < path.size() && !IsSeparator(path[k], style)) ++k;
+        while (k < path.size() && !IsPathSeparator(path[k], style)) ++k;
         const std::string part = path.substr(begin, k - begin);
         if (part.empty() || part == ".") continue;
         if (part == ".." && !starts.empty() && key.compare(starts.back(), 3, "../") != 0) {
