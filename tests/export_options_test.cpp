@@ -15,121 +15,60 @@ const PathStyle W = PathStyle::Windows, P = PathStyle::Posix;
 // like options, "--" before paths that start with a dash, --help winning over
 // anything, and each usage error with the words that tell what is wrong.
 TEST(ExportOptions, Arguments) {
+    const char* const D = "{name}.png";
     const struct {
         std::vector<std::string> args;
-        const char* error;  // a part of the usage error, or "" when usable
-        bool help, quiet, overwrite, sized;
-        int width, height;
+        const char* flags;  // 'h' help, 'q' quiet, 'o' overwrite
+        int width, height;  // 0 × 0: no --size
         const char* pattern;
         std::vector<std::string> paths;
-    } cases[] = {
-        {{"runs/42"}, "", false, false, false, false, 0, 0, "{name}.png", {"runs/42"}},
-        {{"--size", "1920x1080", "--out", "f/{n}.bmp", "a", "b.dat"},
-         "",
-         false,
-         false,
-         false,
-         true,
-         1920,
-         1080,
-         "f/{n}.bmp",
-         {"a", "b.dat"}},
-        {{"a", "--size=7X3", "--out=x.tif", "--quiet", "--overwrite", "b"},
-         "",
-         false,
-         true,
-         true,
-         true,
-         7,
-         3,
-         "x.tif",
-         {"a", "b"}},
-        {{"--out", "--quiet", "a"}, "", false, false, false, false, 0, 0, "--quiet", {"a"}},
-        {{"--", "--quiet", "-"},
-         "",
-         false,
-         false,
-         false,
-         false,
-         0,
-         0,
-         "{name}.png",
-         {"--quiet", "-"}},
-        {{"-", "a"}, "", false, false, false, false, 0, 0, "{name}.png", {"-", "a"}},
-        {{"--size", "1x1", "--size", "2x3", "a"},
-         "",
-         false,
-         false,
-         false,
-         true,
-         2,
-         3,
-         "{name}.png",
-         {"a"}},
-        {{"--bogus", "--help"}, "", true, false, false, false, 0, 0, "{name}.png", {}},
-        {{"--size", "0x0", "-h"}, "", true, false, false, false, 0, 0, "{name}.png", {}},
-        {{"/?"}, "", true, false, false, false, 0, 0, "{name}.png", {}},
-        {{}, "no input", false, false, false, false, 0, 0, "{name}.png", {}},
-        {{"--quiet"}, "no input", false, true, false, false, 0, 0, "{name}.png", {}},
-        {{"--", "--help"}, "", false, false, false, false, 0, 0, "{name}.png", {"--help"}},
-        {{"a", "--frobnicate"},
-         "unknown option \"--frobnicate\"",
-         false,
-         false,
-         false,
-         false,
-         0,
-         0,
-         "",
-         {}},
-        {{"-q", "a"}, "unknown option \"-q\"", false, false, false, false, 0, 0, "", {}},
-        {{"--sizes=1x1", "a"}, "unknown option", false, false, false, false, 0, 0, "", {}},
-        {{"--overwrite=yes", "a"}, "unknown option", false, false, false, false, 0, 0, "", {}},
-        {{"a", "--size"}, "--size needs a size", false, false, false, false, 0, 0, "", {}},
-        {{"a", "--out"}, "--out needs a file name", false, false, false, false, 0, 0, "", {}},
-        {{"--out=", "a"}, "--out needs a file name", false, false, false, false, 0, 0, "", {}},
-        {{"--size", "0x0", "a"}, "at least 1", false, false, false, false, 0, 0, "", {}},
-        {{"--size", "100000x100000", "a"},
-         "largest picture",
-         false,
-         false,
-         false,
-         false,
-         0,
-         0,
-         "",
-         {}},
-        {{"--out", "{stem}.png", "a"},
-         "unknown field \"{stem}\"",
-         false,
-         false,
-         false,
-         false,
-         0,
-         0,
-         "",
-         {}},
+    } usable[] = {
+        {{"runs/42"}, "", 0, 0, D, {"runs/42"}},
+        {{"--size", "64x48", "--out", "f/{n}.bmp", "a", "b"}, "", 64, 48, "f/{n}.bmp", {"a", "b"}},
+        {{"a", "--size=7X3", "--out=x.tif", "b"}, "", 7, 3, "x.tif", {"a", "b"}},
+        {{"--quiet", "a", "--overwrite"}, "qo", 0, 0, D, {"a"}},
+        {{"--out", "--quiet", "a"}, "", 0, 0, "--quiet", {"a"}},
+        {{"--", "--quiet", "-"}, "", 0, 0, D, {"--quiet", "-"}},
+        {{"-", "a"}, "", 0, 0, D, {"-", "a"}},
+        {{"--size", "1x1", "--size", "2x3", "a"}, "", 2, 3, D, {"a"}},
+        {{"--bogus", "--help"}, "h", 0, 0, D, {}},
+        {{"--size", "0x0", "-h"}, "h", 0, 0, D, {}},
+        {{"/?"}, "h", 0, 0, D, {}},
+        {{"--", "--help"}, "", 0, 0, D, {"--help"}},
     };
-    for (const auto& c : cases) {
-        std::string joined;
-        for (const std::string& a : c.args) joined += a + " ";
+    for (const auto& c : usable) {
+        const std::string joined = testing::PrintToString(c.args);
+        ExportOptions o;
+        EXPECT_EQ(ParseExportArguments(c.args, o), "") << joined;
+        const std::string flags =
+            std::string(o.help ? "h" : "") + (o.quiet ? "q" : "") + (o.overwrite ? "o" : "");
+        EXPECT_EQ(flags, c.flags) << joined;
+        EXPECT_EQ(o.sizeGiven, c.width != 0) << joined;
+        EXPECT_EQ(std::make_pair(o.width, o.height), std::make_pair(c.width, c.height)) << joined;
+        EXPECT_EQ(o.pattern, c.pattern) << joined;
+        EXPECT_EQ(o.paths, c.paths) << joined;
+    }
+    const struct {
+        std::vector<std::string> args;
+        const char* error;  // a part of the usage error
+    } refused[] = {
+        {{"--quiet"}, "no input"},
+        {{"a", "--frobnicate"}, "unknown option \"--frobnicate\""},
+        {{"-q", "a"}, "unknown option \"-q\""},
+        {{"--sizes=1x1", "a"}, "unknown option"},
+        {{"--overwrite=yes", "a"}, "unknown option"},
+        {{"a", "--size"}, "--size needs a size"},
+        {{"a", "--out"}, "--out needs a file name"},
+        {{"--out=", "a"}, "--out needs a file name"},
+        {{"--size", "0x0", "a"}, "at least 1"},
+        {{"--size", "100000x100000", "a"}, "largest picture"},
+        {{"--out", "{stem}.png", "a"}, "unknown field \"{stem}\""},
+    };
+    for (const auto& c : refused) {
         ExportOptions o;
         const std::string error = ParseExportArguments(c.args, o);
-        if (*c.error == '\0') {
-            EXPECT_EQ(error, "") << joined;
-            EXPECT_EQ(o.help, c.help) << joined;
-            EXPECT_EQ(o.quiet, c.quiet) << joined;
-            EXPECT_EQ(o.overwrite, c.overwrite) << joined;
-            EXPECT_EQ(o.sizeGiven, c.sized) << joined;
-            if (c.sized) {
-                EXPECT_EQ(std::make_pair(o.width, o.height), std::make_pair(c.width, c.height))
-                    << joined;
-            }
-            EXPECT_EQ(o.pattern, c.pattern) << joined;
-            EXPECT_EQ(o.paths, c.paths) << joined;
-        } else {
-            EXPECT_NE(error.find(c.error), std::string::npos) << joined << "gave: " << error;
-        }
+        EXPECT_NE(error.find(c.error), std::string::npos)
+            << testing::PrintToString(c.args) << " gave: " << error;
     }
 }
 
@@ -150,13 +89,10 @@ TEST(ExportOptions, PictureSizes) {
         {"1x268435456", 1, 268435456, ""},
         {"268435457x1", 0, 0, "largest"},
         {"16385x16384", 0, 0, "largest"},
-        {"100000x100000", 0, 0, "largest"},
         {"99999999999999999999999x1", 0, 0, "largest"},
-        {"0x0", 0, 0, "at least 1"},
         {"0x5", 0, 0, "at least 1"},
         {"5x0", 0, 0, "at least 1"},
         {"", 0, 0, "not WIDTHxHEIGHT"},
-        {"x", 0, 0, "not WIDTHxHEIGHT"},
         {"640", 0, 0, "not WIDTHxHEIGHT"},
         {"640x", 0, 0, "not WIDTHxHEIGHT"},
         {"x480", 0, 0, "not WIDTHxHEIGHT"},
@@ -196,7 +132,6 @@ TEST(ExportOptions, OutputPatterns) {
         {"{n:6}.png", "x", 17, "000017.png"},
         {"{n:1}.png", "x", 17, "17.png"},
         {"{n:2}.png", "x", 12345, "12345.png"},
-        {"{n}.png", "x", 123456, "123456.png"},
         {"{n}{name}{n:3}.bmp", "a", 5, "0005a005.bmp"},
         {"out/{name}/{name}.tif", "d\xC3\xA9j\xC3\xA0", 2,
          "out/d\xC3\xA9j\xC3\xA0/d\xC3\xA9j\xC3\xA0.tif"},

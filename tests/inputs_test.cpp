@@ -31,17 +31,8 @@ TEST(Inputs, FilesNamedByAnArgument) {
         {"C:\\runs/run 42", true, W, "C:\\runs/run 42/quorlane.dat", "C:\\runs/run 42/quorlane.ini",
          "run 42", "run 42"},
         {"D:", true, W, "D:quorlane.dat", "D:quorlane.ini", "", ""},
-        {"/data/donn\xC3\xA9"
-         "es \xCE\xA9",
-         true, P,
-         "/data/donn\xC3\xA9"
-         "es \xCE\xA9/quorlane.dat",
-         "/data/donn\xC3\xA9"
-         "es \xCE\xA9/quorlane.ini",
-         "donn\xC3\xA9"
-         "es \xCE\xA9",
-         "donn\xC3\xA9"
-         "es \xCE\xA9"},
+        {"/data/donn\u00e9es \u03a9", true, P, "/data/donn\u00e9es \u03a9/quorlane.dat",
+         "/data/donn\u00e9es \u03a9/quorlane.ini", "donn\u00e9es \u03a9", "donn\u00e9es \u03a9"},
         {"run42\\step_0017.dat", false, W, "run42\\step_0017.dat", "run42\\quorlane.ini",
          "step_0017.dat", "step_0017"},
         {"run42\\step_0017.dat", false, P, "run42\\step_0017.dat", "quorlane.ini",
@@ -69,9 +60,7 @@ TEST(Inputs, ArgumentsOnDisk) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() /
                          ("quorlane_inputs_" + std::to_string(std::random_device{}())) /
-                         fs::u8path(
-                             "donn\xC3\xA9"
-                             "es \xCE\xA9");
+                         fs::u8path("donn\u00e9es \u03a9");
     fs::create_directories(dir);
     std::ofstream(dir / "step_0017.dat") << "1 1 1 1\n5\n";
     const std::string folder = dir.u8string(), file = (dir / "step_0017.dat").u8string();
@@ -79,9 +68,7 @@ TEST(Inputs, ArgumentsOnDisk) {
     InputFiles in;
     ASSERT_TRUE(ResolveArgument(folder, in).ok);
     EXPECT_EQ(in.gridPath, folder + "/quorlane.dat");
-    EXPECT_EQ(in.name,
-              "donn\xC3\xA9"
-              "es \xCE\xA9");
+    EXPECT_EQ(in.name, "donn\u00e9es \u03a9");
     ASSERT_TRUE(ResolveArgument(file, in).ok);
     EXPECT_EQ(in.settingsPath, folder + "/quorlane.ini");
     EXPECT_EQ(in.name, "step_0017.dat");
@@ -89,9 +76,7 @@ TEST(Inputs, ArgumentsOnDisk) {
     const fs::path before = fs::current_path();
     fs::current_path(dir);
     ASSERT_TRUE(ResolveArgument(".", in).ok);
-    EXPECT_EQ(in.name,
-              "donn\xC3\xA9"
-              "es \xCE\xA9");
+    EXPECT_EQ(in.name, "donn\u00e9es \u03a9");
     EXPECT_EQ(in.gridPath, "./quorlane.dat");
     fs::current_path(before);
 

@@ -6,30 +6,21 @@ import os
 EXAMPLES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples")
 
 
-def settings_text(
-    scaleMin=0.0,
-    scaleMax=100.0,
-    minRed=0,
-    maxRed=255,
-    minGreen=0,
-    maxGreen=0,
-    minBlue=255,
-    maxBlue=0,
-    windowWidth=640,
-    windowHeight=480,
-    bandHeight=20,
-    bandSideGap=30,
-    bandStrip=20,
-    intervals=10,
-    caption="Temperature",
-    clipping=1,
-    palette=1,
-):
+# The seventeen settings in the file's order, and their values when a test does not name them.
+SETTINGS = (
+    "scaleMin scaleMax minRed maxRed minGreen maxGreen minBlue maxBlue windowWidth windowHeight"
+    " bandHeight bandSideGap bandStrip intervals caption clipping palette"
+).split()
+DEFAULTS = [0.0, 100.0, 0, 255, 0, 0, 255, 0, 640, 480, 20, 30, 20, 10, "Temperature", 1, 1]
+
+
+def settings_text(**settings):
     """A settings file: the seventeen settings, one a line, in this order."""
-    lines = [scaleMin, scaleMax, minRed, maxRed, minGreen, maxGreen, minBlue, maxBlue]
-    lines += [windowWidth, windowHeight, bandHeight, bandSideGap, bandStrip, intervals, caption]
-    lines += [clipping, palette]
-    return ("\n".join(str(v) for v in lines) + "\n").encode()
+    unknown = set(settings) - set(SETTINGS)
+    if unknown:
+        raise TypeError("settings_text: unknown settings %s" % sorted(unknown))
+    values = {**dict(zip(SETTINGS, DEFAULTS)), **settings}
+    return ("\n".join(str(values[k]) for k in SETTINGS) + "\n").encode()
 
 
 def grid_text(columns, rows, cellWidth, cellHeight, value):

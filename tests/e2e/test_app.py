@@ -57,10 +57,8 @@ def open_window(s, files, save, mapped=True):
     texts)."""
     app = s.start(files)
     calls = wait_until(lambda: app.trace.created("QuorlaneClass"), 15, "the main window")
-    check(
-        len(calls) == 1 and not app.trace.calls("user32.MessageBoxA"),
-        "%d main windows, or a report" % len(calls),
-    )
+    report = app.trace.calls("user32.MessageBoxA")
+    check(len(calls) == 1 and not report, "%d main windows, or a report" % len(calls))
     win = mapped and app.wait_window("Quorlane")
     return app, calls[0], win, mapped and app.match_client(win, files, save_to=save)[1]
 
@@ -89,15 +87,11 @@ def inputs(s, rows, save):
             else:
                 app = s.start(files)
                 got = tuple(app.trace.wait_call("user32.MessageBoxA")[0])
-                check(
-                    got == (0, want, "Quorlane", MB_ICONEXCLAMATION),
-                    "MessageBoxA%r, wanted %r" % (got, want),
-                )
+                why = "MessageBoxA%r, wanted %r" % (got, want)
+                check(got == (0, want, "Quorlane", MB_ICONEXCLAMATION), why)
                 s.display.key(app.wait_window("Quorlane"), "Return")
-                check(
-                    app.wait_exit() == 1 and not app.trace.created("QuorlaneClass"),
-                    "status %s or a window" % app.status,
-                )
+                ended = app.wait_exit() == 1 and not app.trace.created("QuorlaneClass")
+                check(ended, "status %s or a window" % app.status)
             print("ok   %-28s %-40s %.1f s" % (name, want, time.monotonic() - t0), flush=True)
         except E2EError as err:
             failed.append(name)
@@ -121,10 +115,8 @@ def window(s, save):
         # The last, lpParam, is the application value: any pointer but 0.
         want = [0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y]
         want += [windowWidth, windowHeight, 0, 0, call[10], call[11] or "not 0"]
-        check(
-            call == want and len(texts) == 3,
-            "CreateWindowExA%r, wanted %r; texts %r" % (call, want, texts),
-        )
+        why = "CreateWindowExA%r, wanted %r; texts %r" % (call, want, texts)
+        check(call == want and len(texts) == 3, why)
         closed(app, win)
 
 
@@ -138,15 +130,11 @@ def about(s, save):
         moves = app.trace.wait_call("user32.MoveWindow", count=n)
         _, left, top, bw, bh, repaint = moves[-1]
         want = (int((s.display.screen[0] - bw) / 2), int((s.display.screen[1] - bh) / 2), 1)
-        check(
-            len(moves) == n and (left, top, repaint) == want,
-            "MoveWindow%r, wanted %r" % (moves[-1], want),
-        )
+        why = "MoveWindow%r, wanted %r" % (moves[-1], want)
+        check(len(moves) == n and (left, top, repaint) == want, why)
         gx, gy, gw, gh = s.display.geometry(box)
-        check(
-            left <= gx <= gx + gw <= left + bw and top <= gy <= gy + gh <= top + bh,
-            "box at %r" % [gx, gy, gw, gh],
-        )
+        inside = left <= gx <= gx + gw <= left + bw and top <= gy <= gy + gh <= top + bh
+        check(inside, "box at %r" % [gx, gy, gw, gh])
         s.display.key(box, key)
         app.wait_no_window("About Quorlane")
     closed(app, win)
@@ -165,21 +153,12 @@ def storm(s, save, count=320, seed=20240607, bandHeight=60, bandSideGap=150, ban
     sizes += [(gap + 2, low + strip), (40, 400), (2 * gap + 2, low + strip - 1)]
     sizes += [(2 * gap + 3, low + strip + 1), (1500, 3)]
     r = random.Random(seed)  # the rest: around the band's gaps, up to 1600 x 1200, larger
-    kinds = (
-        [(0, 0, 2 * gap + 10, low + 2 * strip)] * 7
-        + [(0, 0, 1600, 1200)] * 11
-        + [(1600, 1200, 4000, 3000)] * 2
-    )
+    kinds = [(0, 0, 2 * gap + 10, low + 2 * strip)] * 7 + [(0, 0, 1600, 1200)] * 11
+    kinds += [(1600, 1200, 4000, 3000)] * 2
     for x0, y0, x1, y1 in (r.choice(kinds) for _ in range(count - len(sizes))):
         sizes.insert(r.randrange(len(sizes) + 1), (r.randint(x0, x1), r.randint(y0, y1)))
-    ini_text = settings_text(
-        windowWidth=560,
-        windowHeight=420,
-        bandHeight=bandHeight,
-        bandSideGap=bandSideGap,
-        bandStrip=bandStrip,
-        caption="Storm",
-    )
+    band = dict(bandHeight=bandHeight, bandSideGap=bandSideGap, bandStrip=bandStrip)
+    ini_text = settings_text(windowWidth=560, windowHeight=420, caption="Storm", **band)
     files = {"quorlane.dat": example_files("rainbow")["quorlane.dat"], "quorlane.ini": ini_text}
     app = s.start(files)
     win = app.wait_window("Quorlane")
@@ -187,11 +166,8 @@ def storm(s, save, count=320, seed=20240607, bandHeight=60, bandSideGap=150, ban
     wait_until(lambda: s.display.geometry(win)[:2] == (0, 0), 10, "the window to move to 0, 0")
     menu = s.display.geometry(win)[3] - wait_until(app.trace.client_size, 10, "the first layout")[1]
     s.display.resize(win, 1, menu + 1)
-    min_w = wait_until(
-        lambda: (app.trace.client_size() or (0, 0))[1] == 1 and app.trace.client_size()[0],
-        10,
-        "the smallest window",
-    )
+    client = lambda: app.trace.client_size() or (0, 0)  # noqa: E731
+    min_w = wait_until(lambda: client()[1] == 1 and client()[0], 10, "the smallest window")
 
     def x_size(cw, ch):  # X windows are at least 1 x 1
         return max(cw, 1), max(ch + menu, 1)
@@ -202,11 +178,8 @@ def storm(s, save, count=320, seed=20240607, bandHeight=60, bandSideGap=150, ban
         burst = [str(v) for size in part for v in ("windowsize", win) + x_size(*size)]
         s.display.x("xdotool", *burst, timeout=60)
         want = (max(part[-1][0], min_w), x_size(*part[-1])[1] - menu)
-        wait_until(
-            lambda: len(app.trace.client_sizes()) > before and app.trace.client_size() == want,
-            20,
-            "the program to lay out client %r" % (want,),
-        )
+        laid_out = lambda: len(app.trace.client_sizes()) > before and client() == want  # noqa
+        wait_until(laid_out, 20, "the program to lay out client %r" % (want,))
         if part[-1] in shown:
             rect = app.match_client(win, files, timeout=30, save_to=save + "-%dx%d" % part[-1])[0]
             check(rect[2:] == part[-1], "client %r for %r" % (rect, part[-1]))
@@ -214,10 +187,8 @@ def storm(s, save, count=320, seed=20240607, bandHeight=60, bandSideGap=150, ban
     rect, texts = app.match_client(win, files, save_to=save)
     check(rect[2:] == (820, 610) and len(texts) == 3, "final client %r, texts %r" % (rect, texts))
     closed(app, win)
-    print(
-        "storm of %d client sizes in %d bursts, smallest client width %d"
-        % (len(sizes), len(cuts) - 1, min_w)
-    )
+    bursts = (len(sizes), len(cuts) - 1, min_w)
+    print("storm of %d client sizes in %d bursts, smallest client width %d" % bursts)
 
 
 def bench(s, exe):
@@ -230,17 +201,13 @@ def bench(s, exe):
     status, out = s.run_console(exe, ["3", "1", "640x480", "1700x1300", "1500x1000"], 120)
     print(out, end="")
     lines = [line for line in out.splitlines() if line.startswith("client ")]
-    check(
-        status == 0 and len(lines) == 3 and all("pictures equal" in line for line in lines),
-        "status %s" % status,
-    )
+    equal = len(lines) == 3 and all("pictures equal" in line for line in lines)
+    check(status == 0 and equal, "status %s" % status)
     # "client W x H: ..."; the display may stop the window short of the size asked for
     clients = [tuple(map(int, line.split(":")[0].split()[1::2])) for line in lines]
     largest = [max(size[k] for size in clients) for k in (0, 1)]
-    side = [
-        -(-(n + n // 4) // 64) * 64 if n > screen else screen
-        for n, screen in zip(largest, s.display.screen)
-    ]
+    grown = lambda n, screen: -(-(n + n // 4) // 64) * 64 if n > screen else screen  # noqa
+    side = [grown(n, screen) for n, screen in zip(largest, s.display.screen)]
     made = 1 + (side != list(s.display.screen))
     want = "off-screen picture %d x %d pixels, made %d times" % (*side, made)
     check(want in out, "wanted: " + want)

@@ -37,15 +37,12 @@ def resources(data):
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     nsect, optsize = struct.unpack_from("<H12xH", data, pe + 6)
     opt = pe + 24
-    rsrc = struct.unpack_from(
-        "<I", data, opt + (112 if data[opt : opt + 2] == b"\x0b\x02" else 96) + 16
-    )[0]
+    dirs = opt + (112 if data[opt : opt + 2] == b"\x0b\x02" else 96)  # the data directories
+    rsrc = struct.unpack_from("<I", data, dirs + 16)[0]
     sections = [struct.unpack_from("<IIII", data, opt + optsize + 40 * k + 8) for k in range(nsect)]
 
     def at(rva):  # file offset of a virtual address
-        return next(
-            raw + rva - va for vsize, va, size, raw in sections if va <= rva < va + max(vsize, size)
-        )
+        return next(r + rva - va for vs, va, size, r in sections if va <= rva < va + max(vs, size))
 
     base, out = at(rsrc), {}
 
@@ -82,48 +79,30 @@ def names(b, p, n):
 def check_dialog(b):
     # Popup, visible, caption, system menu, modal frame, font; no extended style; seven
     # controls; rectangle.
-    expect(
-        struct.unpack_from("<IIH4h", b),
-        (0x90C800C0, 0, len(CONTROLS), 6, 21, 144, 106),
-        "dialog header",
-    )
+    head = struct.unpack_from("<IIH4h", b)
+    expect(head, (0x90C800C0, 0, len(CONTROLS), 6, 21, 144, 106), "dialog header")
     (menu, cls, title), p = names(b, 18, 3)
     points, ((font,), p) = struct.unpack_from("<H", b, p)[0], names(b, p + 2, 1)
-    expect(
-        (menu, cls, title, points, font),
-        ("", "", "About Quorlane", 10, "MS Sans Serif"),
-        "dialog names, font",
-    )
+    want = ("", "", "About Quorlane", 10, "MS Sans Serif")
+    expect((menu, cls, title, points, font), want, "dialog names, font")
     for want in CONTROLS:
         style, ex, x, y, cx, cy, cid = struct.unpack_from("<II4hH", b, (p + 3) & ~3)
         (cls, text), p = names(b, ((p + 3) & ~3) + 18, 2)
         extra = struct.unpack_from("<H", b, p)[0]
         p += 2 + extra
         got = (cid, cls, style, x, y, cx, cy, text if want[7] else None)
-        expect(
-            (got, ex, extra, isinstance(text, str) and text != ""),
-            (want, 0, 0, True),
-            "control %d" % want[0],
-        )
+        named = isinstance(text, str) and text != ""
+        expect((got, ex, extra, named), (want, 0, 0, True), "control %d" % want[0])
     expect(p, len(b), "the dialog template's end")
 
 
 def check_icon(group, image):
-    expect(
-        group,
-        struct.pack("<3H4B2HIH", 0, 1, 1, 32, 32, 16, 0, 1, 4, 744, 1),
-        "icon group (one 32x32x16 entry)",
-    )
-    expect(
-        (len(image),) + struct.unpack_from("<IiiHHII", image),
-        (744, 40, 32, 64, 1, 4, 0, 640),
-        "icon header",
-    )
-    expect(
-        [int.from_bytes(image[40 + 4 * k : 43 + 4 * k], "little") for k in range(16)],
-        PALETTE,
-        "icon palette",
-    )
+    entry = struct.pack("<3H4B2HIH", 0, 1, 1, 32, 32, 16, 0, 1, 4, 744, 1)
+    expect(group, entry, "icon group (one 32x32x16 entry)")
+    head = (len(image),) + struct.unpack_from("<IiiHHII", image)
+    expect(head, (744, 40, 32, 64, 1, 4, 0, 640), "icon header")
+    palette = [int.from_bytes(image[40 + 4 * k : 43 + 4 * k], "little") for k in range(16)]
+    expect(palette, PALETTE, "icon palette")
     # Top-down, None where transparent.
     px = [
         None
@@ -133,39 +112,28 @@ def check_icon(group, image):
         for x in range(32)
     ]
     yellow = [k // 32 for k, c in enumerate(px) if c == 11]
-    expect(
-        ([px[k] for k in (0, 31, 992, 1023, 48)], sum(yellow) > 16 * len(yellow) > 0),
-        ([None] * 4 + [12], True),
-        "icon corners (transparent), rim (blue), yellow core below the centre",
-    )
+    got = ([px[k] for k in (0, 31, 992, 1023, 48)], sum(yellow) > 16 * len(yellow) > 0)
+    what = "icon corners (transparent), rim (blue), yellow core below the centre"
+    expect(got, ([None] * 4 + [12], True), what)
 
 
 def main():
     res = resources(open(sys.argv[1], "rb").read())
     expect({lang for _, _, lang in res}, {0}, "languages")
-    expect(
-        {(t, n) for t, n, _ in res},
-        {(3, 1), (4, "QUORLANEMENU"), (5, "ABOUTDLG"), (14, "QUORLANEICON"), (16, 1), (17, 1)},
-        "resources: icon, menu, dialog, icon group, version, dialog include",
-    )
+    kinds = {(3, 1), (4, "QUORLANEMENU"), (5, "ABOUTDLG"), (14, "QUORLANEICON"), (16, 1), (17, 1)}
+    what = "resources: icon, menu, dialog, icon group, version, dialog include"
+    expect({(t, n) for t, n, _ in res}, kinds, what)
     get, w = lambda t, n: res.get((t, n, 0), b""), lambda s: (s + "\0").encode("utf-16-le")
-    expect(
-        get(4, "QUORLANEMENU"),
-        struct.pack("<3H", 0, 0, 0x90)
-        + w("&Help")
-        + struct.pack("<HH", 0x80, 1000)
-        + w("&About..."),
-        "menu template",
-    )
+    menu = struct.pack("<3H", 0, 0, 0x90) + w("&Help")
+    menu += struct.pack("<HH", 0x80, 1000) + w("&About...")
+    expect(get(4, "QUORLANEMENU"), menu, "menu template")
     check_dialog(get(5, "ABOUTDLG"))
     check_icon(get(14, "QUORLANEICON"), get(3, 1))
     expect(get(17, 1), b"quorlane.h\0", "dialog include record")
     v = get(16, 1)
-    expect(
-        (len(v),) + struct.unpack_from("<HH2x32s2xI", v),
-        (len(v), len(v), 52, w("VS_VERSION_INFO"), 0xFEEF04BD),
-        "version resource (length, fixed part's length, key, fixed part's signature)",
-    )
+    got, want = (len(v),) + struct.unpack_from("<HH2x32s2xI", v), (len(v), len(v), 52)
+    what = "version resource (length, fixed part's length, key, fixed part's signature)"
+    expect(got, want + (w("VS_VERSION_INFO"), 0xFEEF04BD), what)
     print("\n".join("FAIL: " + f for f in failures) or "all %d resources as expected" % len(res))
     sys.exit(1 if failures else 0)
 
