@@ -27,7 +27,7 @@ SHORT_GRID, SHORT_INI = b"3 2 1.0 0.5\n1\n1\n", b"\n".join(INI.split(b"\n")[:16]
 # One row per message or outcome the real program shows. The rest is held natively: how the
 # loaders read the two files (line ends, Ctrl+Z, long lines and tokens, every bad size, cell size
 # and short file, settings that wrap or saturate, a cut caption, values beyond a float) by
-# data_test.cpp (TextRead.*, Grid.Files, Settings.Files, StartupFiles.*); the colour rules (end
+# text_read_test, grid_test, settings_test and startup_files_test.cpp; the colour rules (end
 # colours outside a byte, a scale of zero span, infinite values) by colour_test.cpp; layouts and
 # pictures with huge settings and degenerate clients by paint_test.cpp.
 # name, grid file, settings file (None: missing), outcome (the start-up failure report's text or
