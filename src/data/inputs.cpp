@@ -32,9 +32,7 @@ std::string Join(const std::string& folder, const char* name, PathStyle style) {
 // The folder part of a file's path, its last separator included ("" for a
 // bare file name, "C:" for "C:file.dat").
 std::string FolderOf(const std::string& path, PathStyle style) {
-    for (size_t k = path.size(); k-- > DriveLength(path, style);)
-        if (IsPathSeparator(path[k], style)) return path.substr(0, k + 1);
-    return path.substr(0, DriveLength(path, style));
+    return path.substr(0, FileNameStart(path, style));
 }
 
 // The last component of a path, separators at its end left out.
@@ -60,6 +58,12 @@ size_t DriveLength(const std::string& path, PathStyle style) {
     const bool letter = path.size() >= 2 &&
                         ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
     return style == PathStyle::Windows && letter && path[1] == ':' ? 2 : 0;
+}
+
+size_t FileNameStart(const std::string& path, PathStyle style) {
+    for (size_t k = path.size(); k-- > DriveLength(path, style);)
+        if (IsPathSeparator(path[k], style)) return k + 1;
+    return DriveLength(path, style);
 }
 
 InputFiles WorkingDirectoryInputs() {

@@ -28,6 +28,8 @@ constexpr PathStyle kSystemPathStyle = PathStyle::Posix;
 bool IsPathSeparator(char c, PathStyle style);
 // The length of a Windows path's leading drive ("C:"), else 0.
 size_t DriveLength(const std::string& path, PathStyle style);
+// Where the file name starts: after the last separator, or the drive.
+size_t FileNameStart(const std::string& path, PathStyle style);
 
 struct InputFiles {
     std::string gridPath;      // the grid file

@@ -6,13 +6,6 @@
 
 namespace {
 
-// The position just after the last separator (the start of the file name).
-size_t NameStart(const std::string& path, PathStyle style) {
-    for (size_t k = path.size(); k-- > DriveLength(path, style);)
-        if (IsPathSeparator(path[k], style)) return k + 1;
-    return DriveLength(path, style);
-}
-
 char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 }
@@ -127,7 +120,7 @@ std::string ExpandOutputPattern(const std::string& pattern, const std::string& s
 
 ImageFormat FormatOfPath(const std::string& path, PathStyle style) {
     const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot < NameStart(path, style)) return ImageFormat::Unknown;
+    if (dot == std::string::npos || dot < FileNameStart(path, style)) return ImageFormat::Unknown;
     std::string ext;
     for (size_t k = dot + 1; k < path.size(); ++k) ext += Lower(path[k]);
     if (ext == "png") return ImageFormat::Png;
@@ -137,7 +130,7 @@ ImageFormat FormatOfPath(const std::string& path, PathStyle style) {
 }
 
 std::string OutputFolder(const std::string& path, PathStyle style) {
-    const size_t start = NameStart(path, style);
+    const size_t start = FileNameStart(path, style);
     return start == 0 ? std::string(".") : path.substr(0, start);
 }
 
