@@ -56,8 +56,10 @@ TEST(Grid, Files) {
 // A piece cut in the wrong place or given the wrong first cell: random grid texts of short,
 // blank, long and CR LF lines, numbers of every form and a Ctrl-Z here and there, read in a
 // random way, give the samples of reading one line after another, or fail when it runs out.
+// Half of them are read into text space kept from the loads before, full of their text.
 TEST(Grid, RandomTextsAsReadLineAfterLine) {
     std::mt19937 rng(11);
+    GridTextBuffer kept;
     const std::vector<Reading> readings = Readings();
     const auto number = [&rng] {
         char b[40];
@@ -90,7 +92,8 @@ TEST(Grid, RandomTextsAsReadLineAfterLine) {
         Grid g;
         MemorySource source(text.data(), text.size(), how.chunk);
         const StartupResult r =
-            LoadGridFrom(g, source, Pool(how.threads), {how.pieceBytes, how.pieces});
+            LoadGridFrom(g, source, Pool(how.threads),
+                         {how.pieceBytes, how.pieces, rng() % 2 ? &kept : nullptr});
         ASSERT_EQ(r.ok, !want.empty()) << how << ": " << testing::PrintToString(text);
         if (!r.ok) {
             EXPECT_EQ(Failure(r), "fail 1: Error reading \"quorlane.dat\"");

@@ -61,7 +61,9 @@ class ExportRun {
     bool Pipelined();
 
   private:
-    void Load(size_t k, Loaded& into);
+    // Loads input k, reading its grid text into `text`, which the loading
+    // thread keeps from one input to the next.
+    void Load(size_t k, Loaded& into, GridTextBuffer& text);
     // The client size of a loaded input; false (reported) when it has none
     // or it is too large.
     bool SizeOf(const Loaded& loaded, int& width, int& height);
@@ -122,7 +124,7 @@ void ExportRun::Written(size_t k, int width, int height) {
             ProgressLine(done_, inputs_.size(), inputs_[k].path, inputs_[k].output, width, height));
 }
 
-void ExportRun::Load(size_t k, Loaded& into) {
+void ExportRun::Load(size_t k, Loaded& into, GridTextBuffer& text) {
     const Input& in = inputs_[k];
     into.index = k;
     into.failure = in.failure;
@@ -133,7 +135,9 @@ void ExportRun::Load(size_t k, Loaded& into) {
         return;
     }
     into.settings = DisplaySettings();
-    const StartupResult r = LoadInputs(in.files, pool_, into.grid, into.settings);
+    GridLoadOptions options;
+    options.buffer = &text;
+    const StartupResult r = LoadInputs(in.files, pool_, into.grid, into.settings, options);
     if (!r.ok) into.failure = r.message;
 }
 
@@ -191,8 +195,9 @@ bool ExportRun::OneByOne() {
     writer.SetPngFilter(tuning_.pngFilter);
     Loaded loaded;
     Slot slot;
+    GridTextBuffer text;
     for (size_t k = 0; k < inputs_.size(); ++k) {
-        Load(k, loaded);
+        Load(k, loaded, text);
         int w = 0, h = 0;
         if (!loaded.failure.empty())
             Fail(k, loaded.failure);
@@ -216,9 +221,10 @@ bool ExportRun::Pipelined() {
     for (Slot& s : slots) freeSlots.Push(&s);
 
     std::thread loader([&] {
+        GridTextBuffer text;
         for (size_t k = 0; k < inputs_.size(); ++k) {
             Loaded* into = freeLoaded.Pop();
-            Load(k, *into);
+            Load(k, *into, text);
             loaded.Push(into);
         }
         loaded.Close();

@@ -40,7 +40,7 @@ class ValueReader {
 
     // Reads the grid's value lines into its cells: the text's first line
     // read goes to cell (1, 1). Returns nullptr or the failure's message.
-    const char* Run(size_t pieceBytes, unsigned pieces);
+    const char* Run(const GridLoadOptions& options);
 
   private:
     struct Slot {
@@ -61,16 +61,18 @@ class ValueReader {
     unsigned slotCount_ = 0;
 };
 
-const char* ValueReader::Run(size_t pieceBytes, unsigned pieces) {
-    const size_t capacity = std::max(pieceBytes, kLineMax);
+const char* ValueReader::Run(const GridLoadOptions& options) {
+    const size_t capacity = std::max(options.pieceBytes, kLineMax);
+    unsigned pieces = options.pieces;
     if (pieces == 0) pieces = std::min(pool_.Threads() + 2, 8u);
     if (pool_.Threads() == 1) pieces = 1;  // each piece is parsed as it is handed over
     if (capacity > SIZE_MAX / pieces) return kNoMemory;
-    std::unique_ptr<char[]> text(new (std::nothrow) char[capacity * pieces]);
+    GridTextBuffer own;
+    char* const text = (options.buffer != nullptr ? *options.buffer : own).Reserve(capacity * pieces);
     slots_.reset(new (std::nothrow) Slot[pieces]);
-    if (!text || !slots_) return kNoMemory;
+    if (text == nullptr || !slots_) return kNoMemory;
     slotCount_ = pieces;
-    for (unsigned k = 0; k < pieces; ++k) slots_[k].text = text.get() + k * capacity;
+    for (unsigned k = 0; k < pieces; ++k) slots_[k].text = text + k * capacity;
 
     const size_t cells = size_t(grid_.columns) * grid_.rows;
     size_t next = 0;              // the next sample to be handed out
@@ -142,6 +144,17 @@ void ValueReader::WaitAll() {
 
 }  // namespace
 
+char* GridTextBuffer::Reserve(size_t bytes) {
+    if (bytes > size_) {
+        text_.reset();
+        size_ = 0;
+        text_.reset(new (std::nothrow) char[bytes]);
+        if (!text_) return nullptr;
+        size_ = bytes;
+    }
+    return text_.get();
+}
+
 StartupResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
                            const GridLoadOptions& options, const std::string& path) {
     grid = Grid();
@@ -180,7 +193,7 @@ StartupResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
     const char* failure = nullptr;
     {
         ValueReader values(grid, text, pool);
-        failure = values.Run(options.pieceBytes, options.pieces);
+        failure = values.Run(options);
     }
     if (failure) return Fail(failure);
     FillGhostBorder(grid);
@@ -192,9 +205,10 @@ StartupResult LoadGridBytes(Grid& grid, const char* data, size_t n, WorkerPool& 
     return LoadGridFrom(grid, source, pool);
 }
 
-StartupResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path) {
+StartupResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path,
+                       const GridLoadOptions& options) {
     grid = Grid();
     FileSource source;
     if (!source.Open(path)) return StartupFail(kCannotOpen, path);
-    return LoadGridFrom(grid, source, pool, GridLoadOptions(), path);
+    return LoadGridFrom(grid, source, pool, options, path);
 }

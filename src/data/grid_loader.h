@@ -4,6 +4,7 @@
 // after row, then the ghost border. The value lines are parsed on a worker
 // pool that the caller owns; every way of reading gives the same grid.
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "data/grid.h"
@@ -12,20 +13,39 @@
 class ByteSource;
 class WorkerPool;
 
+// The text space of the pieces, kept by a caller that loads one grid file
+// after another so that every load after the first reads into memory already
+// in use. A block fresh from the system costs a page fault or two on each of
+// its pages when a read first fills it (under Wine the read touches the whole
+// block beforehand, and each touch flushes every processor's address cache),
+// which for a batch of small grids costs more than parsing them.
+class GridTextBuffer {
+  public:
+    // At least `bytes` of text space, or nullptr when they cannot be had.
+    char* Reserve(size_t bytes);
+
+  private:
+    std::unique_ptr<char[]> text_;
+    size_t size_ = 0;
+};
+
 // How the value lines are split for parsing: the text is read in pieces of
 // up to `pieceBytes` (at least 78), cut where a line read starts, and each
 // piece is parsed on the pool into its own cells while the next is read.
 // At most `pieces` pieces are held at once (0: a few more than the pool's
-// threads). Every choice gives the same grid.
+// threads). The pieces are read into `buffer` when one is given, else into
+// text space of the load's own. Every choice gives the same grid.
 struct GridLoadOptions {
     size_t pieceBytes = size_t(1) << 20;
     unsigned pieces = 0;
+    GridTextBuffer* buffer = nullptr;
 };
 
 // Loads the grid file at `path` (UTF-8; by default "quorlane.dat" in the
 // working directory) into `grid`. Reports name the file as `path` gives it.
 // On failure `grid` is left empty: no partial grid is kept.
-StartupResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path = "quorlane.dat");
+StartupResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path = "quorlane.dat",
+                       const GridLoadOptions& options = {});
 // Loads grid text from a source; reports name the file `path`. Reading
 // stops once every value line has been read.
 StartupResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,

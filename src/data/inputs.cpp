@@ -98,8 +98,8 @@ std::string WindowTitle(const InputFiles& inputs) {
 }
 
 StartupResult LoadInputs(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
-                         DisplaySettings& settings) {
-    StartupResult r = LoadGrid(grid, pool, inputs.gridPath);
+                         DisplaySettings& settings, const GridLoadOptions& options) {
+    StartupResult r = LoadGrid(grid, pool, inputs.gridPath, options);
     if (r.ok) r = LoadSettings(settings, inputs.settingsPath);
     return r;
 }

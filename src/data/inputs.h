@@ -8,11 +8,11 @@
 // user wrote (or the system's own).
 #include <string>
 
+#include "data/grid_loader.h"
 #include "data/startup.h"
 
 class WorkerPool;
 struct DisplaySettings;
-struct Grid;
 
 // How paths are spelled: on Windows both '\' and '/' separate folders and a
 // drive ("C:") may lead; elsewhere only '/' separates.
@@ -60,7 +60,7 @@ std::string WindowTitle(const InputFiles& inputs);
 // Loads the grid file and then the settings file of `inputs`; the first
 // failure ends it.
 StartupResult LoadInputs(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
-                         DisplaySettings& settings);
+                         DisplaySettings& settings, const GridLoadOptions& options = {});
 
 // Resolves an argument: the files it names, or the start-up failure report
 // (Cannot open "PATH") when it names nothing that exists.
