@@ -68,7 +68,8 @@ const char* ValueReader::Run(const GridLoadOptions& options) {
     if (pool_.Threads() == 1) pieces = 1;  // each piece is parsed as it is handed over
     if (capacity > SIZE_MAX / pieces) return kNoMemory;
     GridTextBuffer own;
-    char* const text = (options.buffer != nullptr ? *options.buffer : own).Reserve(capacity * pieces);
+    char* const text =
+        (options.buffer != nullptr ? *options.buffer : own).Reserve(capacity * pieces);
     slots_.reset(new (std::nothrow) Slot[pieces]);
     if (text == nullptr || !slots_) return kNoMemory;
     slotCount_ = pieces;
