@@ -1,19 +1,10 @@
-// The grid loader fed arbitrary file contents.
-//
-// Each input is the whole text of a grid file. It is copied into a heap block
-// of exactly its size (so that any read or write past its end is caught) and
-// loaded; the loaded Grid must then be consistent: sizes of at least one
-// cell, finite positive cell sizes and a ghost border that repeats the
-// nearest sample. A failure must carry one of the loader's messages.
-//
-// The same text is then read again from a source in chunks of a size taken
-// from the input (its last byte), in pieces of a few lines on two threads: the
-// outcome and every cell must be the same.
-// And once more from a source whose reads fail halfway: the load then either
-// fails with "Error reading" or gives the same grid.
-//
-// Headers that ask for an accepted block larger than kMaxBlock are skipped:
-// they are valid, and loading them only costs memory and time.
+// The grid loader fed arbitrary file contents, copied into a heap block of exactly their size (a
+// read past the end is caught). A loaded Grid must be consistent: at least one cell, finite
+// positive cell sizes and a ghost border that repeats the nearest sample; a failure must carry one
+// of the loader's messages. The same text read again in chunks (of a size taken from its last
+// byte) and in pieces of a few lines on two threads gives the same outcome and cells, and read
+// from a source that fails halfway it gives "Error reading" or the same grid. Headers whose
+// accepted block exceeds kMaxBlock are skipped: loading them only costs memory and time.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -29,8 +20,7 @@ namespace {
 
 constexpr uint64_t kMaxBlock = 4u << 20;  // bytes
 
-// True when the header reads as two sizes whose block is accepted by the
-// loader's rules but larger than kMaxBlock.
+// True when the header's two sizes give a block the loader accepts but larger than kMaxBlock.
 bool LargeValidBlock(const uint8_t* data, size_t n) {
     MemorySource source(reinterpret_cast<const char*>(data), n);
     TextSource in(source);
@@ -107,13 +97,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(!grid.Loaded() && grid.columns == 0 && grid.rows == 0);
     }
 
-    GridLoadOptions pieces;
-    pieces.pieceBytes = 78 + size % 61;
-    pieces.pieces = 1 + unsigned(size % 3);
+    const GridLoadOptions pieces{78 + size % 61, 1 + unsigned(size % 3)};
     Grid chunked;
-    // A chunk size of 1 to 100 bytes, taken from the input's last byte.
-    const size_t chunk = size > 0 ? 1 + data[size - 1] % 100 : 1;
-    MemorySource inChunks(text, size, chunk);
+    MemorySource inChunks(text, size, size > 0 ? 1 + data[size - 1] % 100 : 1);
     FUZZ_CHECK(SameLoad(r, grid, LoadGridFrom(chunked, inChunks, Pool(), pieces), chunked));
 
     Grid cut;

@@ -1,5 +1,4 @@
-// The Grid and its ghost border from grid text: every sample in its cell whatever the spelling
-// and however the text is read, bad headers refused, and reading that stops after the values.
+// The Grid and its ghost border from grid text, however it is spelled and read.
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -13,11 +12,9 @@ namespace {
 using std::string;
 
 // A value landing in the wrong cell, a border cell that does not repeat its nearest sample, or a
-// bad header taken as it comes: the 3 × 2 example in every spelling, each grid with its border;
-// a blank value line uses up a cell, one without a number gives 0, a long one arrives in pieces;
-// a short file, sizes that are not positive or whose block does not fit 32 bits, cell sizes that
-// are not positive and finite, and header tokens over 79 characters fail with status 1 and keep
-// no grid.
+// bad header taken as it comes: the example in every spelling; blank, wordy and long value lines;
+// short files, bad sizes and cell sizes, and header tokens over 79 characters fail, keeping no
+// grid.
 TEST(Grid, Files) {
     const string values = "10\n11\n12\n20\n21\n22\n", t80(80, '3');
     const string long78 = "5" + string(76, ' ') + "6";
@@ -53,10 +50,9 @@ TEST(Grid, Files) {
             EXPECT_EQ(GridOf(text), group.grid) << testing::PrintToString(text);
 }
 
-// A piece cut in the wrong place or given the wrong first cell: random grid texts of short,
-// blank, long and CR LF lines, numbers of every form and a Ctrl-Z here and there, read in a
-// random way, give the samples of reading one line after another, or fail when it runs out.
-// Half of them are read into text space kept from the loads before, full of their text.
+// A piece cut in the wrong place or given the wrong first cell: random grid texts read in a random
+// way, half into text space kept from the loads before, give the samples of reading one line
+// after another, or fail when the text runs out.
 TEST(Grid, RandomTextsAsReadLineAfterLine) {
     std::mt19937 rng(11);
     GridTextBuffer kept;
@@ -106,8 +102,7 @@ TEST(Grid, RandomTextsAsReadLineAfterLine) {
     }
 }
 
-// Text after the values read for nothing: a grid followed by 16 MB of lines is read no further
-// than one piece past its values.
+// Text after the values read for nothing: no more than one piece past the values is read.
 TEST(Grid, ReadingStopsAfterTheValues) {
     struct Counting : ByteSource {
         MemorySource inner;
@@ -137,8 +132,7 @@ TEST(Grid, ReadingStopsAfterTheValues) {
 
 // The sanitizer's own reservations exceed the limit (the unit tests build with g++).
 #ifndef __SANITIZE_ADDRESS__
-// A block that cannot be allocated must be reported, not used: a 3.6 GB block within 1 GiB of
-// address space.
+// A 3.6 GB block within 1 GiB of address space is reported, not used.
 TEST(Grid, BlockThatCannotBeAllocated) {
     // The child runs this test alone, not a copy of this process with its pools' threads gone.
     GTEST_FLAG_SET(death_test_style, "threadsafe");

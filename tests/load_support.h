@@ -1,6 +1,6 @@
 #pragma once
-// What the loading tests share: the example files, descriptions of loaded settings and grids that
-// name what they show, the ways of reading a text, and grid text read the plain way.
+// What the loading tests share: the example files, descriptions of what a load gives, the ways of
+// reading a text, and grid text read the plain way.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -61,9 +61,8 @@ inline std::string Described(StartupResult r, const DisplaySettings& s) {
     return o.str();
 }
 
-// Sizes in cells, cell size, field size and the samples row by row, with a note if the ghost
-// border is not one cell wide or does not repeat the nearest sample; or the failure, and whether
-// it kept a grid.
+// Sizes, cell size, field size and the samples row by row, noting a wrong ghost border; or the
+// failure, noting a grid kept.
 inline std::string Described(StartupResult r, const Grid& g) {
     if (!r.ok) return Failure(r) + (g.Loaded() || g.columns || g.rows ? " (kept)" : "");
     std::ostringstream o;
@@ -100,8 +99,7 @@ inline std::ostream& operator<<(std::ostream& o, const Reading& r) {
     return o << "chunks of " << r.chunk << ", pieces of " << r.pieceBytes << " (" << r.pieces
              << " held), " << r.threads << " threads";
 }
-// Every chunk size, each with the smallest pieces, pieces that cut lines anywhere, and the
-// usual pieces; on one, two and four threads.
+// Every chunk size with the smallest, line-cutting and usual pieces, on one, two and four threads.
 inline std::vector<Reading> Readings() {
     std::vector<Reading> all;
     for (size_t chunk : kChunks)
@@ -131,8 +129,7 @@ inline std::string GridOf(const std::string& text) {
     return first;
 }
 
-// The samples of grid text read the plain way, one line read after another from the whole
-// text; an empty list when the text runs out first.
+// The samples of grid text read one line after another; none when the text runs out first.
 inline std::vector<float> PlainSamples(const std::string& text, size_t cells) {
     std::string t;
     for (size_t k = 0; k < text.size() && text[k] != '\x1a'; ++k)

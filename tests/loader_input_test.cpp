@@ -23,9 +23,8 @@ const string kValues = "10\n11\n12\n20\n21\n22\n";
 const string kSize = "fail 1: Invalid grid size in \"quorlane.dat\"";
 const string kCell = "fail 1: Invalid cell size in \"quorlane.dat\"";
 
-// `head`, then `count` copies of `fill`, then `tail`, at most `chunk` bytes a read. With
-// kEndless the fill never ends; after 64 MB of it the source gives up and ends, so that a
-// reader that would read on for ever ends too.
+// `head`, `count` copies of `fill`, then `tail`, at most `chunk` bytes a read. A kEndless fill
+// ends after 64 MB, so that a reader that would read on for ever ends too.
 class TokenSource final : public ByteSource {
   public:
     static constexpr size_t kEndless = SIZE_MAX;
@@ -53,10 +52,9 @@ class TokenSource final : public ByteSource {
 };
 
 // A header token read for ever, or a long token whose report depends on its length or bytes:
-// tokens of 80, 200 and ten million digits, letters or NUL bytes, and tokens that never end, in
-// each place of the header and read in chunks of every size, give the report of their field
-// holding 0 (the first field that fails), reading no further than the token's 80th character.
-// So a header that ends with a long token gives that report too, not "Error reading".
+// long and endless tokens of digits, letters or NUL bytes in each place of the header give the
+// report of their field holding 0, read no further than the token's 80th character; so a header
+// that ends with a long token gives that report too, not "Error reading".
 TEST(LongHeaderTokens, ReportedAtOnce) {
     const struct {
         string before, after, report;
@@ -83,11 +81,10 @@ TEST(LongHeaderTokens, ReportedAtOnce) {
                 }
 }
 
-// A load that waits for the pipe's writer to close when it already has every line it needs, or
-// takes an interrupted read for a read error: the grid and the settings file are pipes whose
-// writer sends the first half of the file, then, while a signal whose handler does not restart
-// calls reaches the loading thread again and again, the rest, and holds its end open. The load
-// ends within a second of the last line with what the same text gives from memory.
+// A load that waits for the pipe's writer to close when it has every line it needs, or takes an
+// interrupted read for a read error: each file is a pipe whose writer sends half the file, then,
+// while a non-restarting signal hits the loading thread, the rest, and holds its end open. The
+// load ends within a second with what the same text gives from memory.
 TEST(Pipes, HeldOpenAfterTheLastLine) {
     struct sigaction quiet = {}, old = {};
     quiet.sa_handler = [](int) {};
