@@ -1,5 +1,4 @@
-// The colour rules: the byte conversion, the rainbow ramps, the field and band colour rules, and
-// the field row painter, which must give the rule's pixel for every float value.
+// The colour rules, and the field row painter, which must give the rule's pixel for every value.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -174,9 +173,8 @@ TEST(ColourTest, RowPainterMatchesTheRule) {
     }
 }
 
-// A step of the table placed one float off: around every colour step of several scales (each
-// found by bisection on the rule), 64 floats either side, and on a dense run across the scale and
-// beyond; some scales put several steps close together. Each scale is served by the table.
+// A step of the table placed one float off: 64 floats either side of every colour step (found by
+// bisection on the rule) of several scales, and a dense run across the scale and beyond.
 TEST(ColourTest, RowPainterMatchesTheRuleAroundEveryStep) {
     const struct {
         DisplaySettings scale;
@@ -215,9 +213,9 @@ TEST(ColourTest, RowPainterMatchesTheRuleAroundEveryStep) {
     EXPECT_FALSE(FieldRowPainter(RainbowScale(3, 3)).HasStepTable());
 }
 
-// The four-wide kernels form q by reciprocal; where that rounds to another float than the
-// division (the exact quotient half-way between two floats) they must still give the division's
-// colour. A two-colour scale 2^30 wide turns one float step of q into a change of red.
+// The four-wide kernels form q by reciprocal; where that rounds otherwise than the division (a
+// quotient half-way between two floats) they still give the division's colour. On a scale of red
+// 2^30 wide one float step of q changes red.
 TEST(ColourTest, RowPainterRoundsQuotientTiesLikeTheDivision) {
     const struct {
         float scaleMin, scaleMax, value;

@@ -1,5 +1,4 @@
-// The exporter's command line and output names: which arguments are usage
-// errors, what the output pattern expands to, which outputs collide.
+// The exporter's command line and output names: usage errors, pattern expansion, collisions.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,9 +10,8 @@ namespace {
 
 const PathStyle W = PathStyle::Windows, P = PathStyle::Posix;
 
-// An argument list taken wrongly: options in both spellings, values that look
-// like options, "--" before paths that start with a dash, --help winning over
-// anything, and each usage error with the words that tell what is wrong.
+// An argument list taken wrongly: options in both spellings, values that look like options, "--",
+// --help winning over anything, and each usage error with the words that tell what is wrong.
 TEST(ExportOptions, Arguments) {
     const char* const D = "{name}.png";
     const struct {
@@ -72,9 +70,8 @@ TEST(ExportOptions, Arguments) {
     }
 }
 
-// A size read wrongly: signs, spaces, missing sides, other separators,
-// numbers too long for any integer, and the pixel limit on either side of
-// its edge.
+// A size read wrongly: signs, spaces, missing sides, other separators, numbers too long for any
+// integer, and the pixel limit on either side of its edge.
 TEST(ExportOptions, PictureSizes) {
     const struct {
         const char* text;
@@ -111,9 +108,8 @@ TEST(ExportOptions, PictureSizes) {
         }
 }
 
-// An output named wrongly: each field, padding narrower and wider than the
-// position, braces written doubled, fields next to each other and text that
-// only looks like a field.
+// An output named wrongly: each field, padding narrower and wider than the position, braces written
+// doubled, fields next to each other and text that only looks like a field.
 TEST(ExportOptions, OutputPatterns) {
     const struct {
         const char* pattern;
@@ -172,8 +168,7 @@ TEST(ExportOptions, FormatAndFolderOfAnOutput) {
     }
 }
 
-// Two inputs that would write one file taken for two files, or two files
-// taken for one: spellings of one path in each style.
+// Two outputs of one file taken for two, or two files taken for one, in each path style.
 TEST(ExportOptions, SharedOutputs) {
     const struct {
         std::vector<std::string> outputs;
