@@ -104,25 +104,12 @@ TEST(Grid, RandomTextsAsReadLineAfterLine) {
 
 // Text after the values read for nothing: no more than one piece past the values is read.
 TEST(Grid, ReadingStopsAfterTheValues) {
-    struct Counting : ByteSource {
-        MemorySource inner;
-        size_t handed = 0;
-        explicit Counting(const string& t) : inner(t.data(), t.size()) {}
-        size_t Read(char* buf, size_t n) override {
-            const size_t got = inner.Read(buf, n);
-            handed += got;
-            return got;
-        }
-        bool Failed() const override { return inner.Failed(); }
-    };
-    string text = kDat;
-    for (int k = 0; k < 1 << 23; ++k) text += "9\n";
     for (size_t piece : {size_t(100), size_t(1) << 20})
         for (unsigned threads : {1u, 4u}) {
-            Counting source(text);
+            TokenSource source(kDat + "9", '\n', TokenSource::kEndless, "", SIZE_MAX);
             Grid g;
             EXPECT_EQ(Described(LoadGridFrom(g, source, Pool(threads), {piece, 0}), g), kDatGrid);
-            EXPECT_LE(source.handed, 4096 + piece) << piece << " " << threads;
+            EXPECT_LE(source.Handed(), 4096 + piece) << piece << " " << threads;
         }
     // Pieces too large to hold are reported, not wrapped around.
     Grid g;

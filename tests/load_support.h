@@ -79,6 +79,35 @@ inline std::string Described(StartupResult r, const Grid& g) {
     return o.str() + (bordered ? "" : " (border wrong)");
 }
 
+// `head`, `count` copies of `fill`, then `tail`, at most `chunk` bytes a read. A kEndless fill
+// ends after 64 MB, so that a reader that would read on for ever ends too.
+class TokenSource final : public ByteSource {
+  public:
+    static constexpr size_t kEndless = SIZE_MAX;
+    TokenSource(const std::string& head, char fill, size_t count, const std::string& tail,
+                size_t chunk)
+        : head_(head),
+          tail_(count == kEndless ? "" : tail),
+          fill_(fill),
+          fillEnd_(head.size() + std::min(count, size_t(64) << 20)),
+          chunk_(chunk) {}
+    size_t Read(char* buf, size_t n) override {
+        size_t got = 0;
+        for (n = std::min(n, chunk_); got < n && handed_ < fillEnd_ + tail_.size(); ++got) {
+            const size_t k = handed_++;
+            buf[got] = k < head_.size() ? head_[k] : k < fillEnd_ ? fill_ : tail_[k - fillEnd_];
+        }
+        return got;
+    }
+    bool Failed() const override { return false; }
+    size_t Handed() const { return handed_; }
+
+  private:
+    std::string head_, tail_;
+    char fill_;
+    size_t fillEnd_, chunk_, handed_ = 0;
+};
+
 // The grid example, 3 × 2 cells.
 inline const std::string kDat = "3\n2\n1.0\n0.5\n10\n11\n12\n20\n21\n22\n";
 inline const std::string kDatGrid = "3x2 cells of 1x0.5, field 3x1: 10 11 12/20 21 22";

@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <future>
@@ -22,34 +21,6 @@ using std::string;
 const string kValues = "10\n11\n12\n20\n21\n22\n";
 const string kSize = "fail 1: Invalid grid size in \"quorlane.dat\"";
 const string kCell = "fail 1: Invalid cell size in \"quorlane.dat\"";
-
-// `head`, `count` copies of `fill`, then `tail`, at most `chunk` bytes a read. A kEndless fill
-// ends after 64 MB, so that a reader that would read on for ever ends too.
-class TokenSource final : public ByteSource {
-  public:
-    static constexpr size_t kEndless = SIZE_MAX;
-    TokenSource(const string& head, char fill, size_t count, const string& tail, size_t chunk)
-        : head_(head),
-          tail_(count == kEndless ? "" : tail),
-          fill_(fill),
-          fillEnd_(head.size() + std::min(count, size_t(64) << 20)),
-          chunk_(chunk) {}
-    size_t Read(char* buf, size_t n) override {
-        size_t got = 0;
-        for (n = std::min(n, chunk_); got < n && handed_ < fillEnd_ + tail_.size(); ++got) {
-            const size_t k = handed_++;
-            buf[got] = k < head_.size() ? head_[k] : k < fillEnd_ ? fill_ : tail_[k - fillEnd_];
-        }
-        return got;
-    }
-    bool Failed() const override { return false; }
-    size_t Handed() const { return handed_; }
-
-  private:
-    string head_, tail_;
-    char fill_;
-    size_t fillEnd_, chunk_, handed_ = 0;
-};
 
 // A header token read for ever, or a long token whose report depends on its length or bytes:
 // long and endless tokens of digits, letters or NUL bytes in each place of the header give the
