@@ -141,14 +141,11 @@ TEST(PaintLayout, DegenerateClientsDrawOnlyWhatIsDefined) {
         int width, height;
         bool field, band;
     } clients[] = {
-        {0, 0, false, false},    // nothing
-        {0, 300, false, false},  // width 0
-        {400, 40, false, true},  // room height exactly 0
-        {20, 300, true, false},  // narrower than the band's side gap
-        {400, 25, true, false},  // lower than the band and its strip
-        {1, 1, true, false},     // tiny
-        {35, 300, true, true},   // band box inverted
-        {400, 35, true, true},   // room height below 0
+        // nothing, width 0, room height 0, narrower than the band's side gap, lower than the band
+        // and its strip, tiny, band box inverted, room height below 0
+        {0, 0, false, false},   {0, 300, false, false}, {400, 40, false, true},
+        {20, 300, true, false}, {400, 25, true, false}, {1, 1, true, false},
+        {35, 300, true, true},  {400, 35, true, true},
     };
     for (const auto& c : clients) {
         const Layout L = ComputeLayout(g, s, c.width, c.height);
