@@ -78,18 +78,6 @@ TEST(StartupFiles, LoadFromDisk) {
               "fail 1: Error reading \"/proc/self/mem\"");
     EXPECT_EQ(Described(LoadSettings(settings, "/proc/self/mem"), settings),
               "fail 1: Error reading \"/proc/self/mem\"");
-    // A grid of many pieces, read as one line after another.
-    string big = "700 500 1 1\n";
-    std::mt19937 rng(3);
-    for (int k = 0; k < 700 * 500; ++k)
-        big += std::to_string(rng() % 100) + "." + std::to_string(rng() % 10000) +
-               (k % 1000 ? "\n" : string(200, ' ') + "\r\n");
-    std::ofstream(dat, std::ios::binary) << big;
-    ASSERT_TRUE(LoadGrid(grid, Pool(2), dat).ok);
-    const std::vector<float> want = PlainSamples(big, 700 * 500);
-    for (uint32_t j = 1; j <= 500; ++j)
-        for (uint32_t i = 1; i <= 700; ++i)
-            ASSERT_EQ(Bits(grid.Cell(i, j)), Bits(want[(j - 1) * 700 + i - 1])) << i << "," << j;
     fs::remove_all(dir);
 }
 
