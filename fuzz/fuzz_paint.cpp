@@ -100,12 +100,6 @@ std::string SettingsText(FuzzedDataProvider& in) {
     return t;
 }
 
-// The pool the target loads and paints on, as many threads as the machine has cores.
-WorkerPool& Pool() {
-    static WorkerPool pool(WorkerPool::CoreThreads());
-    return pool;
-}
-
 // The row painter of the settings. Building one takes a few milliseconds, far longer than the
 // rest of an execution, and successive inputs often share their settings, so some are kept.
 const FieldRowPainter& PainterFor(const DisplaySettings& s) {
@@ -119,6 +113,7 @@ const FieldRowPainter& PainterFor(const DisplaySettings& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static WorkerPool pool(WorkerPool::CoreThreads());  // as many threads as the machine has cores
     FuzzedDataProvider in(data, size);
     int w, h;
     ClientSize(in, w, h);
@@ -131,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Grid g;
     DisplaySettings s;
-    if (!LoadGridBytes(g, grid.data(), grid.size(), Pool()).ok) return 0;
+    if (!LoadGridBytes(g, grid.data(), grid.size(), pool).ok) return 0;
     if (!LoadSettingsBytes(s, settings.data(), settings.size()).ok) return 0;
 
     Layout layout = ComputeLayout(g, s, w, h);
@@ -146,11 +141,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const FieldRowPainter& painter = PainterFor(s);
     std::vector<uint32_t> exact(static_cast<size_t>(w) * static_cast<size_t>(h), 0xFFFFFFFFu);
-    PaintClient(g, painter, layout, {exact.data(), w}, Pool(), 1);
+    PaintClient(g, painter, layout, {exact.data(), w}, pool, 1);
 
     Image plain(w, h), padded(w, h, 5);
     PaintPlainly(g, s, layout, plain);
-    PaintClient(g, painter, layout, padded.Target(), Pool(), 0);
+    PaintClient(g, painter, layout, padded.Target(), pool, 0);
     for (int64_t y = 0; y < h; ++y) {
         for (int64_t x = 0; x < w; ++x) {
             FUZZ_CHECK(exact[y * w + x] == plain.At(x, y));
