@@ -5,9 +5,8 @@
 // pool's threads; both must equal the plain rendering (tests/plain_paint.h) pixel for pixel, the
 // padding must stay untouched, and the texts must be terminated and counted within their buffers.
 //
-// Clients are mostly at most 32 × 32, some up to 160 × 160, and a few have a side of up to 8192
-// with at most kMaxPixels in all; grids have at most 16 × 16 cells. With QUORLANE_FUZZ_DUMP set
-// the target prints the client size and both files' text.
+// Clients are mostly small, grids at most 16 × 16 cells. With QUORLANE_FUZZ_DUMP set the target
+// prints the client size and both files' text.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
@@ -60,6 +59,7 @@ void AppendInt(FuzzedDataProvider& in, std::string& out, int lo, int hi) {
            '\n';
 }
 
+// Mostly at most 32 × 32, some up to 160 × 160, a few with a side of up to 8192 (kMaxPixels).
 void ClientSize(FuzzedDataProvider& in, int& w, int& h) {
     uint8_t cls = in.ConsumeIntegral<uint8_t>();
     int side = cls < 250 ? 32 : cls < 255 ? 160 : 8192;

@@ -115,7 +115,7 @@ TEST(ColourTest, FieldAndBandColourRules) {
     for (const FieldCase& c : kFieldCases)
         EXPECT_EQ(FieldColour(c.scale, c.value), ColourOf(c.colour))
             << c.value << " over " << c.scale.scaleMin << ".." << c.scale.scaleMax;
-    for (uint8_t clipping : {0, 1}) {
+    for (uint8_t clipping : {0, 1})
         for (uint8_t palette : {0, 1}) {
             const DisplaySettings flat =
                 WithSwitches(TwoColourScale(3, 3, {10, 30, 50}, {20, 40, 60}), clipping, palette);
@@ -126,7 +126,6 @@ TEST(ColourTest, FieldAndBandColourRules) {
             for (float v : {3.0f, 4.0f, kInf}) EXPECT_EQ(FieldColour(flat, v), high) << v;
             EXPECT_EQ(FieldColour(flat, kNaN), kLightGrey);
         }
-    }
     EXPECT_EQ(BandColour(kRainbowClipped, 11, 10, 110, 100), MakeColour(0, 6, 134));
     EXPECT_EQ(BandColour(kRainbowClipped, 109, 10, 110, 100), MakeColour(255, 12, 0));
     // The first q is 0.01f, just below 0.01.
