@@ -1,6 +1,6 @@
-// The text rules of the start-up files: line reads of at most 78 characters and their counts,
-// header tokens read from a source, and the number conversions. The cuts between pieces and the
-// counts of long texts are held against plain reading in grid_test.
+// The text rules of the start-up files: line reads of at most 78 characters, their counts and
+// the cuts between pieces, header tokens read from a source, and the number conversions.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -51,6 +51,36 @@ TEST(TextRead, LineReads) {
         for (std::string_view l; ReadLine(in, l);) got.emplace_back(l);
         EXPECT_EQ(got, c.lines) << testing::PrintToString(c.in);
         EXPECT_EQ(CountLineReads(text.data(), text.size()), c.lines.size());
+    }
+}
+
+// A miscounted line read puts every later value into the wrong cell: random texts' reads counted
+// at once agree with reading them one by one, at every offset of the 16-byte blocks; a cut leaves
+// less than one read and starts a read.
+TEST(TextRead, CountsAndCuts) {
+    std::mt19937 rng(7);
+    for (int t = 0; t < 3000; ++t) {
+        string text;
+        const int lines = int(rng() % 12);
+        for (int k = 0; k < lines; ++k) {
+            const unsigned kind = rng() % 4;
+            const size_t len = kind == 0 ? 0 : kind == 1 ? rng() % 10 : rng() % 250;
+            text += string(len, char('a' + rng() % 3));
+            if (k + 1 < lines || rng() % 2) text += '\n';
+        }
+        const size_t skip = rng() % 16;  // misaligns the text
+        const string padded = string(skip, '\n') + text;
+        const char* p = padded.data() + skip;
+        TextIn in{p, p + text.size()};
+        size_t reads = 0;
+        std::vector<size_t> starts{0};
+        for (std::string_view l; ReadLine(in, l); starts.push_back(size_t(in.p - p))) ++reads;
+        ASSERT_EQ(CountLineReads(p, text.size()), reads) << testing::PrintToString(text);
+        const size_t cut = LineReadCut(p, text.size());
+        EXPECT_LT(text.size() - cut, kLineMax) << testing::PrintToString(text);
+        EXPECT_TRUE(std::find(starts.begin(), starts.end(), cut) != starts.end())
+            << testing::PrintToString(text);
+        EXPECT_EQ(CountLineReads(p, cut) + CountLineReads(p + cut, text.size() - cut), reads);
     }
 }
 
