@@ -72,8 +72,15 @@ TEST(StartupFiles, LoadFromDisk) {
     EXPECT_EQ(Described(LoadSettings(settings, ini), settings), kIniListing);
     for (int k = 0; k < 2; ++k)  // again, over the grid loaded before
         EXPECT_EQ(Described(LoadGrid(grid, Pool(2), dat), grid), kDatGrid);
-    // A file that opens but cannot be read fails; the file's end above, after a grid line without
-    // its line end, did not.
+    // A file that opens but cannot be read: its read fails, where a file's end does not.
+    char buf[16];
+    FileSource unreadable, whole;
+    ASSERT_TRUE(unreadable.Open("/proc/self/mem") && whole.Open(ini));
+    EXPECT_EQ(unreadable.Read(buf, sizeof buf), 0u);
+    EXPECT_TRUE(unreadable.Failed());
+    while (whole.Read(buf, sizeof buf) > 0) {
+    }
+    EXPECT_FALSE(whole.Failed());
     EXPECT_EQ(Described(LoadGrid(grid, Pool(2), "/proc/self/mem"), grid),
               "fail 1: Error reading \"/proc/self/mem\"");
     EXPECT_EQ(Described(LoadSettings(settings, "/proc/self/mem"), settings),
