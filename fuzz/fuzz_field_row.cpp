@@ -1,11 +1,6 @@
-// The field row painter against the scalar field colour rule.
-//
-// The input gives the settings (the scale's ends as nice numbers, special
-// values or any bit pattern, both palettes, clipping on or off, end colours
-// small or anywhere in 32 bits) and some field values as raw bit patterns.
-// To these come a sweep across the scale and a little beyond it, each value
-// with its float neighbours. The painter must give, for every value and at
-// every alignment, exactly PixelOf(FieldColour(settings, value)).
+// The field row painter against the scalar field colour rule: for settings and raw field values
+// from the input, and a sweep across the scale and a little beyond with each value's float
+// neighbours, the painter gives exactly PixelOf(FieldColour(settings, value)) at every alignment.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>

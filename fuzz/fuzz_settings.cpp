@@ -1,11 +1,7 @@
-// The settings loader fed arbitrary file contents.
-//
-// Each input is the whole text of a settings file, copied into a heap block of
-// exactly its size. After loading, the caption must be one terminated word of
-// at most 49 characters; a failure must carry the loader's message. The same
-// text read from a source in chunks of a size taken from the input (its last
-// byte) must give the same settings, and from a source whose reads fail
-// halfway either the same or "Error reading".
+// The settings loader fed arbitrary file contents, in a heap block of exactly their size: the
+// caption is one terminated word of at most 49 characters, or the load fails with the loader's
+// message; read in chunks (of a size taken from the last byte) the same, and from a source that
+// fails halfway the same or "Error reading".
 #include <cstdint>
 #include <cstring>
 
@@ -30,9 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     DisplaySettings chunked;
-    // A chunk size of 1 to 100 bytes, taken from the input's last byte.
-    const size_t chunk = size > 0 ? 1 + data[size - 1] % 100 : 1;
-    MemorySource inChunks(text, size, chunk);
+    MemorySource inChunks(text, size, size > 0 ? 1 + data[size - 1] % 100 : 1);
     const StartupResult rc = LoadSettingsFrom(chunked, inChunks);
     FUZZ_CHECK(rc.ok == r.ok && std::memcmp(&chunked, &s, sizeof s) == 0);
 

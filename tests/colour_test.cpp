@@ -1,7 +1,7 @@
-// The colour rules: the byte conversion, the rainbow ramps, the field and band colour rules, and
-// the field row painter, which must give the rule's pixel for every float value.
+// The colour rules, and the field row painter, which must give the rule's pixel for every value.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -34,13 +34,11 @@ struct FieldCase {
 };
 
 // The field colour rule in both palettes, with and without clipping, on downward scales, with
-// components that wrap beyond 32 bits, and for values the formula cannot colour: not a number
-// (light grey), infinite, or so far out that q leaves the float range (the nearer end).
+// components that wrap beyond 32 bits, and for values the formula cannot colour (NaN, infinite,
+// or so far out that q leaves the float range). NaN in every mode: FieldAndBandColourRules.
 const FieldCase kFieldCases[] = {
     {kRainbowClipped, -1e-45f, {0, 0, 128}},
     {kRainbowClipped, 10.5f, {255, 0, 0}},
-    {kRainbowClipped, 10, {255, 0, 0}},
-    {kRainbowClipped, 0, {0, 0, 128}},
     {kRainbowClipped, 5, {63, 255, 127}},
     {kRainbow, -2, {0, 129, 0}},
     {kRainbow, 12, {255, 1, 0}},
@@ -60,18 +58,11 @@ const FieldCase kFieldCases[] = {
     {kUnitRainbow, 2e16f, {255, 0, 0}},
     {RainbowScale(0, 1e-30f), 1e30f, {255, 0, 0}},
     {RainbowScale(0, 1e-30f), -1e30f, {0, 0, 128}},
-    {kRainbowClipped, kNaN, {192, 192, 192}},
     {kRainbow, kNaN, {192, 192, 192}},
-    {kBlueToRedClipped, kNaN, {192, 192, 192}},
-    {kBlueToRedSwitchesAt2, kNaN, {192, 192, 192}},
     {kRainbow, kInf, {255, 0, 0}},
     {kRainbow, -kInf, {0, 0, 128}},
-    {kBlueToRedSwitchesAt2, kInf, {255, 0, 0}},
-    {kBlueToRedSwitchesAt2, -kInf, {0, 0, 255}},
-    {kBlueToRedClipped, -kInf, {0, 0, 255}},
     {kRainbowDownward, kInf, {0, 0, 128}},
     {kRainbowDownward, -kInf, {255, 0, 0}},
-    {kBlackToRedDownward, -kInf, {100, 0, 0}},
     {RainbowScale(-1, 0), -0.2f, {254, 255, 0}},
     {RainbowScale(-1, 0), -0.19999999f, {255, 254, 0}},
     {RainbowScale(-1, 0), -0.59999996f, {0, 255, 254}},
@@ -124,7 +115,7 @@ TEST(ColourTest, FieldAndBandColourRules) {
     for (const FieldCase& c : kFieldCases)
         EXPECT_EQ(FieldColour(c.scale, c.value), ColourOf(c.colour))
             << c.value << " over " << c.scale.scaleMin << ".." << c.scale.scaleMax;
-    for (uint8_t clipping : {0, 1}) {
+    for (uint8_t clipping : {0, 1})
         for (uint8_t palette : {0, 1}) {
             const DisplaySettings flat =
                 WithSwitches(TwoColourScale(3, 3, {10, 30, 50}, {20, 40, 60}), clipping, palette);
@@ -135,7 +126,6 @@ TEST(ColourTest, FieldAndBandColourRules) {
             for (float v : {3.0f, 4.0f, kInf}) EXPECT_EQ(FieldColour(flat, v), high) << v;
             EXPECT_EQ(FieldColour(flat, kNaN), kLightGrey);
         }
-    }
     EXPECT_EQ(BandColour(kRainbowClipped, 11, 10, 110, 100), MakeColour(0, 6, 134));
     EXPECT_EQ(BandColour(kRainbowClipped, 109, 10, 110, 100), MakeColour(255, 12, 0));
     // The first q is 0.01f, just below 0.01.
@@ -144,24 +134,28 @@ TEST(ColourTest, FieldAndBandColourRules) {
     EXPECT_EQ(BandColour(bandScale, 109, 10, 110, 100), MakeColour(252, 99, 198));
 }
 
-// Paints `values` with a painter of `scale` and expects the rule's pixel for each.
+// Paints `values` with a painter of `scale` from every alignment and expects the rule's pixel for
+// each, and nothing written past the run.
 void ExpectRuleAtEveryValue(const DisplaySettings& scale, const std::vector<float>& values) {
     const FieldRowPainter painter(scale);
-    std::vector<uint32_t> pixels(values.size());
-    painter.Paint(values.data(), pixels.data(), int(values.size()));
-    for (size_t k = 0; k < values.size(); ++k)
-        ASSERT_EQ(pixels[k], PixelOf(FieldColour(scale, values[k])))
-            << values[k] << " over " << scale.scaleMin << ".." << scale.scaleMax;
+    std::vector<uint32_t> pixels(values.size() + 1);
+    for (size_t start : {0, 1, 3}) {
+        const size_t n = values.size() - std::min(start, values.size());
+        pixels[n] = 0xDEADBEEF;
+        painter.Paint(values.data() + start, pixels.data(), int(n));
+        for (size_t k = 0; k < n; ++k)
+            ASSERT_EQ(pixels[k], PixelOf(FieldColour(scale, values[start + k])))
+                << values[start + k] << " over " << scale.scaleMin << ".." << scale.scaleMax;
+        ASSERT_EQ(pixels[n], 0xDEADBEEFu);
+    }
 }
 
 // A fault in the step table or the four-wide kernels: over every scale of the cases above, values
-// near the scale, the cases' own values and random bit patterns, at every alignment, and nothing
-// written past the run.
+// near the scale, the cases' own values and random bit patterns.
 TEST(ColourTest, RowPainterMatchesTheRule) {
     std::mt19937 rng(12345);
     std::uniform_real_distribution<float> near(-15.0f, 20.0f);
     std::vector<float> values(4099);
-    std::vector<uint32_t> pixels(values.size() + 1);
     for (const FieldCase& c : kFieldCases) {
         for (float& v : values) {
             const uint32_t r = rng();
@@ -172,22 +166,12 @@ TEST(ColourTest, RowPainterMatchesTheRule) {
             else
                 std::memcpy(&v, &r, sizeof v);
         }
-        const FieldRowPainter painter(c.scale);
-        for (int start : {0, 1, 3}) {
-            const int n = int(values.size()) - start;
-            pixels[n] = 0xDEADBEEF;
-            painter.Paint(values.data() + start, pixels.data(), n);
-            for (int k = 0; k < n; ++k)
-                ASSERT_EQ(pixels[k], PixelOf(FieldColour(c.scale, values[start + k])))
-                    << values[start + k];
-            EXPECT_EQ(pixels[n], 0xDEADBEEFu);
-        }
+        ExpectRuleAtEveryValue(c.scale, values);
     }
 }
 
-// A step of the table placed one float off: around every colour step of several scales (each
-// found by bisection on the rule), 64 floats either side, and on a dense run across the scale and
-// beyond; some scales put several steps close together. Each scale is served by the table.
+// A step of the table placed one float off: 64 floats either side of every colour step (found by
+// bisection on the rule) of several scales, and a dense run across the scale and beyond.
 TEST(ColourTest, RowPainterMatchesTheRuleAroundEveryStep) {
     const struct {
         DisplaySettings scale;
@@ -226,9 +210,9 @@ TEST(ColourTest, RowPainterMatchesTheRuleAroundEveryStep) {
     EXPECT_FALSE(FieldRowPainter(RainbowScale(3, 3)).HasStepTable());
 }
 
-// The four-wide kernels form q by reciprocal; where that rounds to another float than the
-// division (the exact quotient half-way between two floats) they must still give the division's
-// colour. A two-colour scale 2^30 wide turns one float step of q into a change of red.
+// The four-wide kernels form q by reciprocal; where that rounds otherwise than the division (a
+// quotient half-way between two floats) they still give the division's colour. On a scale of red
+// 2^30 wide one float step of q changes red.
 TEST(ColourTest, RowPainterRoundsQuotientTiesLikeTheDivision) {
     const struct {
         float scaleMin, scaleMax, value;

@@ -1,5 +1,4 @@
-// The path rules of the input files: which files a folder or a grid file on
-// the command line names, how reports and the title name them.
+// The path rules of the input files: which files an argument names, and how reports name them.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,10 +10,8 @@
 
 namespace {
 
-// A wrong file opened, or a report that names a file other than the one the
-// user gave: folders and grid files in both path styles, relative and
-// absolute, with and without a closing separator, with spaces and letters
-// beyond ASCII; the settings file of a grid file lies beside it.
+// A wrong file opened, or a report naming another file than the user gave: folders and grid files
+// in both path styles, with spaces and letters beyond ASCII; a grid file's settings lie beside it.
 TEST(Inputs, FilesNamedByAnArgument) {
     const PathStyle W = PathStyle::Windows, P = PathStyle::Posix;
     const struct {
@@ -54,8 +51,7 @@ TEST(Inputs, FilesNamedByAnArgument) {
     EXPECT_EQ(WindowTitle(InputsOf("a/step_0017.dat", false, W)), "step_0017.dat - Quorlane");
 }
 
-// An argument taken for the wrong kind of thing: an existing folder, a file, a folder given as
-// "." and a missing path, which is reported by the path as given.
+// An argument taken for the wrong kind of thing: a folder, a file, "." and a missing path.
 TEST(Inputs, ArgumentsOnDisk) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() /

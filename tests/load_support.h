@@ -1,6 +1,6 @@
 #pragma once
-// What the loading tests share: the example files, descriptions of loaded settings and grids that
-// name what they show, the ways of reading a text, and grid text read the plain way.
+// What the loading tests share: the example files, descriptions of what a load gives, the ways of
+// reading a text, and grid text read the plain way.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -61,9 +61,8 @@ inline std::string Described(StartupResult r, const DisplaySettings& s) {
     return o.str();
 }
 
-// Sizes in cells, cell size, field size and the samples row by row, with a note if the ghost
-// border is not one cell wide or does not repeat the nearest sample; or the failure, and whether
-// it kept a grid.
+// Sizes, cell size, field size and the samples row by row, noting a wrong ghost border; or the
+// failure, noting a grid kept.
 inline std::string Described(StartupResult r, const Grid& g) {
     if (!r.ok) return Failure(r) + (g.Loaded() || g.columns || g.rows ? " (kept)" : "");
     std::ostringstream o;
@@ -79,6 +78,35 @@ inline std::string Described(StartupResult r, const Grid& g) {
             o << (i == 1 && j > 1 ? '/' : ' ') << g.Cell(i, j);
     return o.str() + (bordered ? "" : " (border wrong)");
 }
+
+// `head`, `count` copies of `fill`, then `tail`, at most `chunk` bytes a read. A kEndless fill
+// ends after 64 MB, so that a reader that would read on for ever ends too.
+class TokenSource final : public ByteSource {
+  public:
+    static constexpr size_t kEndless = SIZE_MAX;
+    TokenSource(const std::string& head, char fill, size_t count, const std::string& tail,
+                size_t chunk)
+        : head_(head),
+          tail_(count == kEndless ? "" : tail),
+          fill_(fill),
+          fillEnd_(head.size() + std::min(count, size_t(64) << 20)),
+          chunk_(chunk) {}
+    size_t Read(char* buf, size_t n) override {
+        size_t got = 0;
+        for (n = std::min(n, chunk_); got < n && handed_ < fillEnd_ + tail_.size(); ++got) {
+            const size_t k = handed_++;
+            buf[got] = k < head_.size() ? head_[k] : k < fillEnd_ ? fill_ : tail_[k - fillEnd_];
+        }
+        return got;
+    }
+    bool Failed() const override { return false; }
+    size_t Handed() const { return handed_; }
+
+  private:
+    std::string head_, tail_;
+    char fill_;
+    size_t fillEnd_, chunk_, handed_ = 0;
+};
 
 // The grid example, 3 × 2 cells.
 inline const std::string kDat = "3\n2\n1.0\n0.5\n10\n11\n12\n20\n21\n22\n";
@@ -100,8 +128,7 @@ inline std::ostream& operator<<(std::ostream& o, const Reading& r) {
     return o << "chunks of " << r.chunk << ", pieces of " << r.pieceBytes << " (" << r.pieces
              << " held), " << r.threads << " threads";
 }
-// Every chunk size, each with the smallest pieces, pieces that cut lines anywhere, and the
-// usual pieces; on one, two and four threads.
+// Every chunk size with the smallest, line-cutting and usual pieces, on one, two and four threads.
 inline std::vector<Reading> Readings() {
     std::vector<Reading> all;
     for (size_t chunk : kChunks)
@@ -131,8 +158,7 @@ inline std::string GridOf(const std::string& text) {
     return first;
 }
 
-// The samples of grid text read the plain way, one line read after another from the whole
-// text; an empty list when the text runs out first.
+// The samples of grid text read one line after another; none when the text runs out first.
 inline std::vector<float> PlainSamples(const std::string& text, size_t cells) {
     std::string t;
     for (size_t k = 0; k < text.size() && text[k] != '\x1a'; ++k)

@@ -1,81 +1,31 @@
 // Start-up files that do not read like a plain file on disk: header tokens without end, pipes
 // whose writer holds them open after the last line, reads interrupted by a signal.
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <future>
 #include <string>
 #include <thread>
 
-#include "common/worker_pool.h"
-#include "data/bytesource.h"
-#include "data/grid_loader.h"
-#include "data/settings.h"
+#include "load_support.h"
 
 namespace {
 
 using std::string;
 
 const string kValues = "10\n11\n12\n20\n21\n22\n";
-const string kSize = "Invalid grid size in \"quorlane.dat\"";
-const string kCell = "Invalid cell size in \"quorlane.dat\"";
-
-// The report, or the sizes and every cell (border included) to the bit.
-string Outcome(const StartupResult& r, const Grid& g) {
-    if (!r.ok) return r.message;
-    string s = std::to_string(g.columns) + "x" + std::to_string(g.rows);
-    char b[32];
-    for (float v : g.cells) s += (std::snprintf(b, sizeof b, " %a", double(v)), b);
-    return s;
-}
-string Outcome(const StartupResult& r, const DisplaySettings& s) {
-    if (!r.ok) return r.message;
-    return std::to_string(s.scaleMin) + " " + std::to_string(s.maxBlue) + " " +
-           std::to_string(s.windowWidth) + " " + s.caption + " " + std::to_string(s.palette);
-}
-
-// `head`, then `count` copies of `fill`, then `tail`, at most `chunk` bytes a read. With
-// kEndless the fill never ends; after 64 MB of it the source gives up and ends, so that a
-// reader that would read on for ever ends too.
-class TokenSource final : public ByteSource {
-  public:
-    static constexpr size_t kEndless = SIZE_MAX;
-    TokenSource(const string& head, char fill, size_t count, const string& tail, size_t chunk)
-        : head_(head),
-          tail_(count == kEndless ? "" : tail),
-          fill_(fill),
-          fillEnd_(head.size() + std::min(count, size_t(64) << 20)),
-          chunk_(chunk) {}
-    size_t Read(char* buf, size_t n) override {
-        size_t got = 0;
-        for (n = std::min(n, chunk_); got < n && handed_ < fillEnd_ + tail_.size(); ++got) {
-            const size_t k = handed_++;
-            buf[got] = k < head_.size() ? head_[k] : k < fillEnd_ ? fill_ : tail_[k - fillEnd_];
-        }
-        return got;
-    }
-    bool Failed() const override { return false; }
-    size_t Handed() const { return handed_; }
-
-  private:
-    string head_, tail_;
-    char fill_;
-    size_t fillEnd_, chunk_, handed_ = 0;
-};
+const string kSize = "fail 1: Invalid grid size in \"quorlane.dat\"";
+const string kCell = "fail 1: Invalid cell size in \"quorlane.dat\"";
 
 // A header token read for ever, or a long token whose report depends on its length or bytes:
-// tokens of 80, 200 and ten million digits, letters or NUL bytes, and tokens that never end, in
-// each place of the header and read in chunks of every size, give the report of their field
-// holding 0 (the first field that fails), reading no further than the token's 80th character.
-// So a header that ends with a long token gives that report too, not "Error reading".
+// long and endless tokens of digits, letters or NUL bytes in each place of the header give the
+// report of their field holding 0, read no further than the token's 80th character; so a header
+// that ends with a long token gives that report too, not "Error reading".
 TEST(LongHeaderTokens, ReportedAtOnce) {
     const struct {
         string before, after, report;
@@ -89,25 +39,23 @@ TEST(LongHeaderTokens, ReportedAtOnce) {
         {"", "", kSize},
         {"3 2 ", "", kCell},
     };
-    WorkerPool pool(2);
     for (const auto& c : cases)
         for (char fill : {'7', 'x', '\0'})
             for (size_t length : {size_t(80), size_t(200), size_t(10000000), TokenSource::kEndless})
                 for (size_t chunk : {size_t(1), size_t(7), size_t(4096)}) {
                     TokenSource source(c.before, fill, length, c.after, chunk);
                     Grid g;
-                    EXPECT_EQ(Outcome(LoadGridFrom(g, source, pool), g), c.report)
+                    EXPECT_EQ(Described(LoadGridFrom(g, source, Pool(2)), g), c.report)
                         << testing::PrintToString(c.before) << " then " << length << " of "
                         << int(fill) << " in chunks of " << chunk;
                     EXPECT_LE(source.Handed(), c.before.size() + 80 + 4096);
                 }
 }
 
-// A load that waits for the pipe's writer to close when it already has every line it needs, or
-// takes an interrupted read for a read error: the grid and the settings file are pipes whose
-// writer sends the first half of the file, then, while a signal whose handler does not restart
-// calls reaches the loading thread again and again, the rest, and holds its end open. The load
-// ends within a second of the last line with what the same text gives from memory.
+// A load that waits for the pipe's writer to close when it has every line it needs, or takes an
+// interrupted read for a read error: each file is a pipe whose writer sends half the file, then,
+// while a non-restarting signal hits the loading thread, the rest, and holds its end open. The
+// load ends within a second with what the same text gives from memory.
 TEST(Pipes, HeldOpenAfterTheLastLine) {
     struct sigaction quiet = {}, old = {};
     quiet.sa_handler = [](int) {};
@@ -116,7 +64,7 @@ TEST(Pipes, HeldOpenAfterTheLastLine) {
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("quorlane_pipes_" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
-    WorkerPool pool(4);
+    WorkerPool& pool = Pool(4);
     string grid = "100 80 1 1\n";  // about 40 KB: far more than one read of the header takes
     for (int k = 0; k < 100 * 80; ++k) grid += std::to_string(k % 997) + ".5\n";
     const string ini = "-2.5\n7\n0\n0\n0\n0\n0\n255\n640\n480\n20\n30\n20\n10\nDepth\n1\n1\n";
@@ -125,8 +73,8 @@ TEST(Pipes, HeldOpenAfterTheLastLine) {
     MemorySource gridText(grid.data(), grid.size());
     const struct {
         string name, text, plain;  // plain: the outcome of the same text read from memory
-    } cases[] = {{"quorlane.dat", grid, Outcome(LoadGridFrom(g, gridText, pool), g)},
-                 {"quorlane.ini", ini, Outcome(LoadSettingsBytes(s, ini.data(), ini.size()), s)}};
+    } cases[] = {{"quorlane.dat", grid, Described(LoadGridFrom(g, gridText, pool), g)},
+                 {"quorlane.ini", ini, Described(LoadSettingsBytes(s, ini.data(), ini.size()), s)}};
     for (const auto& c : cases) {
         const string path = (dir / c.name).string();
         ASSERT_EQ(mkfifo(path.c_str(), 0600), 0) << path;
@@ -137,8 +85,8 @@ TEST(Pipes, HeldOpenAfterTheLastLine) {
             return write(writer, t.data(), t.size()) == ssize_t(t.size());
         };
         std::packaged_task<string()> task([&] {
-            return c.name == "quorlane.dat" ? Outcome(LoadGrid(g, pool, path), g)
-                                            : Outcome(LoadSettings(s, path), s);
+            return c.name == "quorlane.dat" ? Described(LoadGrid(g, pool, path), g)
+                                            : Described(LoadSettings(s, path), s);
         });
         std::future<string> load = task.get_future();
         std::thread loader(std::move(task));

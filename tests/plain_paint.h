@@ -1,7 +1,6 @@
 #pragma once
-// The plain rendering of a picture: the background, the frames and every pixel of the field and
-// the band set one at a time, as a drawing surface would, with the field interpolated and
-// coloured point by point. The paint pass must give exactly this picture.
+// The plain rendering of a picture, one pixel at a time as a drawing surface would set them, with
+// the field interpolated and coloured point by point. The paint pass must give exactly this.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -41,9 +40,7 @@ inline int64_t FirstStepInside(float start) {
     return std::max<int64_t>(1, int64_t(std::floor(-1.0 - double(start))));
 }
 
-// The plain rendering: the background, the frames and every pixel of the field and the band one
-// at a time, at the positions start + n taken in double (those that fall inside the image), with
-// Interpolate and the colour rules.
+// The background, the frames, and the field and band at positions start + n taken in double.
 inline void PaintPlainly(const Grid& g, const DisplaySettings& s, const Layout& L, Image& im) {
     for (int64_t y = 0; y < im.h; ++y)
         for (int64_t x = 0; x < im.w; ++x) im.At(x, y) = 0xC0C0C0u;

@@ -1,6 +1,5 @@
-// The worker pool: every task runs exactly once, on a runner of its own range, whether the pool
-// has workers or not, and a waiting caller runs queued tasks itself; a pool whose threads cannot
-// all start works with those it has.
+// The worker pool: every task runs exactly once, on a runner of its range; a waiting caller runs
+// queued tasks itself; a pool whose threads cannot all start works with those it has.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -37,9 +36,8 @@ TEST(WorkerPool, ForEachRunsEveryTaskOnceOnItsRunners) {
     }
 }
 
-// A task lost, run twice or out of turn when the pool's queue grows: with the one worker held by
-// a task, the caller takes queued tasks itself, first some so that the queue wraps around its
-// end, then, after queueing more than it holds, the rest; they run once each, first in first out.
+// A task lost, run twice or out of turn when the queue grows while wrapped around its end: with the
+// one worker held, the caller runs the queued tasks itself, first in first out.
 TEST(WorkerPool, QueueGrowsWhileWrapped) {
     WorkerPool pool(2);
     std::atomic<bool> started{false}, release{false};
@@ -60,10 +58,8 @@ TEST(WorkerPool, QueueGrowsWhileWrapped) {
     for (int k = 0; k < 60; ++k) EXPECT_EQ(order[size_t(k)], k);
 }
 
-// A worker that cannot start taken for a crash, or a pool that counts threads it did not get:
-// the n-th start fails as std::thread fails when no stack can be mapped. The pool has the
-// threads started before it and loads a grid of many pieces on them to the same bits as a pool
-// of one thread.
+// A worker that cannot start taken for a crash, or counted: the n-th start fails as std::thread
+// does when no stack can be mapped; the pool loads a grid on the threads it has, to the same bits.
 TEST(WorkerPool, ThreadsThatCannotStart) {
     std::string text = "37 23 1 1\n";
     for (int k = 0; k < 37 * 23; ++k) text += std::to_string(k * 7 % 1000) + ".25\n";

@@ -56,8 +56,7 @@ inline DisplaySettings WithBand(DisplaySettings s, uint32_t bandHeight, uint32_t
     return s;
 }
 
-// The pool the tests paint and load on: four threads, more than most
-// machines have cores, so that every paint is cut into many slices.
+// Four threads, more than most machines have cores, so that every paint is cut into many slices.
 inline WorkerPool& TestPool() {
     static WorkerPool pool(4);
     return pool;
@@ -65,8 +64,7 @@ inline WorkerPool& TestPool() {
 
 using SampleFn = std::function<float(uint32_t column, uint32_t row)>;
 
-// A grid of columns × rows cells of cellWidth × cellHeight world units with
-// its ghost border; sample(i, j) gives column i, row j, both from 1.
+// A grid with its ghost border; sample(i, j) gives column i, row j, both from 1.
 inline Grid MakeGrid(uint32_t columns, uint32_t rows, const SampleFn& sample, float cellWidth = 10,
                      float cellHeight = 10) {
     Grid g;
