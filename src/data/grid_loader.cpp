@@ -147,6 +147,7 @@ void ValueReader::WaitAll() {
 
 char* GridTextBuffer::Reserve(size_t bytes) {
     if (bytes > size_) {
+        // The old space goes first, so that the two are never held at once.
         text_.reset();
         size_ = 0;
         text_.reset(new (std::nothrow) char[bytes]);
