@@ -89,7 +89,7 @@ void BM_LoadGrid(benchmark::State& state) {
         Grid grid;
         FileSource source;
         if (!source.Open(f.path)) state.SkipWithError("cannot open");
-        StartupResult r = LoadGridFrom(grid, source, pool);
+        LoadResult r = LoadGridFrom(grid, source, pool);
         if (!r.ok) state.SkipWithError(r.message.c_str());
         benchmark::DoNotOptimize(grid.cells.data());
     }

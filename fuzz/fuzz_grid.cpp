@@ -60,7 +60,7 @@ void CheckGrid(const Grid& g) {
 }
 
 // The same outcome and, for a loaded grid, the same sizes and the same bits in every cell.
-bool SameLoad(StartupResult ra, const Grid& a, StartupResult rb, const Grid& b) {
+bool SameLoad(LoadResult ra, const Grid& a, LoadResult rb, const Grid& b) {
     if (ra.ok != rb.ok) return false;
     if (!ra.ok) return ra.message == rb.message;
     return a.columns == b.columns && a.rows == b.rows && SameBits(a.cellWidth, b.cellWidth) &&
@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char* text = new char[size > 0 ? size : 1];
     if (size > 0) std::memcpy(text, data, size);
     Grid grid;
-    StartupResult r = LoadGridBytes(grid, text, size, pool);
+    LoadResult r = LoadGridBytes(grid, text, size, pool);
     if (r.ok) {
         FUZZ_CHECK(r.message.empty());
         CheckGrid(grid);
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Grid cut;
     MemorySource failing(text, size, 1 + size % 5, size / 2);
-    const StartupResult rc = LoadGridFrom(cut, failing, pool, pieces);
+    const LoadResult rc = LoadGridFrom(cut, failing, pool, pieces);
     FUZZ_CHECK(SameLoad(r, grid, rc, cut) ||
                (!rc.ok && rc.message == "Error reading \"quorlane.dat\""));
     delete[] text;

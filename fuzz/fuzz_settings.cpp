@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char* text = new char[size > 0 ? size : 1];
     if (size > 0) std::memcpy(text, data, size);
     DisplaySettings s;
-    StartupResult r = LoadSettingsBytes(s, text, size);
+    LoadResult r = LoadSettingsBytes(s, text, size);
     if (r.ok) {
         FUZZ_CHECK(r.message.empty());
         size_t n = strnlen(s.caption, sizeof s.caption);
@@ -27,12 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     DisplaySettings chunked;
     MemorySource inChunks(text, size, size > 0 ? 1 + data[size - 1] % 100 : 1);
-    const StartupResult rc = LoadSettingsFrom(chunked, inChunks);
+    const LoadResult rc = LoadSettingsFrom(chunked, inChunks);
     FUZZ_CHECK(rc.ok == r.ok && std::memcmp(&chunked, &s, sizeof s) == 0);
 
     DisplaySettings cut;
     MemorySource failing(text, size, 1 + size % 5, size / 2);
-    const StartupResult rf = LoadSettingsFrom(cut, failing);
+    const LoadResult rf = LoadSettingsFrom(cut, failing);
     FUZZ_CHECK(rf.ok ? r.ok && std::memcmp(&cut, &s, sizeof s) == 0
                      : rf.message == "Error reading \"quorlane.ini\"");
     delete[] text;

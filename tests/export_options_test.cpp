@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "export/export_options.h"
+#include "common/paths.h"
+#include "exporter/options/arguments.h"
+#include "exporter/options/output_names.h"
 
 namespace {
 
@@ -147,24 +149,24 @@ TEST(ExportOptions, FormatAndFolderOfAnOutput) {
         ImageFormat format;
         const char* folder;
     } cases[] = {
-        {"a.png", W, ImageFormat::Png, "."},
-        {"A.PNG", P, ImageFormat::Png, "."},
+        {"a.png", W, ImageFormat::Png, ""},
+        {"A.PNG", P, ImageFormat::Png, ""},
         {"out/x.Bmp", P, ImageFormat::Bmp, "out/"},
         {"C:\\out\\x.tif", W, ImageFormat::Tiff, "C:\\out\\"},
         {"C:x.TIFF", W, ImageFormat::Tiff, "C:"},
         {"/x.png", P, ImageFormat::Png, "/"},
-        {"x.jpg", W, ImageFormat::Unknown, "."},
-        {"x.png.gz", W, ImageFormat::Unknown, "."},
-        {"x.pngx", W, ImageFormat::Unknown, "."},
-        {"png", W, ImageFormat::Unknown, "."},
+        {"x.jpg", W, ImageFormat::Unknown, ""},
+        {"x.png.gz", W, ImageFormat::Unknown, ""},
+        {"x.pngx", W, ImageFormat::Unknown, ""},
+        {"png", W, ImageFormat::Unknown, ""},
         {"out.png\\x", W, ImageFormat::Unknown, "out.png\\"},
-        {"out.png\\x", P, ImageFormat::Unknown, "."},
+        {"out.png\\x", P, ImageFormat::Unknown, ""},
         {"out/", P, ImageFormat::Unknown, "out/"},
-        {"x.", W, ImageFormat::Unknown, "."},
+        {"x.", W, ImageFormat::Unknown, ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FormatOfPath(c.path, c.style), c.format) << c.path;
-        EXPECT_EQ(OutputFolder(c.path, c.style), c.folder) << c.path;
+        EXPECT_EQ(FolderOf(c.path, c.style), c.folder) << c.path;
     }
 }
 

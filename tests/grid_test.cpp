@@ -86,7 +86,7 @@ TEST(Grid, RandomTextsAsReadLineAfterLine) {
         const std::vector<float> want = PlainSamples(text, size_t(nx) * ny);
         Grid g;
         MemorySource source(text.data(), text.size(), how.chunk);
-        const StartupResult r =
+        const LoadResult r =
             LoadGridFrom(g, source, Pool(how.threads),
                          {how.pieceBytes, how.pieces, rng() % 2 ? &kept : nullptr});
         ASSERT_EQ(r.ok, !want.empty()) << how << ": " << testing::PrintToString(text);

@@ -6,7 +6,9 @@
 #include <random>
 #include <string>
 
+#include "common/command_line.h"
 #include "data/inputs.h"
+#include "data/window_title.h"
 
 namespace {
 
@@ -77,7 +79,7 @@ TEST(Inputs, ArgumentsOnDisk) {
     fs::current_path(before);
 
     for (const std::string& missing : {folder + "/nothing", std::string()}) {
-        const StartupResult r = ResolveArgument(missing, in);
+        const LoadResult r = ResolveArgument(missing, in);
         EXPECT_FALSE(r.ok);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.message, "Cannot open \"" + missing + "\"");

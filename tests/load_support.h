@@ -34,7 +34,7 @@ inline std::string Join(const Strs& lines, const char* eol = "\n") {
     return s;
 }
 
-inline std::string Failure(StartupResult r) {
+inline std::string Failure(LoadResult r) {
     return "fail " + std::to_string(r.status) + ": " + r.message;
 }
 
@@ -48,7 +48,7 @@ inline const std::string kIniListing =
     "ScaleSpan()=100\nRedSpan()=255\nGreenSpan()=0\nBlueSpan()=-255\n";
 
 // Every setting and span as a line "name=value", named as the code names it, or the failure.
-inline std::string Described(StartupResult r, const DisplaySettings& s) {
+inline std::string Described(LoadResult r, const DisplaySettings& s) {
     if (!r.ok) return Failure(r);
     std::ostringstream o;
 #define NAMED(field) #field "=" << +s.field << '\n'  // + shows the switches as numbers
@@ -63,7 +63,7 @@ inline std::string Described(StartupResult r, const DisplaySettings& s) {
 
 // Sizes, cell size, field size and the samples row by row, noting a wrong ghost border; or the
 // failure, noting a grid kept.
-inline std::string Described(StartupResult r, const Grid& g) {
+inline std::string Described(LoadResult r, const Grid& g) {
     if (!r.ok) return Failure(r) + (g.Loaded() || g.columns || g.rows ? " (kept)" : "");
     std::ostringstream o;
     o << g.columns << 'x' << g.rows << " cells of " << g.cellWidth << 'x' << g.cellHeight
@@ -144,8 +144,7 @@ inline std::string GridFrom(const std::string& text, const Reading& how,
     Grid g;
     EXPECT_TRUE(LoadGridBytes(g, kDat.data(), kDat.size(), Pool(2)).ok);
     MemorySource source(text.data(), text.size(), how.chunk, failAt);
-    const StartupResult r =
-        LoadGridFrom(g, source, Pool(how.threads), {how.pieceBytes, how.pieces});
+    const LoadResult r = LoadGridFrom(g, source, Pool(how.threads), {how.pieceBytes, how.pieces});
     return Described(r, g);
 }
 

@@ -75,7 +75,7 @@ TEST(Settings, Files) {
     for (const string& text : {example, Join(kIni, "\r\n"), example.substr(0, example.size() - 1),
                                example + "5\nextra\n\x1a", With(1, "  0.0 lowest value")})
         EXPECT_EQ(SettingsOf(text), kIniListing) << testing::PrintToString(text);
-    EXPECT_EQ(SettingsOf(Join(Strs(17, ""))), Described(StartupOk(), DisplaySettings()))
+    EXPECT_EQ(SettingsOf(Join(Strs(17, ""))), Described(LoadOk(), DisplaySettings()))
         << "seventeen blank lines: every setting 0";
     for (const string& text :
          {string(), sixteen, sixteen.substr(0, sixteen.size() - 1), sixteen + "\x1a" + "1\n"})

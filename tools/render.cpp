@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
     Grid grid;
     DisplaySettings settings;
     WorkerPool pool(WorkerPool::CoreThreads());
-    StartupResult r = LoadGrid(grid, pool);
+    LoadResult r = LoadGrid(grid, pool);
     if (r.ok) r = LoadSettings(settings);
     if (!r.ok) {
         std::fprintf(stderr, "%s\n", r.message.c_str());

@@ -1,5 +1,5 @@
 // Batch export timed from inside: generated grid files exported at a client
-// of 1920 × 1080 through the exporter's own run (RunExport), per frame.
+// of 1920 × 1080 through the exporter's own run (ExportAll), per frame.
 //
 // It writes FRAMES grid files of 100 × 100 cells and a few of 1000 × 1000
 // cells (taken in turn for FRAMES inputs: the files are in the system's
@@ -33,12 +33,12 @@
 #include <string>
 #include <vector>
 
-#include "app/client_picture.h"
-#include "app/export_run.h"
-#include "app/image_file.h"
 #include "common/worker_pool.h"
 #include "data/inputs.h"
 #include "data/settings.h"
+#include "exporter/batch.h"
+#include "exporter/image_file.h"
+#include "gdi/client_picture.h"
 
 namespace fs = std::filesystem;
 
@@ -126,7 +126,7 @@ PerFrame TimeRun(Console& console, const std::vector<std::string>& paths, const 
     options.pattern = (out / "{n}").u8string() + extension;
     options.paths = paths;
     const double t0 = Seconds(), p0 = ProcessSeconds();
-    const int status = RunExport(options, tuning, console);
+    const int status = ExportAll(options, tuning, console);
     const double t = Seconds() - t0, p = ProcessSeconds() - p0;
     const double n = double(paths.size());
     return {status == 0 ? 1e3 * t / n : -1.0, 1e3 * p / n};

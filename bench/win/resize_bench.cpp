@@ -37,11 +37,11 @@
 #include <string>
 #include <vector>
 
-#include "app/window.h"
 #include "data/grid_loader.h"
 #include "render/colour.h"
 #include "render/interp.h"
 #include "render/paint.h"
+#include "viewer/main_window.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ bool FillApplication(Application& app) {
         }
     std::string ini =
         "0.0\n100.0\n0\n255\n0\n0\n255\n0\n800\n600\n20\n60\n20\n10\nTemperature\n1\n1\n";
-    StartupResult r = LoadGridBytes(app.grid, grid.data(), grid.size(), app.pool);
+    LoadResult r = LoadGridBytes(app.grid, grid.data(), grid.size(), app.pool);
     if (r.ok) r = LoadSettingsBytes(app.settings, ini.data(), ini.size());
     if (!r.ok) {
         std::printf("cannot load the field: %s\n", r.message.c_str());

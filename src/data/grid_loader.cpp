@@ -17,21 +17,18 @@
 
 namespace {
 
-// The reasons of the start-up failure reports; each names the file after it.
-const char kCannotOpen[] = "Cannot open";
-const char kErrorReading[] = "Error reading";
+// The grid file's own reasons; each names the file after it.
 const char kBadSize[] = "Invalid grid size in";
 const char kBadCell[] = "Invalid cell size in";
-const char kNoMemory[] = "Not enough memory for";
 
 // The value lines, read in pieces and parsed on the pool. Every position
 // right after a line feed starts a line read, and so does every 78th
 // character of a line without one; a piece is cut at such a place, so its
 // line reads can be counted at once, and with them the cell where the next
-// piece starts. The reading thread fills a slot, cuts it, hands it to the
+// piece starts. The reading thread fills a piece, cuts it, hands it to the
 // pool with its first cell and its count of reads, and parses pieces itself
-// while it waits for a slot to come free. The tasks write disjoint cells,
-// allocate nothing, and each frees its slot when done.
+// while it waits for a piece to come free. The tasks write disjoint cells,
+// allocate nothing, and each frees its piece when done.
 class ValueReader {
   public:
     ValueReader(Grid& grid, TextSource& text, WorkerPool& pool)
@@ -40,10 +37,10 @@ class ValueReader {
 
     // Reads the grid's value lines into its cells: the text's first line
     // read goes to cell (1, 1). Returns nullptr or the failure's message.
-    const char* Run(const GridLoadOptions& options);
+    const char* ReadAll(const GridLoadOptions& options);
 
   private:
-    struct Slot {
+    struct Piece {
         char* text = nullptr;
         size_t size = 0;   // bytes of the piece
         size_t first = 0;  // sample index (row after row, from 0) of its first line read
@@ -51,29 +48,29 @@ class ValueReader {
         std::atomic<bool> busy{false};
     };
 
-    void Parse(Slot& s);
+    void Parse(Piece& s);
     void WaitAll();
 
     Grid& grid_;
     TextSource& text_;
     WorkerPool& pool_;
-    std::unique_ptr<Slot[]> slots_;
-    unsigned slotCount_ = 0;
+    std::unique_ptr<Piece[]> pieces_;
+    unsigned pieceCount_ = 0;
 };
 
-const char* ValueReader::Run(const GridLoadOptions& options) {
+const char* ValueReader::ReadAll(const GridLoadOptions& options) {
     const size_t capacity = std::max(options.pieceBytes, kLineMax);
     unsigned pieces = options.pieces;
     if (pieces == 0) pieces = std::min(pool_.Threads() + 2, 8u);
     if (pool_.Threads() == 1) pieces = 1;  // each piece is parsed as it is handed over
-    if (capacity > SIZE_MAX / pieces) return kNoMemory;
+    if (capacity > SIZE_MAX / pieces) return kNotEnoughMemoryFor;
     GridTextBuffer own;
     char* const text =
         (options.buffer != nullptr ? *options.buffer : own).Reserve(capacity * pieces);
-    slots_.reset(new (std::nothrow) Slot[pieces]);
-    if (text == nullptr || !slots_) return kNoMemory;
-    slotCount_ = pieces;
-    for (unsigned k = 0; k < pieces; ++k) slots_[k].text = text + k * capacity;
+    pieces_.reset(new (std::nothrow) Piece[pieces]);
+    if (text == nullptr || !pieces_) return kNotEnoughMemoryFor;
+    pieceCount_ = pieces;
+    for (unsigned k = 0; k < pieces; ++k) pieces_[k].text = text + k * capacity;
 
     const size_t cells = size_t(grid_.columns) * grid_.rows;
     size_t next = 0;              // the next sample to be handed out
@@ -82,9 +79,9 @@ const char* ValueReader::Run(const GridLoadOptions& options) {
     try {
         // A read may come short (a pipe gives what its writer has sent so
         // far): what it completes is handed over at once, and text that
-        // completes no line read stays in its slot for the next read.
+        // completes no line read stays in its piece for the next read.
         for (unsigned k = 0; next < cells;) {
-            Slot& s = slots_[k];
+            Piece& s = pieces_[k];
             pool_.HelpUntil([&s] { return !s.busy.load(std::memory_order_acquire); });
             if (carried > 0 && carry != s.text) std::memmove(s.text, carry, carried);
             const size_t size = carried + text_.Read(s.text + carried, capacity - carried);
@@ -100,7 +97,7 @@ const char* ValueReader::Run(const GridLoadOptions& options) {
                 s.first = next;
                 s.reads = reads;
                 s.busy.store(true, std::memory_order_relaxed);
-                pool_.Submit([this, k] { Parse(slots_[k]); });
+                pool_.Submit([this, k] { Parse(pieces_[k]); });
                 next += reads;
                 k = (k + 1) % pieces;
             }
@@ -108,13 +105,13 @@ const char* ValueReader::Run(const GridLoadOptions& options) {
         }
     } catch (const std::bad_alloc&) {  // the pool's queue could not grow
         WaitAll();
-        return kNoMemory;
+        return kNotEnoughMemoryFor;
     }
     WaitAll();
     return next < cells ? kErrorReading : nullptr;
 }
 
-void ValueReader::Parse(Slot& s) {
+void ValueReader::Parse(Piece& s) {
     const uint32_t columns = grid_.columns;
     const size_t stride = grid_.Stride();
     uint32_t i = uint32_t(s.first % columns) + 1;
@@ -134,13 +131,13 @@ void ValueReader::Parse(Slot& s) {
 }
 
 void ValueReader::WaitAll() {
-    if (slotCount_ == 0) return;
+    if (pieceCount_ == 0) return;
     pool_.HelpUntil([this] {
-        for (unsigned k = 0; k < slotCount_; ++k)
-            if (slots_[k].busy.load(std::memory_order_acquire)) return false;
+        for (unsigned k = 0; k < pieceCount_; ++k)
+            if (pieces_[k].busy.load(std::memory_order_acquire)) return false;
         return true;
     });
-    slotCount_ = 0;
+    pieceCount_ = 0;
 }
 
 }  // namespace
@@ -157,12 +154,12 @@ char* GridTextBuffer::Reserve(size_t bytes) {
     return text_.get();
 }
 
-StartupResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
-                           const GridLoadOptions& options, const std::string& path) {
+LoadResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
+                        const GridLoadOptions& options, const std::string& path) {
     grid = Grid();
     const auto Fail = [&grid, &path](const char* reason) {
         grid = Grid();
-        return StartupFail(reason, path);
+        return LoadFailure(reason, path);
     };
     TextSource text(source);
 
@@ -189,28 +186,28 @@ StartupResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
     if (bytes > 0xFFFFFFFFu) return Fail(kBadSize);
     if (!(std::isfinite(dx) && dx > 0.0f) || !(std::isfinite(dy) && dy > 0.0f))
         return Fail(kBadCell);
-    if (!ShapeGrid(grid, uint32_t(nx), uint32_t(ny), dx, dy)) return Fail(kNoMemory);
+    if (!ShapeGrid(grid, uint32_t(nx), uint32_t(ny), dx, dy)) return Fail(kNotEnoughMemoryFor);
 
     // Values: one line read per sample; a line without a number gives 0.
     const char* failure = nullptr;
     {
         ValueReader values(grid, text, pool);
-        failure = values.Run(options);
+        failure = values.ReadAll(options);
     }
     if (failure) return Fail(failure);
     FillGhostBorder(grid);
-    return StartupOk();
+    return LoadOk();
 }
 
-StartupResult LoadGridBytes(Grid& grid, const char* data, size_t n, WorkerPool& pool) {
+LoadResult LoadGridBytes(Grid& grid, const char* data, size_t n, WorkerPool& pool) {
     MemorySource source(data, n);
     return LoadGridFrom(grid, source, pool);
 }
 
-StartupResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path,
-                       const GridLoadOptions& options) {
+LoadResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path,
+                    const GridLoadOptions& options) {
     grid = Grid();
     FileSource source;
-    if (!source.Open(path)) return StartupFail(kCannotOpen, path);
+    if (!source.Open(path)) return LoadFailure(kCannotOpen, path);
     return LoadGridFrom(grid, source, pool, options, path);
 }

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "data/grid.h"
-#include "data/startup.h"
+#include "data/load_result.h"
 
 class ByteSource;
 class WorkerPool;
@@ -44,12 +44,12 @@ struct GridLoadOptions {
 // Loads the grid file at `path` (UTF-8; by default "quorlane.dat" in the
 // working directory) into `grid`. Reports name the file as `path` gives it.
 // On failure `grid` is left empty: no partial grid is kept.
-StartupResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path = "quorlane.dat",
-                       const GridLoadOptions& options = {});
+LoadResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path = "quorlane.dat",
+                    const GridLoadOptions& options = {});
 // Loads grid text from a source; reports name the file `path`. Reading
 // stops once every value line has been read.
-StartupResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
-                           const GridLoadOptions& options = {},
-                           const std::string& path = "quorlane.dat");
+LoadResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
+                        const GridLoadOptions& options = {},
+                        const std::string& path = "quorlane.dat");
 // Loads grid text already in memory.
-StartupResult LoadGridBytes(Grid& grid, const char* data, size_t n, WorkerPool& pool);
+LoadResult LoadGridBytes(Grid& grid, const char* data, size_t n, WorkerPool& pool);

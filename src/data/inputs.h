@@ -8,28 +8,12 @@
 // user wrote (or the system's own).
 #include <string>
 
+#include "common/paths.h"
 #include "data/grid_loader.h"
-#include "data/startup.h"
+#include "data/load_result.h"
 
 class WorkerPool;
 struct DisplaySettings;
-
-// How paths are spelled: on Windows both '\' and '/' separate folders and a
-// drive ("C:") may lead; elsewhere only '/' separates.
-enum class PathStyle { Windows, Posix };
-
-#if defined(_WIN32)
-constexpr PathStyle kSystemPathStyle = PathStyle::Windows;
-#else
-constexpr PathStyle kSystemPathStyle = PathStyle::Posix;
-#endif
-
-// Whether `c` separates folders in paths of `style`.
-bool IsPathSeparator(char c, PathStyle style);
-// The length of a Windows path's leading drive ("C:"), else 0.
-size_t DriveLength(const std::string& path, PathStyle style);
-// Where the file name starts: after the last separator, or the drive.
-size_t FileNameStart(const std::string& path, PathStyle style);
 
 struct InputFiles {
     std::string gridPath;      // the grid file
@@ -54,19 +38,11 @@ InputFiles InputsOf(const std::string& path, bool isFolder, PathStyle style = kS
 enum class PathKind { Missing, Folder, File };
 PathKind KindOfPath(const std::string& path);
 
-// The main window's title: "NAME - Quorlane", or "Quorlane" without a name.
-std::string WindowTitle(const InputFiles& inputs);
-
 // Loads the grid file and then the settings file of `inputs`; the first
 // failure ends it.
-StartupResult LoadInputs(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
-                         DisplaySettings& settings, const GridLoadOptions& options = {});
+LoadResult LoadInputs(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
+                      DisplaySettings& settings, const GridLoadOptions& options = {});
 
 // Resolves an argument: the files it names, or the start-up failure report
 // (Cannot open "PATH") when it names nothing that exists.
-StartupResult ResolveArgument(const std::string& path, InputFiles& inputs);
-
-// `argument` quoted for a Windows command line so that the program started
-// with it reads it back unchanged: in double quotes, with the backslashes
-// before a quote (and at the end) doubled and each quote escaped.
-std::string QuoteArgument(const std::string& argument);
+LoadResult ResolveArgument(const std::string& path, InputFiles& inputs);

@@ -7,15 +7,7 @@
 #include "data/bytesource.h"
 #include "data/textread.h"
 
-namespace {
-
-// The reasons of the start-up failure reports; each names the file after it.
-const char kCannotOpen[] = "Cannot open";
-const char kErrorReading[] = "Error reading";
-
-}  // namespace
-
-StartupResult LoadSettingsFrom(DisplaySettings& s, ByteSource& source, const std::string& path) {
+LoadResult LoadSettingsFrom(DisplaySettings& s, ByteSource& source, const std::string& path) {
     s = DisplaySettings();
     TextSource in(source);
     int32_t* const colours[] = {&s.minRed,   &s.maxRed,  &s.minGreen,
@@ -24,7 +16,7 @@ StartupResult LoadSettingsFrom(DisplaySettings& s, ByteSource& source, const std
                                &s.bandSideGap, &s.bandStrip,    &s.intervals};
     for (uint32_t i = 0; i < 17; ++i) {
         std::string_view line;
-        if (!in.ReadLine(line)) return StartupFail(kErrorReading, path);
+        if (!in.ReadLine(line)) return LoadFailure(kErrorReading, path);
         if (i < 2) {
             (i == 0 ? s.scaleMin : s.scaleMax) = RealPrefix(line);
         } else if (i < 8) {
@@ -44,17 +36,17 @@ StartupResult LoadSettingsFrom(DisplaySettings& s, ByteSource& source, const std
             (i == 15 ? s.clipping : s.palette) = uint8_t(uint32_t(IntPrefix(line)) & 0xFFu);
         }
     }
-    return StartupOk();
+    return LoadOk();
 }
 
-StartupResult LoadSettingsBytes(DisplaySettings& settings, const char* data, size_t n) {
+LoadResult LoadSettingsBytes(DisplaySettings& settings, const char* data, size_t n) {
     MemorySource source(data, n);
     return LoadSettingsFrom(settings, source);
 }
 
-StartupResult LoadSettings(DisplaySettings& settings, const std::string& path) {
+LoadResult LoadSettings(DisplaySettings& settings, const std::string& path) {
     settings = DisplaySettings();
     FileSource source;
-    if (!source.Open(path)) return StartupFail(kCannotOpen, path);
+    if (!source.Open(path)) return LoadFailure(kCannotOpen, path);
     return LoadSettingsFrom(settings, source, path);
 }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "data/startup.h"
+#include "data/load_result.h"
 
 struct DisplaySettings {
     float scaleMin = 0.0f;  // line 1: field value at the low end of the scale
@@ -46,10 +46,10 @@ class ByteSource;
 // Loads the settings file at `path` (UTF-8; by default "quorlane.ini" in the
 // working directory) into `settings`, every setting starting from zero.
 // Reports name the file as `path` gives it.
-StartupResult LoadSettings(DisplaySettings& settings, const std::string& path = "quorlane.ini");
+LoadResult LoadSettings(DisplaySettings& settings, const std::string& path = "quorlane.ini");
 // Loads settings text from a source; reading stops after the seventeenth
 // line. Reports name the file `path`.
-StartupResult LoadSettingsFrom(DisplaySettings& settings, ByteSource& source,
-                               const std::string& path = "quorlane.ini");
+LoadResult LoadSettingsFrom(DisplaySettings& settings, ByteSource& source,
+                            const std::string& path = "quorlane.ini");
 // Loads settings text already in memory.
-StartupResult LoadSettingsBytes(DisplaySettings& settings, const char* data, size_t n);
+LoadResult LoadSettingsBytes(DisplaySettings& settings, const char* data, size_t n);

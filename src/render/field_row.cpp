@@ -107,7 +107,7 @@ class TableBuilder {
         FormulaLevels(s_, FromRank(rank), c);
         return c[channel] >= -0x1p63 && c[channel] < 0x1p63 ? int64_t(c[channel]) : INT64_MIN;
     }
-    uint32_t PixelAt(int64_t rank) const { return PixelOf(FieldColour(s_, FromRank(rank))); }
+    uint32_t PixelOfRank(int64_t rank) const { return PixelOf(FieldColour(s_, FromRank(rank))); }
 
     // Fills the bucket of ranks a..z; false when it is slow.
     bool FillBucket(Bucket& bk, int64_t a, int64_t z) const {
@@ -132,10 +132,10 @@ class TableBuilder {
             for (int m = j; m > 0 && at[m - 1] > at[m]; --m) std::swap(at[m - 1], at[m]);
         n = int(std::unique(at, at + n) - at);
         if (n > kSteps) return false;
-        uint32_t before = PixelAt(a);
+        uint32_t before = PixelOfRank(a);
         bk.first = before;
         for (int j = 0; j < n; ++j) {
-            const uint32_t px = PixelAt(at[j]);
+            const uint32_t px = PixelOfRank(at[j]);
             bk.step[j] = FromRank(at[j]);
             bk.change[j] = before ^ px;
             before = px;

@@ -98,7 +98,7 @@ struct Canvas {
 // The field image's visited positions cut to the image: n = nx0 … nx1 across
 // and ny0 … ny1 down, on the consecutive pixel columns and rows from col0
 // and row0.
-struct FieldPlan {
+struct VisibleField {
     bool any = false;
     int64_t nx0 = 0, nx1 = -1, ny0 = 0, ny1 = -1, col0 = 0, row0 = 0;
     int64_t Columns() const { return nx1 - nx0 + 1; }
@@ -108,16 +108,16 @@ struct FieldPlan {
     }
 };
 
-FieldPlan PlanField(const Layout& L) {
-    FieldPlan p;
+VisibleField VisibleFieldOf(const Layout& L) {
+    VisibleField p;
     const DrawingBox& box = L.field;
-    const Run xs = SplitStart(box.xstart), xe = SplitStart(box.xend);
-    const Run ys = SplitStart(box.ystart), ye = SplitStart(box.yend);
+    const ExactStart xs = SplitStart(box.xstart), xe = SplitStart(box.xend);
+    const ExactStart ys = SplitStart(box.ystart), ye = SplitStart(box.yend);
     p.any = VisibleSteps(xs, xe, 1, L.width, &p.nx0, &p.nx1) &&  // columns while x < xend − 1
             VisibleSteps(ys, ye, 0, L.height, &p.ny0, &p.ny1);   // rows while y < yend
     if (p.any) {
-        p.col0 = PixelAt(xs, p.nx0);
-        p.row0 = PixelAt(ys, p.ny0);
+        p.col0 = PixelOfStep(xs, p.nx0);
+        p.row0 = PixelOfStep(ys, p.ny0);
     }
     return p;
 }
@@ -127,8 +127,8 @@ struct PaintPlan {
     const Grid& grid;
     const FieldRowPainter& painter;
     const Layout& layout;
-    bool field;                           // the field box is drawn
-    FieldPlan plan;                       // and the part of its image that falls inside the picture
+    bool drawField;                       // the field box is drawn
+    VisibleField visible;                 // and the part of its image that falls inside the picture
     std::vector<XWeights> columnWeights;  // per field image column
     int64_t bandC0 = 0, bandC1 = 0, bandR0 = 0, bandR1 = 0;  // the band's inside, clipped
     std::vector<uint32_t> bandColours;                       // per band column
@@ -138,7 +138,7 @@ struct PaintPlan {
 // rows of field values: three cached array rows along x and one row of
 // interpolated values.
 void PaintFieldRows(const PaintPlan& f, const Canvas& canvas, float* scratch) {
-    const FieldPlan& p = f.plan;
+    const VisibleField& p = f.visible;
     const int64_t nc = p.Columns();
     const int64_t first = std::max(p.ny0, p.ny0 + (canvas.r0 - p.row0));
     const int64_t last = std::min(p.ny1, p.ny0 + (canvas.r1 - 1 - p.row0));
@@ -173,14 +173,14 @@ void PaintFieldRows(const PaintPlan& f, const Canvas& canvas, float* scratch) {
 // background, field frame, field image, band frame, band.
 void PaintSlice(const PaintPlan& f, PixelImage image, int64_t r0, int64_t r1, float* scratch) {
     const Layout& L = f.layout;
-    const Canvas canvas{image, L.width, r0, r1, f.plan.Area()};
+    const Canvas canvas{image, L.width, r0, r1, f.visible.Area()};
     for (int64_t y = r0; y < r1; ++y) canvas.FillSpan(y, 0, L.width, kGreyPixel, true);
-    if (f.field) {
+    if (f.drawField) {
         const DrawingBox& box = L.field;
         canvas.Rectangle(Trunc(box.xstart), Trunc(box.ystart), Trunc(box.xend),
                          Trunc(double(box.yend) + 1.0), true);
     }
-    if (f.plan.any) PaintFieldRows(f, canvas, scratch);
+    if (f.visible.any) PaintFieldRows(f, canvas, scratch);
     if (L.hasBand) {
         const DrawingBox& box = L.band;
         canvas.Rectangle(Trunc(box.xstart), Trunc(box.ystart), Trunc(box.xend), Trunc(box.yend),
@@ -219,14 +219,14 @@ void PlanBand(PaintPlan& f) {
 void PaintClient(const Grid& grid, const FieldRowPainter& painter, const Layout& layout,
                  PixelImage image, WorkerPool& pool, unsigned threads) {
     if (image.pixels == nullptr || layout.width <= 0 || layout.height <= 0) return;
-    PaintPlan f{grid, painter, layout, layout.hasField && grid.Loaded(), FieldPlan(), {}, 0, 0,
+    PaintPlan f{grid, painter, layout, layout.hasField && grid.Loaded(), VisibleField(), {}, 0, 0,
                 0,    0,       {}};
-    if (f.field) f.plan = PlanField(layout);
-    const int64_t nc = f.plan.any ? f.plan.Columns() : 0;
+    if (f.drawField) f.visible = VisibleFieldOf(layout);
+    const int64_t nc = f.visible.any ? f.visible.Columns() : 0;
     f.columnWeights.resize(size_t(nc));
     for (int64_t k = 0; k < nc; ++k)
         f.columnWeights[k] =
-            ColumnWeights(grid, float(double(f.plan.nx0 + k) * layout.cellsPerPixelX));
+            ColumnWeights(grid, float(double(f.visible.nx0 + k) * layout.cellsPerPixelX));
     if (layout.hasBand) PlanBand(f);
 
     // Slices of rows, a few per thread so that they share the work evenly.

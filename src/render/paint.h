@@ -1,7 +1,8 @@
 #pragma once
 // The paint pass: the picture of a layout drawn into a caller's 32-bit
-// off-screen image. The application shows the image with one blit and then
-// draws the layout's three texts with the system font, in order.
+// off-screen image. The Windows programs then draw the layout's three texts
+// into the same image with the system font, in order, and the viewer shows
+// the whole with one blit.
 #include <cstddef>
 #include <cstdint>
 

@@ -5,20 +5,20 @@
 #include <algorithm>
 #include <cmath>
 
-Run SplitStart(float s) {
+ExactStart SplitStart(float s) {
     const double d = s;
     const double t = std::trunc(d);
     return {int64_t(t), d - t};  // exact: the fraction of a float
 }
 
-int64_t PixelAt(const Run& r, int64_t n) {
+int64_t PixelOfStep(const ExactStart& r, int64_t n) {
     const int64_t m = r.ts + n;
     if (r.rs > 0) return m >= 0 ? m : m + 1;
     if (r.rs < 0) return m > 0 ? m - 1 : m;
     return m;
 }
 
-bool Before(const Run& s, int64_t n, const Run& e, int64_t c) {
+bool Before(const ExactStart& s, int64_t n, const ExactStart& e, int64_t c) {
     const int64_t k = s.ts + n + c - e.ts;
     if (k <= -2) return true;
     if (k >= 2) return false;
@@ -27,7 +27,7 @@ bool Before(const Run& s, int64_t n, const Run& e, int64_t c) {
     return s.rs < e.rs + 1.0;
 }
 
-bool VisibleSteps(const Run& s, const Run& e, int64_t c, int64_t size, int64_t* first,
+bool VisibleSteps(const ExactStart& s, const ExactStart& e, int64_t c, int64_t size, int64_t* first,
                   int64_t* last) {
     if (size <= 0) return false;
     // The last n with s + n < e − c lies at k = 0 ± 1.
@@ -41,10 +41,10 @@ bool VisibleSteps(const Run& s, const Run& e, int64_t c, int64_t size, int64_t* 
     }
     // Its pixel is below 0 or at most a few steps from it.
     int64_t lo = std::max<int64_t>(1, -s.ts - 2);
-    while (lo <= hi && PixelAt(s, lo) < 0) ++lo;
-    if (lo < hi && PixelAt(s, lo + 1) == PixelAt(s, lo)) ++lo;
+    while (lo <= hi && PixelOfStep(s, lo) < 0) ++lo;
+    if (lo < hi && PixelOfStep(s, lo + 1) == PixelOfStep(s, lo)) ++lo;
     int64_t top = std::min<int64_t>(hi, size - s.ts + 2);
-    while (top >= lo && PixelAt(s, top) >= size) --top;
+    while (top >= lo && PixelOfStep(s, top) >= size) --top;
     if (top < lo) return false;
     *first = lo;
     *last = top;

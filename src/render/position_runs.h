@@ -16,15 +16,15 @@ inline int64_t Trunc(double v) {
 
 // A run of exact positions s + n, n = 1, 2, ...: s split into its whole part
 // ts (toward zero) and its fraction rs, both exact.
-struct Run {
+struct ExactStart {
     int64_t ts;
     double rs;
 };
 
-Run SplitStart(float s);
+ExactStart SplitStart(float s);
 
 // trunc(s + n) of the exact sum.
-int64_t PixelAt(const Run& r, int64_t n);
+int64_t PixelOfStep(const ExactStart& r, int64_t n);
 
 // Whether s + n < e − c holds exactly (e a float, c a small whole number).
 // With s = ts + rs and e = te + re (fractions in (−1, 1)) this is
@@ -32,7 +32,7 @@ int64_t PixelAt(const Run& r, int64_t n);
 // need the fractions. re ∓ 1 may round in double only when re is below
 // 2^-29 in size, and then every float fraction rs lies on the same side of
 // both the exact and the rounded value, so each answer is exact.
-bool Before(const Run& s, int64_t n, const Run& e, int64_t c);
+bool Before(const ExactStart& s, int64_t n, const ExactStart& e, int64_t c);
 
 // The visited positions n = 1 … last of the run from s while s + n < e − c,
 // cut to the pixels 0 … size − 1. Gives the first and last n whose pixel is
@@ -40,5 +40,5 @@ bool Before(const Run& s, int64_t n, const Run& e, int64_t c);
 // positions fall on pixel 0 (one in (−1, 0), one in [0, 1)) the earlier is
 // left out: the later one overwrites it with nothing drawn in between.
 // Returns false when no position falls inside.
-bool VisibleSteps(const Run& s, const Run& e, int64_t c, int64_t size, int64_t* first,
+bool VisibleSteps(const ExactStart& s, const ExactStart& e, int64_t c, int64_t size, int64_t* first,
                   int64_t* last);

@@ -1,14 +1,14 @@
 // quorlane-export: the main window's picture of each input written to an
 // image file, without a window. The command line is read as UTF-16 and
-// handed on as UTF-8; see export/export_options.h for what it takes.
+// handed on as UTF-8; see exporter/options/arguments.h for what it takes.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-#include "app/export_run.h"
-#include "app/utf.h"
-#include "export/export_options.h"
+#include "exporter/batch.h"
+#include "exporter/options/arguments.h"
+#include "gdi/utf.h"
 
 int main() {
     Console console;
@@ -20,5 +20,5 @@ int main() {
         return 0;
     }
     if (!error.empty()) return UsageError(console, error);
-    return RunExport(options, ExportTuning(), console);
+    return ExportAll(options, ExportTuning(), console);
 }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/utf.h"
-#include "export/export_options.h"
+#include "exporter/options/output_names.h"
+#include "gdi/utf.h"
 #include "render/paint.h"
 
 // The system's reason for an error code (a Win32 error or an HRESULT), in

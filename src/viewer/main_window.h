@@ -1,6 +1,6 @@
 #pragma once
 // The main window: the application value it shows, its window class, its
-// creation, its window procedure and the About box. The program's entry
+// creation and its window procedure. The program's entry
 // function owns the application value, fills it and hands it to the main
 // window when it makes it; the window procedure finds it through the window.
 // The resize benchmark fills a value of its own and drives the same window.
@@ -8,10 +8,10 @@
 
 #include <memory>
 
-#include "app/picture.h"
 #include "common/worker_pool.h"
 #include "data/grid.h"
 #include "data/settings.h"
+#include "gdi/offscreen_picture.h"
 #include "render/field_row.h"
 
 // Everything the main window holds while it lives: the module instance, the
@@ -44,4 +44,3 @@ bool RegisterMainWindowClass(HINSTANCE instance);
 HWND CreateMainWindow(Application& app, const wchar_t* title = nullptr, bool besideOthers = false);
 
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam);

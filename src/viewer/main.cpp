@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "app/utf.h"
-#include "app/window.h"
+#include "common/command_line.h"
 #include "data/inputs.h"
-#include "data/startup.h"
+#include "data/load_result.h"
+#include "data/window_title.h"
+#include "gdi/utf.h"
+#include "viewer/main_window.h"
 
 namespace {
 
@@ -77,7 +79,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpszCmdLi
     // holds a pointer to it and the message loop runs inside this function.
     Application app(hInstance);
     InputFiles inputs = WorkingDirectoryInputs();
-    StartupResult r = args.empty() ? StartupOk() : ResolveArgument(args[0], inputs);
+    LoadResult r = args.empty() ? LoadOk() : ResolveArgument(args[0], inputs);
     if (r.ok) r = LoadInputs(inputs, app.pool, app.grid, app.settings);
     if (!r.ok) return StartupFailure(r.message, r.status);
     app.painter = std::make_unique<FieldRowPainter>(app.settings);

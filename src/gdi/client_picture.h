@@ -6,8 +6,8 @@
 
 #include <functional>
 
-#include "app/picture.h"
 #include "data/grid.h"
+#include "gdi/offscreen_picture.h"
 #include "render/field_row.h"
 
 class WorkerPool;

@@ -1,6 +1,6 @@
 // The client picture: the core's picture and the three texts, in the
 // off-screen picture.
-#include "app/client_picture.h"
+#include "gdi/client_picture.h"
 
 #include <atomic>
 

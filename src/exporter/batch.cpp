@@ -1,6 +1,6 @@
-// The exporter's run: the inputs and their outputs checked first, then the
+// The exporter's batch: the inputs and their outputs checked first, then the
 // load, draw and encode steps, one after another or overlapping.
-#include "app/export_run.h"
+#include "exporter/batch.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -9,17 +9,18 @@
 #include <thread>
 #include <vector>
 
-#include "app/client_picture.h"
-#include "app/handoff.h"
-#include "app/image_file.h"
 #include "common/worker_pool.h"
 #include "data/grid.h"
 #include "data/inputs.h"
+#include "data/settings.h"
+#include "exporter/handoff.h"
+#include "exporter/image_file.h"
+#include "exporter/options/output_names.h"
+#include "gdi/client_picture.h"
+#include "gdi/main_window_frame.h"
 #include "render/field_row.h"
 
 namespace {
-
-const char kProgram[] = "quorlane-export";
 
 // The off-screen pictures of a run may take this much memory together;
 // a larger picture is drawn only while no other is held.
@@ -42,15 +43,15 @@ struct Loaded {
 };
 
 // A picture drawn and waiting to be encoded.
-struct Slot {
+struct DrawnPicture {
     OffscreenPicture picture{PictureSizing::Exact};
     size_t index = 0;
     int width = 0, height = 0;
 };
 
-class ExportRun {
+class Batch {
   public:
-    ExportRun(const ExportOptions& options, const ExportTuning& tuning, Console& console)
+    Batch(const ExportOptions& options, const ExportTuning& tuning, Console& console)
         : options_(options), tuning_(tuning), console_(console) {}
 
     // The outputs of every input; a usage error's text when one is unknown
@@ -67,8 +68,8 @@ class ExportRun {
     // The client size of a loaded input; false (reported) when it has none
     // or it is too large.
     bool SizeOf(const Loaded& loaded, int& width, int& height);
-    bool Draw(const Loaded& loaded, int width, int height, Slot& slot);
-    void Encode(Slot& slot, ImageFileWriter& writer);
+    bool Draw(const Loaded& loaded, int width, int height, DrawnPicture& frame);
+    void Encode(DrawnPicture& frame, ImageFileWriter& writer);
     void Fail(size_t k, const std::string& message);
     void Written(size_t k, int width, int height);
 
@@ -82,12 +83,12 @@ class ExportRun {
     bool failed_ = false;
 };
 
-std::string ExportRun::Prepare() {
+std::string Batch::Prepare() {
     std::vector<std::string> keys;
     for (size_t k = 0; k < options_.paths.size(); ++k) {
         Input in;
         in.path = options_.paths[k];
-        const StartupResult r = ResolveArgument(in.path, in.files);
+        const LoadResult r = ResolveArgument(in.path, in.files);
         if (r.ok) {
             in.output = ExpandOutputPattern(options_.pattern, in.files.stem, k + 1);
             if (FormatOfPath(in.output) == ImageFormat::Unknown)
@@ -109,14 +110,14 @@ std::string ExportRun::Prepare() {
     return std::string();
 }
 
-void ExportRun::Fail(size_t k, const std::string& message) {
+void Batch::Fail(size_t k, const std::string& message) {
     std::lock_guard<std::mutex> lock(reports_);
     ++done_;
     failed_ = true;
-    console_.Err(std::string(kProgram) + ": " + inputs_[k].path + ": " + message);
+    console_.Err(std::string(kExporterName) + ": " + inputs_[k].path + ": " + message);
 }
 
-void ExportRun::Written(size_t k, int width, int height) {
+void Batch::Written(size_t k, int width, int height) {
     std::lock_guard<std::mutex> lock(reports_);
     ++done_;
     if (!options_.quiet)
@@ -124,7 +125,7 @@ void ExportRun::Written(size_t k, int width, int height) {
             ProgressLine(done_, inputs_.size(), inputs_[k].path, inputs_[k].output, width, height));
 }
 
-void ExportRun::Load(size_t k, Loaded& into, GridTextBuffer& text) {
+void Batch::Load(size_t k, Loaded& into, GridTextBuffer& text) {
     const Input& in = inputs_[k];
     into.index = k;
     into.failure = in.failure;
@@ -137,14 +138,14 @@ void ExportRun::Load(size_t k, Loaded& into, GridTextBuffer& text) {
     into.settings = DisplaySettings();
     GridLoadOptions options;
     options.buffer = &text;
-    const StartupResult r = LoadInputs(in.files, pool_, into.grid, into.settings, options);
+    const LoadResult r = LoadInputs(in.files, pool_, into.grid, into.settings, options);
     if (!r.ok) into.failure = r.message;
 }
 
-bool ExportRun::SizeOf(const Loaded& loaded, int& width, int& height) {
+bool Batch::SizeOf(const Loaded& loaded, int& width, int& height) {
     width = options_.width;
     height = options_.height;
-    if (!options_.sizeGiven) DefaultClientSize(loaded.settings, width, height);
+    if (!options_.sizeGiven) MainWindowClientSize(loaded.settings, width, height);
     const std::string size = std::to_string(width) + " x " + std::to_string(height);
     if (width <= 0 || height <= 0) {
         Fail(loaded.index,
@@ -159,66 +160,66 @@ bool ExportRun::SizeOf(const Loaded& loaded, int& width, int& height) {
     return true;
 }
 
-bool ExportRun::Draw(const Loaded& loaded, int width, int height, Slot& slot) {
+bool Batch::Draw(const Loaded& loaded, int width, int height, DrawnPicture& frame) {
     const FieldRowPainter painter(loaded.settings);
-    if (!DrawClientPicture(slot.picture, nullptr, loaded.grid, painter, pool_, width, height)) {
+    if (!DrawClientPicture(frame.picture, nullptr, loaded.grid, painter, pool_, width, height)) {
         Fail(loaded.index, "Not enough memory for a " + std::to_string(width) + " x " +
                                std::to_string(height) + " picture");
         return false;
     }
     GdiFlush();  // the texts are in the bits before another thread reads them
-    slot.index = loaded.index;
-    slot.width = width;
-    slot.height = height;
+    frame.index = loaded.index;
+    frame.width = width;
+    frame.height = height;
     return true;
 }
 
-void ExportRun::Encode(Slot& slot, ImageFileWriter& writer) {
-    const Input& in = inputs_[slot.index];
+void Batch::Encode(DrawnPicture& frame, ImageFileWriter& writer) {
+    const Input& in = inputs_[frame.index];
     std::string reason;
-    switch (writer.Write(slot.picture.image(), slot.width, slot.height, FormatOfPath(in.output),
+    switch (writer.Write(frame.picture.image(), frame.width, frame.height, FormatOfPath(in.output),
                          in.output, options_.overwrite, reason)) {
     case ImageFileWriter::Outcome::Written:
-        Written(slot.index, slot.width, slot.height);
+        Written(frame.index, frame.width, frame.height);
         break;
     case ImageFileWriter::Outcome::Exists:
-        Fail(slot.index, "\"" + in.output + "\" exists (--overwrite replaces it)");
+        Fail(frame.index, "\"" + in.output + "\" exists (--overwrite replaces it)");
         break;
     case ImageFileWriter::Outcome::Failed:
-        Fail(slot.index, "Cannot write \"" + in.output + "\": " + reason);
+        Fail(frame.index, "Cannot write \"" + in.output + "\": " + reason);
         break;
     }
 }
 
-bool ExportRun::OneByOne() {
+bool Batch::OneByOne() {
     ImageFileWriter writer;
     writer.SetPngFilter(tuning_.pngFilter);
     Loaded loaded;
-    Slot slot;
+    DrawnPicture frame;
     GridTextBuffer text;
     for (size_t k = 0; k < inputs_.size(); ++k) {
         Load(k, loaded, text);
         int w = 0, h = 0;
         if (!loaded.failure.empty())
             Fail(k, loaded.failure);
-        else if (SizeOf(loaded, w, h) && Draw(loaded, w, h, slot))
-            Encode(slot, writer);
+        else if (SizeOf(loaded, w, h) && Draw(loaded, w, h, frame))
+            Encode(frame, writer);
         loaded.grid = Grid();
     }
     return !failed_;
 }
 
-bool ExportRun::Pipelined() {
+bool Batch::Pipelined() {
     unsigned encoders = tuning_.encoders != 0 ? tuning_.encoders : std::min(4u, pool_.Threads());
     encoders = unsigned(std::max<size_t>(1, std::min<size_t>(encoders, inputs_.size())));
     // Two loaded inputs (one drawn while the next loads) and a picture for
     // each encoder and one more to draw into.
     Loaded loadedInputs[2];
-    std::vector<Slot> slots(encoders + 1);
+    std::vector<DrawnPicture> pictures(encoders + 1);
     Handoff<Loaded> freeLoaded, loaded;
-    Handoff<Slot> freeSlots, drawn;
+    Handoff<DrawnPicture> freePictures, drawn;
     for (Loaded& l : loadedInputs) freeLoaded.Push(&l);
-    for (Slot& s : slots) freeSlots.Push(&s);
+    for (DrawnPicture& s : pictures) freePictures.Push(&s);
 
     std::thread loader([&] {
         GridTextBuffer text;
@@ -234,9 +235,9 @@ bool ExportRun::Pipelined() {
         encoding.emplace_back([&] {
             ImageFileWriter writer;
             writer.SetPngFilter(tuning_.pngFilter);
-            while (Slot* slot = drawn.Pop()) {
-                Encode(*slot, writer);
-                freeSlots.Push(slot);
+            while (DrawnPicture* frame = drawn.Pop()) {
+                Encode(*frame, writer);
+                freePictures.Push(frame);
             }
         });
 
@@ -245,16 +246,16 @@ bool ExportRun::Pipelined() {
         if (!in->failure.empty()) {
             Fail(in->index, in->failure);
         } else if (SizeOf(*in, w, h)) {
-            Slot* slot = freeSlots.Pop();
-            if (size_t(w) * size_t(h) * sizeof(uint32_t) > kPictureBudget / slots.size()) {
+            DrawnPicture* frame = freePictures.Pop();
+            if (size_t(w) * size_t(h) * sizeof(uint32_t) > kPictureBudget / pictures.size()) {
                 // A large picture: drawn only while no other is held.
-                freeSlots.WaitFor(slots.size() - 1);
-                for (Slot* idle : freeSlots.Peek()) idle->picture.Release();
+                freePictures.WaitFor(pictures.size() - 1);
+                for (DrawnPicture* idle : freePictures.Peek()) idle->picture.Release();
             }
-            if (Draw(*in, w, h, *slot))
-                drawn.Push(slot);
+            if (Draw(*in, w, h, *frame))
+                drawn.Push(frame);
             else
-                freeSlots.Push(slot);
+                freePictures.Push(frame);
         }
         in->grid = Grid();
         freeLoaded.Push(in);
@@ -267,38 +268,8 @@ bool ExportRun::Pipelined() {
 
 }  // namespace
 
-Console::Console() : out_(GetStdHandle(STD_OUTPUT_HANDLE)), err_(GetStdHandle(STD_ERROR_HANDLE)) {}
-
-void Console::Write(HANDLE handle, const std::string& line) {
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
-    const std::string text = line.empty() || line.back() != '\n' ? line + "\n" : line;
-    std::lock_guard<std::mutex> lock(mutex_);
-    DWORD mode = 0, n = 0;
-    if (GetConsoleMode(handle, &mode)) {
-        const std::wstring wide = Utf16(text);
-        WriteConsoleW(handle, wide.data(), DWORD(wide.size()), &n, nullptr);
-    } else {
-        WriteFile(handle, text.data(), DWORD(text.size()), &n, nullptr);
-    }
-}
-
-int UsageError(Console& console, const std::string& message) {
-    console.Err(std::string(kProgram) + ": " + message + "\nTry \"" + kProgram + " --help\".");
-    return 2;
-}
-
-void DefaultClientSize(const DisplaySettings& settings, int& width, int& height) {
-    RECT frame = {0, 0, 0, 0};
-    AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, TRUE, 0);
-    // The window is made with these sizes as ints, as CreateWindowExA takes them.
-    const long long w = static_cast<int>(settings.windowWidth) - (frame.right - frame.left);
-    const long long h = static_cast<int>(settings.windowHeight) - (frame.bottom - frame.top);
-    width = int(std::max(0LL, w));
-    height = int(std::max(0LL, h));
-}
-
-int RunExport(const ExportOptions& options, const ExportTuning& tuning, Console& console) {
-    ExportRun run(options, tuning, console);
+int ExportAll(const ExportOptions& options, const ExportTuning& tuning, Console& console) {
+    Batch run(options, tuning, console);
     const std::string error = run.Prepare();
     if (!error.empty()) return UsageError(console, error);
     const bool all = tuning.pipelined ? run.Pipelined() : run.OneByOne();

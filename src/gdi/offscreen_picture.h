@@ -11,14 +11,7 @@
 #include <cstdint>
 
 #include "render/paint.h"
-
-// One side of a picture to be made for a client side of `need` pixels, where
-// the picture has `have` pixels on that side (0 before the first) and the
-// virtual screen `screen`: the larger of the two while the client fits in
-// it, else a quarter more than the client, rounded up to a multiple of 64
-// (at most 2^24), so that a window that keeps growing a little does not make
-// a new picture at every step.
-int PictureSide(int have, int need, int screen);
+#include "render/picture_side.h"
 
 // How a picture is sized when it must be made anew: for a window (as above),
 // or exactly the size asked for, made again whenever that size changes.

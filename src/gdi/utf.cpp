@@ -1,5 +1,5 @@
 // UTF-8 and UTF-16 conversions and the UTF-16 command line.
-#include "app/utf.h"
+#include "gdi/utf.h"
 
 #include <shellapi.h>
 

@@ -1,8 +1,10 @@
-// The main window: paint, destroy, the About command, and the About box.
-#include "app/window.h"
+// The main window: its class, its placement, paint, destroy and the About command.
+#include "viewer/main_window.h"
 
-#include "app/client_picture.h"
+#include "gdi/client_picture.h"
+#include "gdi/main_window_frame.h"
 #include "quorlane.h"
+#include "viewer/about_box.h"
 
 namespace {
 
@@ -50,8 +52,8 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
     wc.hIcon = LoadIconA(instance, "QuorlaneICON");
     wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
-    wc.lpszMenuName = "QuorlaneMenu";
-    wc.lpszClassName = "QuorlaneClass";
+    wc.lpszMenuName = kMainWindowMenu;
+    wc.lpszClassName = kMainWindowClass;
     return RegisterClassA(&wc) != 0;
 }
 
@@ -68,7 +70,7 @@ bool MainWindowAt(const RECT& rect) {
             Search& s = *reinterpret_cast<Search*>(param);
             char name[32];
             RECT r;
-            if (GetClassNameA(w, name, sizeof name) > 0 && lstrcmpA(name, "QuorlaneClass") == 0 &&
+            if (GetClassNameA(w, name, sizeof name) > 0 && lstrcmpA(name, kMainWindowClass) == 0 &&
                 GetWindowRect(w, &r) && EqualRect(&r, &s.rect))
                 s.found = true;
             return !s.found;
@@ -85,7 +87,7 @@ HWND CreateMainWindow(Application& app, const wchar_t* title, bool besideOthers)
     int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
     int y = (GetSystemMetrics(SM_CYFULLSCREEN) - height) / 2;
     if (!besideOthers)
-        return CreateWindowExA(0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y, width,
+        return CreateWindowExA(0, kMainWindowClass, "Quorlane", kMainWindowStyle, x, y, width,
                                height, nullptr, nullptr, app.instance, &app);
     // Copies started together place their windows one after another.
     HANDLE turn = CreateMutexW(nullptr, FALSE, L"Local\\QuorlaneWindowPlacement");
@@ -97,7 +99,7 @@ HWND CreateMainWindow(Application& app, const wchar_t* title, bool besideOthers)
         x += step;
         y += step;
     }
-    HWND hWnd = CreateWindowExA(0, "QuorlaneClass", "Quorlane", WS_OVERLAPPEDWINDOW, x, y, width,
+    HWND hWnd = CreateWindowExA(0, kMainWindowClass, "Quorlane", kMainWindowStyle, x, y, width,
                                 height, nullptr, nullptr, app.instance, &app);
     // The wide text goes straight to the default handling, which keeps it
     // whole on this narrow window, whatever the system's code page spells.
@@ -108,35 +110,6 @@ HWND CreateMainWindow(Application& app, const wchar_t* title, bool besideOthers)
         CloseHandle(turn);
     }
     return hWnd;
-}
-
-INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
-    (void)lParam;
-    switch (uMsg) {
-    case WM_INITDIALOG: {
-        // Centre the box on the whole screen.
-        RECT r;
-        GetWindowRect(hDlg, &r);
-        int dw = r.right - r.left;
-        int dh = r.bottom - r.top;
-        int top = (GetSystemMetrics(SM_CYSCREEN) - dh) / 2;
-        int left = (GetSystemMetrics(SM_CXSCREEN) - dw) / 2;
-        MoveWindow(hDlg, left, top, dw, dh, TRUE);
-        return 1;
-    }
-    case WM_COMMAND:
-        if (wParam == IDOK) {
-            EndDialog(hDlg, IDOK);
-            return 1;
-        }
-        // Esc and the caption's close box end the box too.
-        if (wParam == IDCANCEL) {
-            EndDialog(hDlg, IDCANCEL);
-            return 1;
-        }
-        return 0;
-    }
-    return 0;
 }
 
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {

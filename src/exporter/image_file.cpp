@@ -1,6 +1,6 @@
 // Encoding a picture through WIC into a temporary file and renaming it into
 // place.
-#include "app/image_file.h"
+#include "exporter/image_file.h"
 
 #include <algorithm>
 

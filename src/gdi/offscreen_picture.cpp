@@ -1,12 +1,10 @@
 // The main window's off-screen picture: its size policy, making and growing
 // the DIB section, and releasing it.
-#include "app/picture.h"
+#include "gdi/offscreen_picture.h"
 
 #include <algorithm>
 
 namespace {
-
-constexpr int64_t kLargestSide = int64_t(1) << 24;
 
 // Writes one word into every page of a fresh picture. The pages of a new DIB
 // section come into memory only when they are first written, and taking
@@ -20,13 +18,6 @@ void TouchEveryPage(uint32_t* bits, size_t words) {
 }
 
 }  // namespace
-
-int PictureSide(int have, int need, int screen) {
-    const int64_t base = std::max(have, screen);
-    if (need <= base) return int(base);
-    const int64_t generous = (int64_t(need) + need / 4 + 63) / 64 * 64;
-    return int(std::min(generous, std::max<int64_t>(need, kLargestSide)));
-}
 
 bool OffscreenPicture::Reserve(HDC reference, int width, int height) {
     if (sizing_ == PictureSizing::Exact)

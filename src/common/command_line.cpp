@@ -1,0 +1,19 @@
+// Quoting one argument for a Windows command line.
+#include "common/command_line.h"
+
+std::string QuoteArgument(const std::string& argument) {
+    std::string out = "\"";
+    size_t backslashes = 0;
+    for (const char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes are literal unless a quote follows them.
+        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(2 * backslashes, '\\');
+    return out + "\"";
+}

@@ -1,0 +1,8 @@
+#pragma once
+// The main window's title for the inputs it shows.
+#include <string>
+
+#include "data/inputs.h"
+
+// "NAME - Quorlane", or "Quorlane" without a name (the working directory's files).
+std::string WindowTitle(const InputFiles& inputs);

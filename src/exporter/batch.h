@@ -1,0 +1,29 @@
+#pragma once
+// The exporter's batch: every input loaded, its client picture drawn exactly
+// as the main window draws it, and encoded into its output file. In a batch
+// the three steps overlap: the next input loads while the current picture
+// is drawn, and the pictures drawn before it are encoded on threads of
+// their own, each picture whole before its encoding starts, so that every
+// file holds the same pixels as when the inputs are done one by one.
+#include <wincodec.h>
+#include <windows.h>
+
+#include <string>
+
+#include "exporter/console.h"
+#include "exporter/options/arguments.h"
+
+// How a run is carried out. The program takes the defaults; the benchmark
+// compares others.
+struct ExportTuning {
+    unsigned encoders = 0;  // pictures encoded at once (0: one per core, at most 4)
+    bool pipelined = true;  // false: each input loaded, drawn and written before the next
+    WICPngFilterOption pngFilter = WICPngFilterNone;
+};
+
+// Exports every input of `options` (parsed, no --help): 0 when every output
+// file was written, 1 when any input failed (each reported on standard
+// error, the others still written), 2 for a usage error found in the
+// inputs' outputs (an unknown format, two inputs writing one file), before
+// anything is written.
+int ExportAll(const ExportOptions& options, const ExportTuning& tuning, Console& console);

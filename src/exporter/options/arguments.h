@@ -1,0 +1,43 @@
+#pragma once
+// The exporter's command line, as text rules that ask neither the file system
+// nor the platform:
+//
+//   quorlane-export [--size WxH] [--out PATTERN] [--overwrite] [--quiet] PATH...
+//
+// See exporter/options/output_names.h for the output pattern.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The largest picture the exporter makes, in pixels: 2^28 (a 16384 × 16384
+// picture, 1 GiB of 32-bit pixels).
+constexpr long long kLargestPicturePixels = 1LL << 28;
+
+struct ExportOptions {
+    bool help = false;       // --help: the usage text, nothing else
+    bool quiet = false;      // --quiet: no progress lines
+    bool overwrite = false;  // --overwrite: existing output files are replaced
+    // --size WxH: the client size; without it each input's settings give it.
+    bool sizeGiven = false;
+    int width = 0, height = 0;
+    std::string pattern = "{name}.png";  // --out
+    std::vector<std::string> paths;      // the inputs, in order
+};
+
+// Reads the arguments that follow the program's name into `options`. The
+// empty string when they are usable (or --help is among them), else the
+// usage error to report.
+std::string ParseExportArguments(const std::vector<std::string>& args, ExportOptions& options);
+
+// Reads a picture size "WxH" (decimal digits, 'x' or 'X' between): both
+// sides at least 1 and at most kLargestPicturePixels pixels in all. The
+// empty string when it is one, else what is wrong with it.
+std::string ParsePictureSize(const std::string& text, int& width, int& height);
+
+// The usage text that --help prints.
+std::string ExportUsage();
+
+// The progress line for one file written: "[k/N] INPUT -> OUTPUT (W x H)",
+// without the count when the run has a single input.
+std::string ProgressLine(size_t done, size_t total, const std::string& input,
+                         const std::string& output, int width, int height);

@@ -1,0 +1,136 @@
+// The output pattern, the picture format of an output's name, and outputs that
+// name one file.
+#include "exporter/options/output_names.h"
+
+#include <unordered_map>
+
+namespace {
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// The field that starts at pattern[k] == '{': its length, or 0 when it is
+// not one of {name}, {n}, {n:K}. `width` gets the digits of {n} (0 for
+// {name}).
+size_t FieldAt(const std::string& pattern, size_t k, int& width) {
+    if (pattern.compare(k, 6, "{name}") == 0) {
+        width = 0;
+        return 6;
+    }
+    if (pattern.compare(k, 3, "{n}") == 0) {
+        width = 4;
+        return 3;
+    }
+    if (pattern.compare(k, 3, "{n:") == 0 && k + 4 < pattern.size() && pattern[k + 3] >= '1' &&
+        pattern[k + 3] <= '9' && pattern[k + 4] == '}') {
+        width = pattern[k + 3] - '0';
+        return 5;
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::string CheckOutputPattern(const std::string& pattern) {
+    if (pattern.empty()) return "--out needs a file name";
+    for (size_t k = 0; k < pattern.size(); ++k) {
+        if (pattern[k] != '{') continue;
+        int width = 0;
+        if (k + 1 < pattern.size() && pattern[k + 1] == '{') {
+            ++k;
+        } else if (const size_t n = FieldAt(pattern, k, width)) {
+            k += n - 1;
+        } else {
+            const size_t close = pattern.find('}', k);
+            const std::string field =
+                close == std::string::npos ? pattern.substr(k) : pattern.substr(k, close - k + 1);
+            return "--out " + Quoted(pattern) + ": unknown field " + Quoted(field) +
+                   " (use {name}, {n} or {n:K}; {{ for a brace)";
+        }
+    }
+    return std::string();
+}
+
+std::string ExpandOutputPattern(const std::string& pattern, const std::string& stem,
+                                size_t position) {
+    std::string out;
+    for (size_t k = 0; k < pattern.size(); ++k) {
+        const char c = pattern[k];
+        int width = 0;
+        const size_t n = c == '{' ? FieldAt(pattern, k, width) : 0;
+        if (n == 0) {
+            out += c;
+            const bool doubled =
+                (c == '{' || c == '}') && k + 1 < pattern.size() && pattern[k + 1] == c;
+            if (doubled) ++k;
+            continue;
+        }
+        if (width == 0) {
+            out += stem;
+        } else {
+            const std::string digits = std::to_string(position);
+            if (digits.size() < size_t(width)) out.append(size_t(width) - digits.size(), '0');
+            out += digits;
+        }
+        k += n - 1;
+    }
+    return out;
+}
+
+ImageFormat FormatOfPath(const std::string& path, PathStyle style) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < FileNameStart(path, style)) return ImageFormat::Unknown;
+    std::string ext;
+    for (size_t k = dot + 1; k < path.size(); ++k) ext += Lower(path[k]);
+    if (ext == "png") return ImageFormat::Png;
+    if (ext == "bmp") return ImageFormat::Bmp;
+    if (ext == "tif" || ext == "tiff") return ImageFormat::Tiff;
+    return ImageFormat::Unknown;
+}
+
+std::string OutputKey(const std::string& path, PathStyle style) {
+    const size_t drive = DriveLength(path, style);
+    std::string key;
+    for (size_t k = 0; k < drive; ++k) key += Lower(path[k]);
+    if (drive < path.size() && IsPathSeparator(path[drive], style)) key += '/';
+    const size_t root = key.size();
+    std::vector<size_t> starts;  // where each component of the key begins
+    size_t k = drive;
+    while (k < path.size()) {
+        while (k < path.size() && IsPathSeparator(path[k], style)) ++k;
+        const size_t begin = k;
+        while (k < path.size() && !IsPathSeparator(path[k], style)) ++k;
+        const std::string part = path.substr(begin, k - begin);
+        if (part.empty() || part == ".") continue;
+        if (part == ".." && !starts.empty() && key.compare(starts.back(), 3, "../") != 0) {
+            key.resize(starts.back());
+            starts.pop_back();
+            continue;
+        }
+        starts.push_back(key.size());
+        for (char c : part) key += style == PathStyle::Windows ? Lower(c) : c;
+        key += '/';
+    }
+    if (key.size() > root) key.pop_back();  // the separator after the last component
+    return key;
+}
+
+bool FindSharedOutput(const std::vector<std::string>& outputs, size_t& first, size_t& second,
+                      PathStyle style) {
+    std::unordered_map<std::string, size_t> seen;
+    for (size_t k = 0; k < outputs.size(); ++k) {
+        if (outputs[k].empty()) continue;
+        const auto found = seen.emplace(OutputKey(outputs[k], style), k);
+        if (!found.second) {
+            first = found.first->second;
+            second = k;
+            return true;
+        }
+    }
+    return false;
+}

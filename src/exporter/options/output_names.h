@@ -1,0 +1,39 @@
+#pragma once
+// The names of the exporter's output files, as text rules that ask neither the
+// file system nor the platform. The output pattern holds {name} (the input's
+// stem: a folder's last component, a grid file's name without its extension),
+// {n} (the input's 1-based position on the command line, zero-padded to four
+// digits) and {n:K} (padded to K digits); {{ and }} stand for braces. The
+// picture format follows the output file's extension.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "common/paths.h"
+
+// What is wrong with an output pattern: an empty pattern, a field other than
+// {name}, {n} and {n:K} (K from 1 to 9), or a brace left open. Empty when
+// it is usable.
+std::string CheckOutputPattern(const std::string& pattern);
+
+// The output path of the input at 1-based `position` whose stem is `stem`,
+// for a pattern that CheckOutputPattern accepts.
+std::string ExpandOutputPattern(const std::string& pattern, const std::string& stem,
+                                size_t position);
+
+enum class ImageFormat { Unknown, Png, Bmp, Tiff };
+
+// The format an output path asks for by its extension, in any case: .png,
+// .bmp, .tif or .tiff.
+ImageFormat FormatOfPath(const std::string& path, PathStyle style = kSystemPathStyle);
+
+// Two output paths that name the same file on this system give the same key:
+// "." components and repeated separators are left out, ".." is taken
+// lexically and on Windows either separator and either letter case is one.
+std::string OutputKey(const std::string& path, PathStyle style = kSystemPathStyle);
+
+// The first two outputs that name one file, as positions into `outputs`
+// (first < second), skipping the empty ones (inputs that name nothing).
+// False when every output is a file of its own.
+bool FindSharedOutput(const std::vector<std::string>& outputs, size_t& first, size_t& second,
+                      PathStyle style = kSystemPathStyle);
