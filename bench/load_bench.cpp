@@ -88,9 +88,15 @@ void BM_LoadGrid(benchmark::State& state) {
     for (auto _ : state) {
         Grid grid;
         FileSource source;
-        if (!source.Open(f.path)) state.SkipWithError("cannot open");
-        LoadResult r = LoadGridFrom(grid, source, pool);
-        if (!r.ok) state.SkipWithError(r.message.c_str());
+        if (!source.Open(f.path)) {
+            state.SkipWithError("cannot open");
+            break;
+        }
+        const LoadResult r = LoadGridFrom(grid, source, pool);
+        if (!r.ok) {
+            state.SkipWithError(r.message.c_str());
+            break;
+        }
         benchmark::DoNotOptimize(grid.cells.data());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(f.bytes));

@@ -6,8 +6,8 @@ set -euo pipefail
 need=()
 want() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' || need+=("$1"); }
 
-# native core, unit tests, benchmarks
-for p in build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev clang-tidy; do want "$p"; done
+# native core, unit tests, benchmarks, and the checks of tidiness and formatting
+for p in build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev clang-tidy clang-format black; do want "$p"; done
 if [ "${1:-}" != "--native-only" ]; then
   # Windows program: cross compiler and resource compiler, Wine, virtual display, window tools
   for p in g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick python3; do want "$p"; done

@@ -1,0 +1,54 @@
+// The off-screen picture's growth rule: a picture that does not hold the client, that shrinks,
+// that is made anew for a client it already holds, or that grows by too little or too much.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+
+#include "render/picture_side.h"
+
+namespace {
+
+// What every side must satisfy, for the side `have` of the picture, the client side `need` and
+// the screen side `screen`.
+void ExpectGrowthRule(int have, int need, int screen) {
+    const int side = PictureSide(have, need, screen);
+    const int64_t base = std::max(have, screen);
+    SCOPED_TRACE(testing::Message() << have << " " << need << " " << screen << " -> " << side);
+    EXPECT_GE(side, need);
+    if (need <= base) {
+        EXPECT_EQ(side, base);  // it fits: the picture stays as it is, or starts at the screen
+        return;
+    }
+    const int64_t quarterMore = int64_t(need) + need / 4;
+    if (quarterMore > kLargestGrownSide) {
+        EXPECT_EQ(side, std::max(need, kLargestGrownSide));
+    } else {
+        EXPECT_EQ(side % 64, 0);
+        EXPECT_GE(side, quarterMore);
+        EXPECT_LT(side, quarterMore + 64);
+    }
+}
+
+TEST(PictureSide, GrowsByAQuarterToWholeSixtyFours) {
+    const struct {
+        int have, need, screen, side;
+    } cases[] = {
+        {0, 640, 1920, 1920},       {1920, 1920, 1920, 1920},
+        {1920, 1921, 1920, 2432},   {2432, 2000, 1920, 2432},
+        {0, 100, 0, 128},           {0, 1, 0, 64},
+        {0, 16777216, 0, 16777216}, {0, 2147483647, 0, 2147483647},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PictureSide(c.have, c.need, c.screen), c.side)
+            << c.have << " " << c.need << " " << c.screen;
+    std::mt19937 random(17);
+    for (int k = 0; k < 20000; ++k) {
+        const int limit = k % 2 ? 5000 : 1 << 30;
+        std::uniform_int_distribution<int> side(1, limit);
+        ExpectGrowthRule(k % 3 ? side(random) : 0, side(random), side(random));
+    }
+}
+
+}  // namespace

@@ -1,0 +1,30 @@
+// quorlane-export with the batch's way of running chosen on the command line, for the end-to-end
+// test that holds every way to the same files:
+//
+//   export_tuned --one-by-one | --encoders=N   EXPORTER-ARGUMENTS...
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "exporter/batch.h"
+#include "exporter/options/arguments.h"
+#include "gdi/utf.h"
+
+int main() {
+    Console console;
+    std::vector<std::string> args = CommandLineArguments();
+    ExportTuning tuning;
+    const std::string encoders = "--encoders=";
+    if (!args.empty() && args[0] == "--one-by-one")
+        tuning.pipelined = false;
+    else if (!args.empty() && args[0].compare(0, encoders.size(), encoders) == 0)
+        tuning.encoders = unsigned(std::stoul("0" + args[0].substr(encoders.size())));
+    else
+        return UsageError(console, "the first argument is --one-by-one or --encoders=N");
+    args.erase(args.begin());
+    ExportOptions options;
+    const std::string error = ParseExportArguments(args, options);
+    if (!error.empty()) return UsageError(console, error);
+    return ExportAll(options, tuning, console);
+}
