@@ -185,6 +185,8 @@ TEST(ColourTest, RowPainterMatchesTheRuleAroundEveryStep) {
         {kHugeRed, false},
         {TwoColourScale(-3.5f, 7.25f, {-20, 511, 17}, {300, -4, 17}), true},
         {Clipped(TwoColourScale(0, 1, kBlack, {2100, 1000, 1001})), true},
+        // Three steps in every bucket, the next bucket starting on a step: still the table.
+        {TwoColourScale(0, 1, kBlack, {8192, 0, 0}), true},
     };
     for (const auto& c : cases) {
         const DisplaySettings& s = c.scale;

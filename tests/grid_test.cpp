@@ -129,4 +129,13 @@ TEST(Grid, BlockThatCannotBeAllocated) {
 }
 #endif
 
+// A block beyond what a vector can index fails before anything is allocated (so under the
+// sanitizers too) and leaves no grid, not even the one shaped before.
+TEST(Grid, BlockBeyondAnyVector) {
+    Grid g;
+    ASSERT_TRUE(ShapeGrid(g, 2, 2, 1, 1));
+    EXPECT_FALSE(ShapeGrid(g, 0xFFFFFFFDu, 0xFFFFFFFDu, 1, 1));
+    EXPECT_TRUE(!g.Loaded() && g.columns == 0 && g.rows == 0);
+}
+
 }  // namespace
