@@ -15,10 +15,8 @@ class WorkerPool;
 
 // The text space of the pieces, kept by a caller that loads one grid file
 // after another so that every load after the first reads into memory already
-// in use. A block fresh from the system costs a page fault or two on each of
-// its pages when a read first fills it (under Wine the read touches the whole
-// block beforehand, and each touch flushes every processor's address cache),
-// which for a batch of small grids costs more than parsing them.
+// in use: a read into fresh memory costs a page fault or more on each of its
+// pages, see docs/performance.md.
 class GridTextBuffer {
   public:
     // At least `bytes` of text space, or nullptr when they cannot be had.

@@ -40,7 +40,7 @@ class ImageFileWriter {
 
     // The PNG row filter. None unless set otherwise: it encodes in about
     // half the time of any other (zlib has less to search), and the files
-    // come out from about as small to 1.7 times as large (see README, Export).
+    // come out from about as small to 1.7 times as large (docs/performance.md).
     void SetPngFilter(WICPngFilterOption filter) { pngFilter_ = filter; }
 
   private:

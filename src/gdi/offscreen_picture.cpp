@@ -6,9 +6,9 @@
 
 namespace {
 
-// Writes one word into every page of a fresh picture. The pages of a new DIB
-// section come into memory only when they are first written, and taking
-// them in one by one inside a paint costs far more than the paint itself.
+// Writes one word into every page of a fresh picture: the pages of a new DIB
+// section come in only when first written, which inside a paint costs more
+// than the paint itself (see docs/performance.md).
 void TouchEveryPage(uint32_t* bits, size_t words) {
     SYSTEM_INFO info;
     GetSystemInfo(&info);

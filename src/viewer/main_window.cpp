@@ -9,13 +9,11 @@
 namespace {
 
 // The paint message: the client picture drawn into the off-screen picture,
-// then one blit of exactly the client area. The core paints on the worker
-// pool while this thread erases the client to the class background: after
-// every resize the window's drawing surface is a new one, whose memory comes
-// in page by page as it is first written, and the erase takes that cost here,
-// side by side with the workers, so that the blit afterwards only copies.
-// The erase is the light grey every paint starts from, and the blit covers
-// it. Without memory for the picture the client shows the background only.
+// then one blit of exactly the client area. This thread erases the client to
+// the class background while the pool paints, so that the erase, not the
+// blit, takes in the pages of the window's fresh surface after a resize (see
+// docs/performance.md). The blit covers the light grey; without memory for
+// the picture the client shows the background only.
 void PaintWindow(Application& app, HWND hWnd) {
     PAINTSTRUCT pS;
     HDC hdc = BeginPaint(hWnd, &pS);
