@@ -77,12 +77,12 @@ std::string ParseExportArguments(const std::vector<std::string>& args, ExportOpt
             options.quiet = true;
         } else if (is("--size")) {
             if (!OptionValue(args, k, "--size", value)) return "--size needs a size WIDTHxHEIGHT";
-            const std::string error = ParsePictureSize(value, options.width, options.height);
+            std::string error = ParsePictureSize(value, options.width, options.height);
             if (!error.empty()) return error;
             options.sizeGiven = true;
         } else if (is("--out")) {
             if (!OptionValue(args, k, "--out", value)) return "--out needs a file name";
-            const std::string error = CheckOutputPattern(value);
+            std::string error = CheckOutputPattern(value);
             if (!error.empty()) return error;
             options.pattern = value;
         } else {
