@@ -53,7 +53,30 @@ TEST(Inputs, FilesNamedByAnArgument) {
     EXPECT_EQ(WindowTitle(InputsOf("a/step_0017.dat", false, W)), "step_0017.dat - Quorlane");
 }
 
-// An argument taken for the wrong kind of thing: a folder, a file, "." and a missing path.
+// A name that is no file name ("C:", "/", ".."), which an export would turn into a path outside
+// the current folder: a folder is named by its full path's last component, a root by its drive.
+TEST(Inputs, FolderNames) {
+    const PathStyle W = PathStyle::Windows, P = PathStyle::Posix;
+    const struct {
+        const char* folder;
+        PathStyle style;
+        const char* name;
+    } cases[] = {
+        {"C:\\", W, "C"},
+        {"d:/", W, "D"},
+        {"\\\\?\\e:\\", W, "E"},
+        {"\\", W, "root"},
+        {"C:\\runs\\run42\\", W, "run42"},
+        {"\\\\server\\share\\", W, "share"},
+        {"/", P, "root"},
+        {"/data/run42/", P, "run42"},
+        {"/mnt/C:", P, "C:"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FolderName(c.folder, c.style), c.name) << c.folder;
+}
+
+// An argument taken for the wrong kind of thing: a folder, a file, ".", the root and a missing
+// path.
 TEST(Inputs, ArgumentsOnDisk) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() /
@@ -77,6 +100,9 @@ TEST(Inputs, ArgumentsOnDisk) {
     EXPECT_EQ(in.name, "donn\u00e9es \u03a9");
     EXPECT_EQ(in.gridPath, "./quorlane.dat");
     fs::current_path(before);
+    ASSERT_TRUE(ResolveArgument("/", in).ok);
+    EXPECT_EQ(in.name, "root");
+    EXPECT_EQ(in.gridPath, "/quorlane.dat");
 
     for (const std::string& missing : {folder + "/nothing", std::string()}) {
         const LoadResult r = ResolveArgument(missing, in);

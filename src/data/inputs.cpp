@@ -2,6 +2,7 @@
 // line, the settings file beside a grid file, and the names shown for them.
 #include "data/inputs.h"
 
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -39,6 +40,15 @@ InputFiles InputsOf(const std::string& path, bool isFolder, PathStyle style) {
     return in;
 }
 
+std::string FolderName(const std::string& folder, PathStyle style) {
+    std::string last = LastComponent(folder, style);
+    if (last.empty()) last = folder.substr(0, DriveLength(folder, style));
+    // a drive alone ("C:"), also after "\\?\"
+    if (DriveLength(last, style) == last.size() && !last.empty())
+        return std::string(1, char(std::toupper(static_cast<unsigned char>(last[0]))));
+    return last.empty() ? "root" : last;
+}
+
 PathKind KindOfPath(const std::string& path) {
     std::error_code ec;
     const std::filesystem::file_status st = std::filesystem::status(NativePath(path), ec);
@@ -58,12 +68,11 @@ LoadResult ResolveArgument(const std::string& path, InputFiles& inputs) {
     if (kind == PathKind::Missing) return LoadFailure(kCannotOpen, path);
     inputs = InputsOf(path, kind == PathKind::Folder);
     if (inputs.name.empty() || inputs.name == "." || inputs.name == "..") {
-        // "." or a drive's root: the folder's own name, where it has one.
+        // "." or a root: the name of the folder it stands for.
         std::error_code ec;
         const std::filesystem::path full =
             std::filesystem::weakly_canonical(std::filesystem::absolute(NativePath(path), ec), ec);
-        const std::string own = ec ? std::string() : full.filename().u8string();
-        inputs.name = inputs.stem = own.empty() ? path : own;
+        inputs.name = inputs.stem = FolderName(ec ? path : full.u8string());
     }
     return LoadOk();
 }

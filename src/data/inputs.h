@@ -18,9 +18,9 @@ struct DisplaySettings;
 struct InputFiles {
     std::string gridPath;      // the grid file
     std::string settingsPath;  // the settings file
-    // What the files are called for the user: the folder's last component or
-    // the grid file's name ("run42", "step_0017.dat"); empty without an
-    // argument.
+    // What the files are called for the user, one file name: the folder's
+    // last component or the grid file's name ("run42", "step_0017.dat"); see
+    // FolderName for ".", ".." and roots. Empty without an argument.
     std::string name;
     // The name without the grid file's extension ("step_0017"); a folder's
     // name as it is.
@@ -33,6 +33,11 @@ InputFiles WorkingDirectoryInputs();
 // The files that `path` names when it is a folder (isFolder) or a file.
 // Pure text rules: the file system is not asked.
 InputFiles InputsOf(const std::string& path, bool isFolder, PathStyle style = kSystemPathStyle);
+
+// What a folder is called for the user, always one file name: the last
+// component of its full path `folder`; for a drive's root the drive's letter
+// ("C" for "C:\\"), for a root without a drive "root".
+std::string FolderName(const std::string& folder, PathStyle style = kSystemPathStyle);
 
 // What kind of thing `path` names on this system.
 enum class PathKind { Missing, Folder, File };

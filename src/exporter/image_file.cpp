@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "gdi/system_error.h"
+
 namespace {
 
 // Releases a COM interface when it goes.
@@ -52,14 +54,7 @@ std::string ErrorReason(HRESULT error) {
     case DWORD(E_OUTOFMEMORY):
         return "not enough memory";
     }
-    wchar_t text[256];
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             code, 0, text, DWORD(sizeof text / sizeof text[0]), nullptr);
-    while (n > 0 && (text[n - 1] == L'\n' || text[n - 1] == L'\r' || text[n - 1] == L'.')) --n;
-    if (n > 0) return Utf8(text, n);
-    char hex[32];
-    wsprintfA(hex, "error 0x%08lX", static_cast<unsigned long>(error));
-    return hex;
+    return SystemErrorText(error);
 }
 
 ImageFileWriter::ImageFileWriter() : com_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {

@@ -14,8 +14,9 @@
 #include "gdi/utf.h"
 #include "render/paint.h"
 
-// The system's reason for an error code (a Win32 error or an HRESULT), in
-// a few words.
+// The reason for an error code (a Win32 error or an HRESULT) in a few words:
+// the usual failures of writing a file in the exporter's own, else the
+// system's text.
 std::string ErrorReason(HRESULT error);
 
 // One writer serves one thread: it enters the thread into COM's

@@ -4,7 +4,8 @@
 // working directory. An argument names a folder holding both files or a grid
 // file with the settings file beside it; with several, this process shows
 // the first and starts the program again for each of the others, so that
-// every input has a window and a process of its own.
+// every input has a window and a process of its own; a path that cannot
+// have one is named in a warning, and the first still opens.
 #include <windows.h>
 
 #include <memory>
@@ -15,6 +16,7 @@
 #include "data/inputs.h"
 #include "data/load_result.h"
 #include "data/window_title.h"
+#include "gdi/system_error.h"
 #include "gdi/utf.h"
 #include "viewer/main_window.h"
 
@@ -46,20 +48,39 @@ int StartupFailure(const std::string& message, int status) {
     return status;
 }
 
-// Starts this program again with one path; it reports its own failures.
-void StartAnotherCopy(const std::string& path) {
-    wchar_t self[MAX_PATH * 4];
-    const DWORD n = GetModuleFileNameW(nullptr, self, DWORD(sizeof self / sizeof self[0]));
-    if (n == 0 || n >= sizeof self / sizeof self[0]) return;
-    std::wstring commandLine = Utf16(QuoteArgument(Utf8(self)) + " " + QuoteArgument(path));
+// Starts this program again with one path; that copy reports its own
+// failures. False, with the system's reason, when it cannot be started.
+bool StartAnotherCopy(const std::string& path, std::string& reason) {
+    // Room for the longest path the system has. CreateProcessW takes no
+    // program path of MAX_PATH characters or more, so such a path goes by its
+    // short form, where the volume has one.
+    std::wstring self(32768, L'\0'), shortName(32768, L'\0');
+    DWORD n = GetModuleFileNameW(nullptr, &self[0], DWORD(self.size()));
+    if (n == 0 || n >= self.size()) {
+        reason = SystemErrorText(
+            HRESULT_FROM_WIN32(n == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER));
+        return false;
+    }
+    if (n >= MAX_PATH) {
+        const DWORD m = GetShortPathNameW(self.c_str(), &shortName[0], DWORD(shortName.size()));
+        if (m > 0 && m < shortName.size()) {
+            self.swap(shortName);
+            n = m;
+        }
+    }
+    self.resize(n);
+    std::wstring commandLine = Utf16(QuoteArgument(Utf8(self.c_str())) + " " + QuoteArgument(path));
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (CreateProcessW(self, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+    if (!CreateProcessW(self.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        reason = SystemErrorText(HRESULT_FROM_WIN32(GetLastError()));
+        return false;
     }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
 }
 
 }  // namespace
@@ -73,7 +94,16 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpszCmdLi
             return 0;
         }
     }
-    for (size_t k = 1; k < args.size(); ++k) StartAnotherCopy(args[k]);
+    // Every further path gets a process of its own; those that cannot have
+    // one are named in one warning before this process shows the first.
+    std::string failures;
+    for (size_t k = 1; k < args.size(); ++k) {
+        std::string reason;
+        if (StartAnotherCopy(args[k], reason)) continue;
+        if (!failures.empty()) failures += "\n";
+        failures += "Cannot open a window for \"" + args[k] + "\": " + reason;
+    }
+    if (!failures.empty()) ShowMessage(failures, MB_ICONEXCLAMATION);
 
     // The application value lives as long as the program: the main window
     // holds a pointer to it and the message loop runs inside this function.

@@ -4,6 +4,7 @@
 """
 import argparse
 import os
+import re
 import shutil
 import sys
 import tempfile
@@ -106,6 +107,33 @@ def arguments(s, save):
     s.display.key(second, "alt+F4")
     wait_until(lambda: not s.display.windows("copy - Quorlane"), 10, "the second window to close")
     print("ok   two folders, windows %d, %d apart" % (x2 - x1, y2 - y1))
+
+    # The program at a path longer than MAX_PATH still starts a copy for each further path; where
+    # even the path's short form is too long, one warning names each path left without a window,
+    # with the system's reason, and the first path opens.
+    args = ["runs/" + UNICODE_FOLDER, "runs/copy", "run 42/step_0017.dat"]
+    titles = [folder_title, "copy - Quorlane", step_title]
+    for depth, refused in [(16, []), (32, args[1:])]:
+        exe = os.path.join(root, *["deep folder %02d" % k for k in range(depth)], "quorlane.exe")
+        os.makedirs(os.path.dirname(exe))
+        shutil.copy(s.exe, exe)
+        app = s.run(root, args=args, exe=exe)
+        if refused:
+            got = app.trace.wait_call("user32.MessageBoxA")[0]
+            line = 'Cannot open a window for "%s": [^\n]*[^.\n ]'
+            want = "\n".join(line % re.escape(path) for path in refused)
+            ok = re.fullmatch(want, got[1]) and got[2:] == ["Quorlane", MB_ICONEXCLAMATION]
+            check(ok, "warning %r" % got)
+            s.display.key(app.wait_window("Quorlane"), "Return")
+        wins = [app.wait_window(t) for t in (titles[:1] if refused else titles)]
+        for win in wins:
+            s.display.activate(win)
+            s.display.key(win, "alt+F4")
+        check(app.wait_exit() == 0, "exit status %s" % app.status)
+        wait_until(
+            lambda: not any(s.display.windows(t) for t in titles), 10, "the windows to close"
+        )
+        print("ok   program at %d characters, %d windows" % (len(windows_path(exe)), len(wins)))
 
 
 def release(s, save, bundle):

@@ -311,7 +311,12 @@ def faults(a):
         ("settings_too_large", [huge], failed(huge, too_large)),
         ("unicode", ["--out", "{name}.bmp", uni], wrote(uni, uni_bmp, "552 x 474"), [uni_bmp]),
         ("grid_file", tiff_args, wrote(step, tiff, "320 x 200"), [tiff]),
+        ("drive_root", ["q:\\"], wrote("q:\\", "Q.png", "632 x 434"), ["Q.png"]),
     ]
+    drive = os.path.join(ex.prefix, "dosdevices", "q:")  # drive Q: is the rainbow folder
+    if os.path.lexists(drive):
+        os.remove(drive)
+    os.symlink(rb, drive)
     failures = []
     try:
         for name, args, (status, want_out, want_err), *rest in rows:
@@ -337,6 +342,7 @@ def faults(a):
         interrupted(ex, rb)
         check(not failures, "failed: " + ", ".join(failures))
     finally:
+        os.remove(drive)
         ex.close()
 
 
