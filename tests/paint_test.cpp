@@ -15,6 +15,7 @@
 #include "render/field_row.h"
 #include "render/interp.h"
 #include "render/paint.h"
+#include "render/position_runs.h"
 #include "test_support.h"
 
 namespace {
@@ -159,6 +160,7 @@ TEST(PaintLayout, DegenerateClientsDrawOnlyWhatIsDefined) {
     for (const Grid* grid : {&huge, &tiny, &vanishing})
         EXPECT_FALSE(ComputeLayout(*grid, s, 400, 300).hasField);
     EXPECT_FALSE(ComputeLayout(Grid(), s, 400, 300).hasField) << "no grid loaded";
+    PaintClient(g, FieldRowPainter(s), ComputeLayout(g, s, 400, 300), {nullptr, 400}, TestPool());
 }
 
 // Whole pictures: every small client in every mode, huge settings, a very large client, and field
@@ -204,6 +206,20 @@ TEST(PaintImage, SameAsPlainPerPixelRendering) {
         const float x = d(rng), y = d(rng);
         L.field = DrawingBox{x, x + std::fabs(d(rng)), y, y + std::fabs(d(rng))};
         ExpectSameAsPlain(small, rainbowPainter, L, "at random");
+    }
+}
+
+// The exact stop test against plain arithmetic, for starts and ends on a 2^-8 grid (so that
+// s + n and e - c are exact doubles) of either sign, and every step n near the end.
+TEST(PaintImage, StopTestIsTheExactComparison) {
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> units(-4096, 4096);
+    for (int t = 0; t < 20000; ++t) {
+        const float s = float(units(rng)) / 256, e = float(units(rng)) / 256;
+        const int64_t c = t % 2, n0 = int64_t(std::floor(e)) - c - int64_t(std::floor(s));
+        for (int64_t n = n0 - 2; n <= n0 + 2; ++n)
+            EXPECT_EQ(Before(SplitStart(s), n, SplitStart(e), c), double(s) + n < double(e) - c)
+                << s << " + " << n << " < " << e << " - " << c;
     }
 }
 
