@@ -135,8 +135,7 @@ ImageFileWriter::Outcome ImageFileWriter::Write(PixelImage image, int width, int
     // that no other writer, in this process or another, has it.
     std::wstring temp;
     for (unsigned k = 0;; ++k) {
-        temp = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(k) +
-               L".tmp";
+        temp = Utf16(TemporaryOutputPath(path, GetCurrentProcessId(), k));
         HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {

@@ -287,6 +287,7 @@ def faults(a):
     bad_size = 'Invalid grid size in "bad\\quorlane.dat"'
     no_client = "The settings' window size leaves no client area (0 x 0); --size gives one"
     too_large = "A 99992 x 99954 picture is larger than the largest, 268435456 pixels"
+    longest = "f" * 246 + ".png"  # 250 characters: its temporary name must not be longer
 
     # name, arguments, (status, stdout or a callable that checks it, stderr), then, if any, the
     # files in the output folder (a fresh one by that name) afterwards and the files it holds before
@@ -311,6 +312,7 @@ def faults(a):
         ("settings_too_large", [huge], failed(huge, too_large)),
         ("unicode", ["--out", "{name}.bmp", uni], wrote(uni, uni_bmp, "552 x 474"), [uni_bmp]),
         ("grid_file", tiff_args, wrote(step, tiff, "320 x 200"), [tiff]),
+        ("long_name", ["--out", longest, rb], wrote(rb, longest, "632 x 434"), [longest]),
     ]
     failures = []
     try:
@@ -355,7 +357,7 @@ def interrupted(ex, folder):
     finally:
         ex.stop(proc)
     files = os.listdir(d)
-    check(files == temp and temp[0].startswith("big.png.~"), "files after the kill: %r" % files)
+    check(files == temp and temp[0].startswith("~qx-"), "files after the kill: %r" % files)
     print("ok   %-22s killed while encoding: only its temporary file" % "interrupted", flush=True)
 
 
