@@ -44,8 +44,7 @@ class ImageFileWriter {
     void SetPngFilter(WICPngFilterOption filter) { pngFilter_ = filter; }
 
   private:
-    HRESULT Encode(PixelImage image, int width, int height, ImageFormat format,
-                   const std::wstring& path);
+    HRESULT Encode(PixelImage image, int width, int height, ImageFormat format, HANDLE file);
 
     HRESULT com_;
     IWICImagingFactory* factory_ = nullptr;

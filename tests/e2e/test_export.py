@@ -337,6 +337,7 @@ def faults(a):
                 failures.append(name)
                 print("FAIL %-22s %s" % (name, err), flush=True)
         interrupted(ex, rb)
+        full_disk(ex, rb)
         check(not failures, "failed: " + ", ".join(failures))
     finally:
         ex.close()
@@ -359,6 +360,25 @@ def interrupted(ex, folder):
     files = os.listdir(d)
     check(files == temp and temp[0].startswith("~qx-"), "files after the kill: %r" % files)
     print("ok   %-22s killed while encoding: only its temporary file" % "interrupted", flush=True)
+
+
+def full_disk(ex, folder):
+    """A full disk is reported as such in each format, and no file is left (a TIFF file cut short
+    was once kept under its final name). Needs a small tmpfs mounted, so root."""
+    d = ex.folder("full", {})
+    r = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", d], capture_output=True)
+    if r.returncode != 0:
+        print("skip %-22s no small tmpfs: %s" % ("full_disk", r.stderr.decode().strip()))
+        return
+    try:
+        for ext in ("png", "bmp", "tif"):
+            got = ex.run("--out", "x." + ext, folder, cwd=d)
+            want = failed(folder, 'Cannot write "x.%s": the disk is full' % ext)
+            left = os.listdir(d)
+            check(got == want and left == [], "%s: %r, files %r" % (ext, got, left))
+    finally:
+        subprocess.run(["umount", "-l", d], capture_output=True, timeout=30)
+    print("ok   %-22s reported for PNG, BMP and TIFF, no file left" % "full_disk")
 
 
 def identity(a):
