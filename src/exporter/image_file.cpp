@@ -174,6 +174,7 @@ HRESULT ImageFileWriter::Encode(PixelImage image, int width, int height, ImageFo
         int(std::max<size_t>(1, std::min<size_t>(kBandBytes / stride, size_t(height))));
     if (SUCCEEDED(hr) && rows_.size() < stride * size_t(band)) rows_.resize(stride * size_t(band));
     for (int y0 = 0; SUCCEEDED(hr) && y0 < height; y0 += band) {
+        if (stop_ != nullptr && stop_->load()) return E_ABORT;
         const int count = std::min(band, height - y0);
         for (int y = 0; y < count; ++y) {
             const uint32_t* in = image.pixels + (y0 + y) * image.pitch;
@@ -224,6 +225,7 @@ ImageFileWriter::Outcome ImageFileWriter::Write(PixelImage image, int width, int
         hr = HRESULT_FROM_WIN32(GetLastError());
     if (SUCCEEDED(hr)) return Outcome::Written;
     DeleteFileW(temp.c_str());
+    if (hr == E_ABORT) return Outcome::Stopped;
     if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) ||
         hr == HRESULT_FROM_WIN32(ERROR_FILE_EXISTS))
         return Outcome::Exists;

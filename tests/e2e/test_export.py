@@ -3,7 +3,7 @@
 (tools/winsession) and the native renderer:
     test_export.py --exe quorlane.exe --export quorlane-export.exe --render quorlane_render --workdir DIR
                    [--bench export_bench.exe] [--tuned export_tuned.exe] GROUP"""
-import argparse, os, shutil, signal, struct, subprocess, sys, tempfile, time, zlib  # noqa: E401
+import argparse, os, re, shutil, signal, struct, subprocess, sys, tempfile, time, zlib  # noqa: E401
 
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
@@ -337,6 +337,7 @@ def faults(a):
                 failures.append(name)
                 print("FAIL %-22s %s" % (name, err), flush=True)
         interrupted(ex, rb)
+        stopped(ex, rb)
         full_disk(ex, rb)
         check(not failures, "failed: " + ", ".join(failures))
     finally:
@@ -360,6 +361,32 @@ def interrupted(ex, folder):
     files = os.listdir(d)
     check(files == temp and temp[0].startswith("~qx-"), "files after the kill: %r" % files)
     print("ok   %-22s killed while encoding: only its temporary file" % "interrupted", flush=True)
+
+
+def stopped(ex, folder, count=200):
+    """Ctrl+C in a batch (Wine hands a SIGINT to a console program as one) stops it: status 130, a
+    line that says how far it got, the files written so far whole, no temporary file left."""
+    d = ex.folder("stopped", {})
+    with tempfile.TemporaryFile(dir=ex.tmp) as out, tempfile.TemporaryFile(dir=ex.tmp) as err:
+        proc = ex.spawn(["--out", "{n}.png", *[folder] * count], d, out, err)
+        try:
+            lines = lambda: os.pread(out.fileno(), 1 << 20, 0).count(b"\n")  # noqa: E731
+            wait_until(lambda: lines() >= 3 or proc.poll() is not None, 60, "progress lines")
+            check(proc.poll() is None, "the batch ended (status %s) before Ctrl+C" % proc.poll())
+            os.kill(proc.pid, signal.SIGINT)
+            status = proc.wait(timeout=60)
+        finally:
+            ex.stop(proc)
+        progress, report = (os.pread(f.fileno(), 1 << 20, 0).decode() for f in (out, err))
+    files = sorted(os.listdir(d))
+    done = re.fullmatch(r"quorlane-export: stopped after (\d+) of %d\n" % count, report)
+    written = progress.count("\n")
+    why = "status %d, stderr %r, %d progress lines, files %r" % (status, report, written, files)
+    check(status == 130 and done and int(done[1]) == written == len(files), why)
+    check(len(files) < count and all(n.endswith(".png") for n in files), why)
+    for n in files:
+        decode(os.path.join(d, n))
+    print("ok   %-22s Ctrl+C after %d of %d files, all whole" % ("stopped", len(files), count))
 
 
 def full_disk(ex, folder):
