@@ -200,4 +200,23 @@ TEST(ExportOptions, SharedOutputs) {
     }
 }
 
+// A temporary file written outside the output's folder, or named after the output, so that the
+// longest names the system takes could not be written.
+TEST(ExportOptions, TemporaryNames) {
+    const std::string longest(251, 'f');
+    const struct {
+        std::string output;
+        PathStyle style;
+        const char* temporary;
+    } cases[] = {
+        {"a.png", W, "~qx-42-7.tmp"},
+        {"C:\\out/x.tif", W, "C:\\out/~qx-42-7.tmp"},
+        {"C:x.png", W, "C:~qx-42-7.tmp"},
+        {"out\\" + longest + ".png", P, "~qx-42-7.tmp"},
+        {"/o/" + longest + ".png", P, "/o/~qx-42-7.tmp"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TemporaryOutputPath(c.output, 42, 7, c.style), c.temporary) << c.output;
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include "exporter/batch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -51,8 +52,9 @@ struct DrawnPicture {
 
 class Batch {
   public:
-    Batch(const ExportOptions& options, const ExportTuning& tuning, Console& console)
-        : options_(options), tuning_(tuning), console_(console) {}
+    Batch(const ExportOptions& options, const ExportTuning& tuning, Console& console,
+          const std::atomic<bool>* stop)
+        : options_(options), tuning_(tuning), console_(console), stop_(stop) {}
 
     // The outputs of every input; a usage error's text when one is unknown
     // or two inputs would write one file.
@@ -60,8 +62,12 @@ class Batch {
     // Every input in order; true when all were written.
     bool OneByOne();
     bool Pipelined();
+    // Whether the run was stopped before every input was done; `report`
+    // then says how far it got.
+    bool Stopped(std::string& report);
 
   private:
+    bool Stopping() const { return stop_ != nullptr && stop_->load(); }
     // Loads input k, reading its grid text into `text`, which the loading
     // thread keeps from one input to the next.
     void Load(size_t k, Loaded& into, GridTextBuffer& text);
@@ -76,6 +82,7 @@ class Batch {
     const ExportOptions& options_;
     const ExportTuning& tuning_;
     Console& console_;
+    const std::atomic<bool>* stop_;  // set (on another thread) to stop the run
     WorkerPool pool_{WorkerPool::CoreThreads()};
     std::vector<Input> inputs_;
     std::mutex reports_;  // the two below
@@ -188,16 +195,19 @@ void Batch::Encode(DrawnPicture& frame, ImageFileWriter& writer) {
     case ImageFileWriter::Outcome::Failed:
         Fail(frame.index, "Cannot write \"" + in.output + "\": " + reason);
         break;
+    case ImageFileWriter::Outcome::Stopped:
+        break;
     }
 }
 
 bool Batch::OneByOne() {
     ImageFileWriter writer;
     writer.SetPngFilter(tuning_.pngFilter);
+    writer.SetStop(stop_);
     Loaded loaded;
     DrawnPicture frame;
     GridTextBuffer text;
-    for (size_t k = 0; k < inputs_.size(); ++k) {
+    for (size_t k = 0; k < inputs_.size() && !Stopping(); ++k) {
         Load(k, loaded, text);
         int w = 0, h = 0;
         if (!loaded.failure.empty())
@@ -221,10 +231,15 @@ bool Batch::Pipelined() {
     for (Loaded& l : loadedInputs) freeLoaded.Push(&l);
     for (DrawnPicture& s : pictures) freePictures.Push(&s);
 
+    // On a stop nothing new is loaded, drawn or encoded (an encoder gives up
+    // the file at hand), but every slot still goes back to its queue, so that
+    // no thread waits for one that is never freed: the loader ends, the
+    // drawing thread and the encoders hand back what they are given.
     std::thread loader([&] {
         GridTextBuffer text;
         for (size_t k = 0; k < inputs_.size(); ++k) {
             Loaded* into = freeLoaded.Pop();
+            if (Stopping()) break;
             Load(k, *into, text);
             loaded.Push(into);
         }
@@ -235,15 +250,18 @@ bool Batch::Pipelined() {
         encoding.emplace_back([&] {
             ImageFileWriter writer;
             writer.SetPngFilter(tuning_.pngFilter);
+            writer.SetStop(stop_);
             while (DrawnPicture* frame = drawn.Pop()) {
-                Encode(*frame, writer);
+                if (!Stopping()) Encode(*frame, writer);
                 freePictures.Push(frame);
             }
         });
 
     while (Loaded* in = loaded.Pop()) {
         int w = 0, h = 0;
-        if (!in->failure.empty()) {
+        if (Stopping()) {
+            // not drawn
+        } else if (!in->failure.empty()) {
             Fail(in->index, in->failure);
         } else if (SizeOf(*in, w, h)) {
             DrawnPicture* frame = freePictures.Pop();
@@ -252,7 +270,7 @@ bool Batch::Pipelined() {
                 freePictures.WaitFor(pictures.size() - 1);
                 for (DrawnPicture* idle : freePictures.Peek()) idle->picture.Release();
             }
-            if (Draw(*in, w, h, *frame))
+            if (!Stopping() && Draw(*in, w, h, *frame))  // a stop may come while it waits
                 drawn.Push(frame);
             else
                 freePictures.Push(frame);
@@ -266,12 +284,23 @@ bool Batch::Pipelined() {
     return !failed_;
 }
 
+bool Batch::Stopped(std::string& report) {
+    if (!Stopping() || done_ == inputs_.size()) return false;
+    report = std::string(kExporterName) + ": stopped after " + std::to_string(done_) + " of " +
+             std::to_string(inputs_.size());
+    return true;
+}
+
 }  // namespace
 
-int ExportAll(const ExportOptions& options, const ExportTuning& tuning, Console& console) {
-    Batch run(options, tuning, console);
+int ExportAll(const ExportOptions& options, const ExportTuning& tuning, Console& console,
+              const std::atomic<bool>* stop) {
+    Batch run(options, tuning, console, stop);
     const std::string error = run.Prepare();
     if (!error.empty()) return UsageError(console, error);
     const bool all = tuning.pipelined ? run.Pipelined() : run.OneByOne();
-    return all ? 0 : 1;
+    std::string report;
+    if (!run.Stopped(report)) return all ? 0 : 1;
+    console.Err(report);
+    return kStoppedStatus;
 }

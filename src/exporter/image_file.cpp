@@ -35,6 +35,78 @@ const GUID* ContainerOf(ImageFormat format) {
 // Rows converted and handed to the encoder at once: about 1 MB of them.
 constexpr size_t kBandBytes = size_t(1) << 20;
 
+// The temporary file as the stream the encoder writes to. It keeps the first
+// failure of a write: the encoders may report it as a generic failure, or
+// (TIFF under Wine) not at all and leave the file cut short.
+class FileStream : public IStream {
+  public:
+    explicit FileStream(HANDLE file) : file_(file) {}
+    HRESULT failure = S_OK;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        const bool ours = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_ISequentialStream) ||
+                          IsEqualIID(iid, IID_IStream);
+        *out = ours ? this : nullptr;
+        return ours ? S_OK : E_NOINTERFACE;
+    }
+    // Made on the stack and outliving the encoder: no count to keep.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE Read(void* data, ULONG size, ULONG* done) override {
+        DWORD n = 0;
+        const BOOL ok = ReadFile(file_, data, size, &n, nullptr);
+        if (done != nullptr) *done = n;
+        return !ok ? HRESULT_FROM_WIN32(GetLastError()) : n < size ? S_FALSE : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Write(const void* data, ULONG size, ULONG* done) override {
+        DWORD n = 0;
+        const BOOL ok = WriteFile(file_, data, size, &n, nullptr);
+        if (done != nullptr) *done = n;
+        if (ok && n == size) return S_OK;
+        if (SUCCEEDED(failure)) failure = HRESULT_FROM_WIN32(ok ? ERROR_DISK_FULL : GetLastError());
+        return failure;
+    }
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* at) override {
+        LARGE_INTEGER now;  // STREAM_SEEK_SET, _CUR and _END are FILE_BEGIN, _CURRENT and _END
+        if (!SetFilePointerEx(file_, move, &now, origin)) return HRESULT_FROM_WIN32(GetLastError());
+        if (at != nullptr) at->QuadPart = ULONGLONG(now.QuadPart);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER size) override {
+        LARGE_INTEGER now, end, zero = {};
+        end.QuadPart = LONGLONG(size.QuadPart);
+        const bool ok = SetFilePointerEx(file_, zero, &now, FILE_CURRENT) &&
+                        SetFilePointerEx(file_, end, nullptr, FILE_BEGIN) && SetEndOfFile(file_) &&
+                        SetFilePointerEx(file_, now, nullptr, FILE_BEGIN);
+        return ok ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+    }
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD) override {
+        *stat = STATSTG();
+        stat->type = STGTY_STREAM;
+        LARGE_INTEGER size;
+        if (!GetFileSizeEx(file_, &size)) return HRESULT_FROM_WIN32(GetLastError());
+        stat->cbSize.QuadPart = ULONGLONG(size.QuadPart);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*,
+                                     ULARGE_INTEGER*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+        return STG_E_INVALIDFUNCTION;
+    }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+        return STG_E_INVALIDFUNCTION;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
+
+  private:
+    HANDLE file_;
+};
+
 }  // namespace
 
 std::string ErrorReason(HRESULT error) {
@@ -48,6 +120,7 @@ std::string ErrorReason(HRESULT error) {
         return "access denied";
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
+    case DWORD(STG_E_MEDIUMFULL):
         return "the disk is full";
     case ERROR_NOT_ENOUGH_MEMORY:
     case ERROR_OUTOFMEMORY:
@@ -68,15 +141,13 @@ ImageFileWriter::~ImageFileWriter() {
 }
 
 HRESULT ImageFileWriter::Encode(PixelImage image, int width, int height, ImageFormat format,
-                                const std::wstring& path) {
-    ComRef<IWICStream> stream;
+                                HANDLE file) {
+    FileStream stream(file);
     ComRef<IWICBitmapEncoder> encoder;
     ComRef<IWICBitmapFrameEncode> frame;
     ComRef<IPropertyBag2> options;
-    HRESULT hr = factory_->CreateStream(&stream);
-    if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
-    if (SUCCEEDED(hr)) hr = factory_->CreateEncoder(*ContainerOf(format), nullptr, &encoder);
-    if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.p, WICBitmapEncoderNoCache);
+    HRESULT hr = factory_->CreateEncoder(*ContainerOf(format), nullptr, &encoder);
+    if (SUCCEEDED(hr)) hr = encoder->Initialize(&stream, WICBitmapEncoderNoCache);
     if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(&frame, &options);
     if (SUCCEEDED(hr) && format == ImageFormat::Png && options.p != nullptr) {
         PROPBAG2 name = {};
@@ -98,6 +169,7 @@ HRESULT ImageFileWriter::Encode(PixelImage image, int width, int height, ImageFo
         int(std::max<size_t>(1, std::min<size_t>(kBandBytes / stride, size_t(height))));
     if (SUCCEEDED(hr) && rows_.size() < stride * size_t(band)) rows_.resize(stride * size_t(band));
     for (int y0 = 0; SUCCEEDED(hr) && y0 < height; y0 += band) {
+        if (stop_ != nullptr && stop_->load()) return E_ABORT;
         const int count = std::min(band, height - y0);
         for (int y = 0; y < count; ++y) {
             const uint32_t* in = image.pixels + (y0 + y) * image.pitch;
@@ -114,7 +186,7 @@ HRESULT ImageFileWriter::Encode(PixelImage image, int width, int height, ImageFo
     }
     if (SUCCEEDED(hr)) hr = frame->Commit();
     if (SUCCEEDED(hr)) hr = encoder->Commit();
-    return hr;  // the file is closed as the stream goes
+    return FAILED(stream.failure) ? stream.failure : hr;
 }
 
 ImageFileWriter::Outcome ImageFileWriter::Write(PixelImage image, int width, int height,
@@ -129,27 +201,26 @@ ImageFileWriter::Outcome ImageFileWriter::Write(PixelImage image, int width, int
     // A temporary name of our own beside the target, made with CREATE_NEW so
     // that no other writer, in this process or another, has it.
     std::wstring temp;
-    for (unsigned k = 0;; ++k) {
-        temp = target + L".~" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(k) +
-               L".tmp";
-        HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            CloseHandle(h);
-            break;
-        }
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (unsigned k = 0; file == INVALID_HANDLE_VALUE; ++k) {
+        temp = Utf16(TemporaryOutputPath(path, GetCurrentProcessId(), k));
+        file = CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
         const DWORD error = GetLastError();
-        if ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || k >= 1000) {
+        if (file == INVALID_HANDLE_VALUE &&
+            ((error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) || k >= 1000)) {
             reason = ErrorReason(HRESULT_FROM_WIN32(error));
             return Outcome::Failed;
         }
     }
-    HRESULT hr = Encode(image, width, height, format, temp);
+    HRESULT hr = Encode(image, width, height, format, file);
+    CloseHandle(file);
     if (SUCCEEDED(hr) &&
         !MoveFileExW(temp.c_str(), target.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0))
         hr = HRESULT_FROM_WIN32(GetLastError());
     if (SUCCEEDED(hr)) return Outcome::Written;
     DeleteFileW(temp.c_str());
+    if (hr == E_ABORT) return Outcome::Stopped;
     if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) ||
         hr == HRESULT_FROM_WIN32(ERROR_FILE_EXISTS))
         return Outcome::Exists;

@@ -6,6 +6,7 @@
 #include <wincodec.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,13 +30,14 @@ class ImageFileWriter {
     ImageFileWriter(const ImageFileWriter&) = delete;
     ImageFileWriter& operator=(const ImageFileWriter&) = delete;
 
-    enum class Outcome { Written, Exists, Failed };
+    enum class Outcome { Written, Exists, Failed, Stopped };
 
     // Writes the top-left width × height pixels of `image` (0x00RRGGBB) to
     // the file `path` (UTF-8) in `format`. A file of that name is replaced
     // only when `replace`, else the outcome is Exists and it is left as it
-    // was. On Failed, `reason` tells why; no file of the final name is
-    // made or changed and no temporary file is left.
+    // was. On Failed, `reason` tells why; on Stopped, the stop flag was set
+    // while the file was written. Unless Written, no file of the final name
+    // is made or changed and no temporary file is left.
     Outcome Write(PixelImage image, int width, int height, ImageFormat format,
                   const std::string& path, bool replace, std::string& reason);
 
@@ -43,13 +45,15 @@ class ImageFileWriter {
     // half the time of any other (zlib has less to search), and the files
     // come out from about as small to 1.7 times as large (docs/performance.md).
     void SetPngFilter(WICPngFilterOption filter) { pngFilter_ = filter; }
+    // A flag that, once set (from any thread), ends the file being written.
+    void SetStop(const std::atomic<bool>* stop) { stop_ = stop; }
 
   private:
-    HRESULT Encode(PixelImage image, int width, int height, ImageFormat format,
-                   const std::wstring& path);
+    HRESULT Encode(PixelImage image, int width, int height, ImageFormat format, HANDLE file);
 
     HRESULT com_;
     IWICImagingFactory* factory_ = nullptr;
     WICPngFilterOption pngFilter_ = WICPngFilterNone;
+    const std::atomic<bool>* stop_ = nullptr;
     std::vector<uint8_t> rows_;  // rows converted to 24-bit colour
 };

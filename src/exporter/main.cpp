@@ -3,12 +3,28 @@
 // handed on as UTF-8; see exporter/options/arguments.h for what it takes.
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
 #include "exporter/batch.h"
 #include "exporter/options/arguments.h"
 #include "gdi/utf.h"
+
+namespace {
+
+// Set by Ctrl+C or Ctrl+Break, which the system hands to a thread of its own;
+// the batch's threads look at it. A control handler takes no argument, so
+// this is the program's one global.
+std::atomic<bool> stopAsked{false};
+
+BOOL WINAPI AskToStop(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    stopAsked = true;
+    return TRUE;  // the run stops by itself, its temporary files removed
+}
+
+}  // namespace
 
 int main() {
     Console console;
@@ -20,5 +36,6 @@ int main() {
         return 0;
     }
     if (!error.empty()) return UsageError(console, error);
-    return ExportAll(options, ExportTuning(), console);
+    SetConsoleCtrlHandler(AskToStop, TRUE);
+    return ExportAll(options, ExportTuning(), console, &stopAsked);
 }

@@ -3,7 +3,7 @@
 (tools/winsession) and the native renderer:
     test_export.py --exe quorlane.exe --export quorlane-export.exe --render quorlane_render --workdir DIR
                    [--bench export_bench.exe] [--tuned export_tuned.exe] GROUP"""
-import argparse, os, shutil, signal, struct, subprocess, sys, tempfile, time, zlib  # noqa: E401
+import argparse, os, re, shutil, signal, struct, subprocess, sys, tempfile, time, zlib  # noqa: E401
 
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
@@ -287,6 +287,7 @@ def faults(a):
     bad_size = 'Invalid grid size in "bad\\quorlane.dat"'
     no_client = "The settings' window size leaves no client area (0 x 0); --size gives one"
     too_large = "A 99992 x 99954 picture is larger than the largest, 268435456 pixels"
+    longest = "f" * 246 + ".png"  # 250 characters: its temporary name must not be longer
 
     # name, arguments, (status, stdout or a callable that checks it, stderr), then, if any, the
     # files in the output folder (a fresh one by that name) afterwards and the files it holds before
@@ -312,6 +313,7 @@ def faults(a):
         ("unicode", ["--out", "{name}.bmp", uni], wrote(uni, uni_bmp, "552 x 474"), [uni_bmp]),
         ("grid_file", tiff_args, wrote(step, tiff, "320 x 200"), [tiff]),
         ("drive_root", ["q:\\"], wrote("q:\\", "Q.png", "632 x 434"), ["Q.png"]),
+        ("long_name", ["--out", longest, rb], wrote(rb, longest, "632 x 434"), [longest]),
     ]
     drive = os.path.join(ex.prefix, "dosdevices", "q:")  # drive Q: is the rainbow folder
     if os.path.lexists(drive):
@@ -340,6 +342,8 @@ def faults(a):
                 failures.append(name)
                 print("FAIL %-22s %s" % (name, err), flush=True)
         interrupted(ex, rb)
+        stopped(ex, rb)
+        full_disk(ex, rb)
         check(not failures, "failed: " + ", ".join(failures))
     finally:
         os.remove(drive)
@@ -361,8 +365,53 @@ def interrupted(ex, folder):
     finally:
         ex.stop(proc)
     files = os.listdir(d)
-    check(files == temp and temp[0].startswith("big.png.~"), "files after the kill: %r" % files)
+    check(files == temp and temp[0].startswith("~qx-"), "files after the kill: %r" % files)
     print("ok   %-22s killed while encoding: only its temporary file" % "interrupted", flush=True)
+
+
+def stopped(ex, folder, count=200):
+    """Ctrl+C in a batch (Wine hands a SIGINT to a console program as one) stops it: status 130, a
+    line that says how far it got, the files written so far whole, no temporary file left."""
+    d = ex.folder("stopped", {})
+    with tempfile.TemporaryFile(dir=ex.tmp) as out, tempfile.TemporaryFile(dir=ex.tmp) as err:
+        proc = ex.spawn(["--out", "{n}.png", *[folder] * count], d, out, err)
+        try:
+            lines = lambda: os.pread(out.fileno(), 1 << 20, 0).count(b"\n")  # noqa: E731
+            wait_until(lambda: lines() >= 3 or proc.poll() is not None, 60, "progress lines")
+            check(proc.poll() is None, "the batch ended (status %s) before Ctrl+C" % proc.poll())
+            os.kill(proc.pid, signal.SIGINT)
+            status = proc.wait(timeout=60)
+        finally:
+            ex.stop(proc)
+        progress, report = (os.pread(f.fileno(), 1 << 20, 0).decode() for f in (out, err))
+    files = sorted(os.listdir(d))
+    done = re.fullmatch(r"quorlane-export: stopped after (\d+) of %d\n" % count, report)
+    written = progress.count("\n")
+    why = "status %d, stderr %r, %d progress lines, files %r" % (status, report, written, files)
+    check(status == 130 and done and int(done[1]) == written == len(files), why)
+    check(len(files) < count and all(n.endswith(".png") for n in files), why)
+    for n in files:
+        decode(os.path.join(d, n))
+    print("ok   %-22s Ctrl+C after %d of %d files, all whole" % ("stopped", len(files), count))
+
+
+def full_disk(ex, folder):
+    """A full disk is reported as such in each format, and no file is left (a TIFF file cut short
+    was once kept under its final name). Needs a small tmpfs mounted, so root."""
+    d = ex.folder("full", {})
+    r = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", d], capture_output=True)
+    if r.returncode != 0:
+        print("skip %-22s no small tmpfs: %s" % ("full_disk", r.stderr.decode().strip()))
+        return
+    try:
+        for ext in ("png", "bmp", "tif"):
+            got = ex.run("--out", "x." + ext, folder, cwd=d)
+            want = failed(folder, 'Cannot write "x.%s": the disk is full' % ext)
+            left = os.listdir(d)
+            check(got == want and left == [], "%s: %r, files %r" % (ext, got, left))
+    finally:
+        subprocess.run(["umount", "-l", d], capture_output=True, timeout=30)
+    print("ok   %-22s reported for PNG, BMP and TIFF, no file left" % "full_disk")
 
 
 def identity(a):

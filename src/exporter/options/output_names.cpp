@@ -134,3 +134,9 @@ bool FindSharedOutput(const std::vector<std::string>& outputs, size_t& first, si
     }
     return false;
 }
+
+std::string TemporaryOutputPath(const std::string& output, unsigned long process, unsigned k,
+                                PathStyle style) {
+    return FolderOf(output, style) + "~qx-" + std::to_string(process) + "-" + std::to_string(k) +
+           ".tmp";
+}

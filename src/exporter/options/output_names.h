@@ -37,3 +37,9 @@ std::string OutputKey(const std::string& path, PathStyle style = kSystemPathStyl
 // False when every output is a file of its own.
 bool FindSharedOutput(const std::vector<std::string>& outputs, size_t& first, size_t& second,
                       PathStyle style = kSystemPathStyle);
+
+// The k-th temporary name for writing `output` in process `process`:
+// "~qx-PROCESS-K.tmp" in the output's folder. Its length does not depend on
+// the output's name, so that every name the system takes can be written.
+std::string TemporaryOutputPath(const std::string& output, unsigned long process, unsigned k,
+                                PathStyle style = kSystemPathStyle);
