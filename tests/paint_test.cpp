@@ -159,6 +159,9 @@ TEST(PaintLayout, DegenerateClientsDrawOnlyWhatIsDefined) {
     const Grid vanishing = MakeGrid(13, 13, Bumpy, 1e-45f, 1e-45f);  // the scale rounds to 0
     for (const Grid* grid : {&huge, &tiny, &vanishing})
         EXPECT_FALSE(ComputeLayout(*grid, s, 400, 300).hasField);
+    // A box whose top lands exactly on -2^31: beyond the surface's coordinates.
+    const DisplaySettings tallBand = WithBand(s, 4294967295u, 0, 0);
+    EXPECT_FALSE(ComputeLayout(MakeGrid(1, 1, Bumpy, 400, 1), tallBand, 400, 0).hasField);
     EXPECT_FALSE(ComputeLayout(Grid(), s, 400, 300).hasField) << "no grid loaded";
     PaintClient(g, FieldRowPainter(s), ComputeLayout(g, s, 400, 300), {nullptr, 400}, TestPool());
 }
