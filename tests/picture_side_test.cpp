@@ -31,18 +31,8 @@ void ExpectGrowthRule(int have, int need, int screen) {
     }
 }
 
+// Random sides, small ones and ones up to 2^30 (beyond the quarter rule's largest side).
 TEST(PictureSide, GrowsByAQuarterToWholeSixtyFours) {
-    const struct {
-        int have, need, screen, side;
-    } cases[] = {
-        {0, 640, 1920, 1920},       {1920, 1920, 1920, 1920},
-        {1920, 1921, 1920, 2432},   {2432, 2000, 1920, 2432},
-        {0, 100, 0, 128},           {0, 1, 0, 64},
-        {0, 16777216, 0, 16777216}, {0, 2147483647, 0, 2147483647},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(PictureSide(c.have, c.need, c.screen), c.side)
-            << c.have << " " << c.need << " " << c.screen;
     std::mt19937 random(17);
     for (int k = 0; k < 20000; ++k) {
         const int limit = k % 2 ? 5000 : 1 << 30;
