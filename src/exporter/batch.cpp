@@ -157,6 +157,11 @@ bool Batch::SizeOf(const Loaded& loaded, int& width, int& height) {
                                std::to_string(kLargestPicturePixels) + " pixels");
         return false;
     }
+    if (width > kWidestPicture) {
+        Fail(loaded.index, "A " + size + " picture is wider than the widest, " +
+                               std::to_string(kWidestPicture) + " pixels");
+        return false;
+    }
     return true;
 }
 

@@ -44,6 +44,9 @@ std::string ParsePictureSize(const std::string& text, int& width, int& height) {
     if (sides[0] > kLargestPicturePixels / sides[1])
         return "--size " + Quoted(text) + ": larger than the largest picture, " +
                std::to_string(kLargestPicturePixels) + " pixels (16384x16384)";
+    if (sides[0] > kWidestPicture)
+        return "--size " + Quoted(text) + ": wider than the widest picture, " +
+               std::to_string(kWidestPicture) + " pixels";
     width = int(sides[0]);
     height = int(sides[1]);
     return std::string();

@@ -12,6 +12,10 @@
 // The largest picture the exporter makes, in pixels: 2^28 (a 16384 × 16384
 // picture, 1 GiB of 32-bit pixels).
 constexpr long long kLargestPicturePixels = 1LL << 28;
+// The widest picture, in pixels: a row of 32-bit pixels under 256 MiB, the
+// widest off-screen picture that can be made for any height (measured under
+// Wine: 2^26 pixels fail from two rows on).
+constexpr int kWidestPicture = (1 << 26) - 1;
 
 struct ExportOptions {
     bool help = false;       // --help: the usage text, nothing else
@@ -30,8 +34,9 @@ struct ExportOptions {
 std::string ParseExportArguments(const std::vector<std::string>& args, ExportOptions& options);
 
 // Reads a picture size "WxH" (decimal digits, 'x' or 'X' between): both
-// sides at least 1 and at most kLargestPicturePixels pixels in all. The
-// empty string when it is one, else what is wrong with it.
+// sides at least 1, at most kLargestPicturePixels pixels in all and at most
+// kWidestPicture wide. The empty string when it is one, else what is wrong
+// with it.
 std::string ParsePictureSize(const std::string& text, int& width, int& height);
 
 // The usage text that --help prints.
