@@ -168,6 +168,40 @@ TEST(ExportOptions, FormatAndFolderOfAnOutput) {
     }
 }
 
+// An output refused though Windows would write it, or written though it names a device, in each
+// path style.
+TEST(ExportOptions, OutputNames) {
+    const struct {
+        const char* path;
+        PathStyle style;
+        const char* error;  // a part of the usage error, or "" for none
+    } cases[] = {
+        {"a.png", W, ""},
+        {"out/x.jpg", W, "\"out/x.jpg\": unknown picture format"},
+        {"NUL.png", W, "\"NUL.png\": NUL is the name of a device"},
+        {"out\\nul.PNG", W, "NUL is"},
+        {"C:aux.tif", W, "AUX is"},
+        {"x/Con .bmp", W, "CON is"},
+        {"prn.x.png", W, "PRN is"},
+        {"com1.png", W, "COM1 is"},
+        {"LPT9.png", W, "LPT9 is"},
+        {"nul.png", P, ""},
+        {"com0.png", W, ""},
+        {"com10.png", W, ""},
+        {"lpt.png", W, ""},
+        {"nul/x.png", W, ""},
+        {"anul.png", W, ""},
+        {"_con.png", W, ""},
+    };
+    for (const auto& c : cases) {
+        const std::string error = CheckOutputName(c.path, c.style);
+        EXPECT_EQ(error.empty(), *c.error == 0) << c.path << " gave: " << error;
+        EXPECT_NE(error.find(c.error), std::string::npos) << c.path << " gave: " << error;
+    }
+    for (const char* name : {"NUL", "nul ", "Nul.", "nul. .", "nul .txt. ", "nul..png"})
+        EXPECT_EQ(ReservedDeviceName(name, W), "NUL") << name;
+}
+
 // Two outputs of one file taken for two, or two files taken for one, in each path style.
 TEST(ExportOptions, SharedOutputs) {
     const struct {

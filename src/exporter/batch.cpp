@@ -54,8 +54,8 @@ class Batch {
     Batch(const ExportOptions& options, const ExportTuning& tuning, Console& console)
         : options_(options), tuning_(tuning), console_(console) {}
 
-    // The outputs of every input; a usage error's text when one is unknown
-    // or two inputs would write one file.
+    // The outputs of every input; a usage error's text when one's name is
+    // refused or two inputs would write one file.
     std::string Prepare();
     // Every input in order; true when all were written.
     bool OneByOne();
@@ -89,11 +89,13 @@ std::string Batch::Prepare() {
         Input in;
         in.path = options_.paths[k];
         const LoadResult r = ResolveArgument(in.path, in.files);
+        // A path that names nothing is checked with its own last component.
+        const std::string stem = r.ok ? in.files.stem : LastComponent(in.path, kSystemPathStyle);
+        const std::string output = ExpandOutputPattern(options_.pattern, stem, k + 1);
+        const std::string error = CheckOutputName(output);
+        if (!error.empty()) return error;
         if (r.ok) {
-            in.output = ExpandOutputPattern(options_.pattern, in.files.stem, k + 1);
-            if (FormatOfPath(in.output) == ImageFormat::Unknown)
-                return "\"" + in.output +
-                       "\": unknown picture format (name it .png, .bmp, .tif or .tiff)";
+            in.output = output;
         } else {
             in.failure = r.message;
         }

@@ -24,6 +24,6 @@ struct ExportTuning {
 // Exports every input of `options` (parsed, no --help): 0 when every output
 // file was written, 1 when any input failed (each reported on standard
 // error, the others still written), 2 for a usage error found in the
-// inputs' outputs (an unknown format, two inputs writing one file), before
-// anything is written.
+// inputs' outputs (an unknown format, a device's name, two inputs writing
+// one file), before any input is read.
 int ExportAll(const ExportOptions& options, const ExportTuning& tuning, Console& console);

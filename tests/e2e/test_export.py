@@ -288,6 +288,7 @@ def faults(a):
     no_client = "The settings' window size leaves no client area (0 x 0); --size gives one"
     too_large = "A 99992 x 99954 picture is larger than the largest, 268435456 pixels"
     widest = '--size "134217728x1": wider than the widest picture, 67108863 pixels'
+    device = "NUL is the name of a device, not of a file"
 
     # name, arguments, (status, stdout or a callable that checks it, stderr), then, if any, the
     # files in the output folder (a fresh one by that name) afterwards and the files it holds before
@@ -304,6 +305,8 @@ def faults(a):
         ("unknown_option", ["--colour", rb], usage('unknown option "--colour"')),
         ("unknown_field", ["--out", "{step}.png", rb], usage('--out "{step}.png": ' + field)),
         ("unknown_format", ["--out", "{name}.jpg", rb], usage('"rainbow.jpg": ' + formats)),
+        ("unknown_format_missing", ["--out", "x.jpg", "nope"], usage('"x.jpg": ' + formats)),
+        ("device_name", ["--out", "nul.png", rb], usage('"nul.png": ' + device)),
         ("size_too_wide", ["--size", "134217728x1", rb], usage(widest)),
         ("no_input", ["--quiet"], usage("no input: name a folder or a grid file")),
         ("help", ["--help", "--bogus"], helped),

@@ -82,6 +82,27 @@ std::string ExpandOutputPattern(const std::string& pattern, const std::string& s
     return out;
 }
 
+std::string CheckOutputName(const std::string& path, PathStyle style) {
+    if (FormatOfPath(path, style) == ImageFormat::Unknown)
+        return Quoted(path) + ": unknown picture format (name it .png, .bmp, .tif or .tiff)";
+    const std::string device = ReservedDeviceName(path, style);
+    if (!device.empty())
+        return Quoted(path) + ": " + device + " is the name of a device, not of a file";
+    return std::string();
+}
+
+std::string ReservedDeviceName(const std::string& path, PathStyle style) {
+    if (style != PathStyle::Windows) return std::string();
+    std::string base = path.substr(FileNameStart(path, style));
+    base = base.substr(0, base.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    for (char& c : base) c = char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    const bool numbered = base.size() == 4 && base[3] >= '1' && base[3] <= '9' &&
+                          (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0);
+    const bool named = base == "CON" || base == "PRN" || base == "AUX" || base == "NUL";
+    return numbered || named ? base : std::string();
+}
+
 ImageFormat FormatOfPath(const std::string& path, PathStyle style) {
     const size_t dot = path.rfind('.');
     if (dot == std::string::npos || dot < FileNameStart(path, style)) return ImageFormat::Unknown;

@@ -27,6 +27,17 @@ enum class ImageFormat { Unknown, Png, Bmp, Tiff };
 // .bmp, .tif or .tiff.
 ImageFormat FormatOfPath(const std::string& path, PathStyle style = kSystemPathStyle);
 
+// What is wrong with an output's name: an extension that is not one of a
+// picture format, or (on Windows) a file name that is a reserved device
+// name. Empty when it is usable.
+std::string CheckOutputName(const std::string& path, PathStyle style = kSystemPathStyle);
+
+// The device that a Windows file name stands for, in capitals ("NUL" for
+// "nul.png", "COM1" for "Com1 .txt. "): CON, PRN, AUX, NUL, COM1 to COM9
+// or LPT1 to LPT9 before the first dot, trailing spaces left out. Empty
+// for a file name of a file.
+std::string ReservedDeviceName(const std::string& path, PathStyle style = kSystemPathStyle);
+
 // Two output paths that name the same file on this system give the same key:
 // "." components and repeated separators are left out, ".." is taken
 // lexically and on Windows either separator and either letter case is one.
