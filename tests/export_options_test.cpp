@@ -223,10 +223,28 @@ TEST(ExportOptions, SharedOutputs) {
         {{"C:a.png", "C:\\a.png"}, W, "none"},
         {{"", "a.png", "", "b.png"}, W, "none"},
         {{"a.png", "", "b.png", "B.png", "a.png"}, W, "2,3"},
+        {{"\xC3\x89.png", "\xC3\xA9.png"}, W, "0,1"},
+        {{"\xC3\x89.png", "\xC3\xA9.png"}, P, "none"},
+        {{"d\xCE\xA9/x.png", "D\xCF\x89/X.png", "d\xCF\x89\\x.png"}, W, "0,1"},
+        {{"\xC3\xA9.png", "e.png", "\xC3\x89.png"}, W, "0,2"},
+    };
+    // The file system's fold, for a few letters beyond ASCII: é É, ω Ω.
+    const auto fold = [](const std::string& name) {
+        std::string folded;
+        for (size_t k = 0; k < name.size(); ++k) {
+            const std::string pair = name.substr(k, 2);
+            if (pair == "\xC3\xA9" || pair == "\xCF\x89") {
+                folded += pair == "\xC3\xA9" ? "\xC3\x89" : "\xCE\xA9";
+                ++k;
+            } else {
+                folded += char(toupper(static_cast<unsigned char>(name[k])));
+            }
+        }
+        return folded;
     };
     for (const auto& c : cases) {
         size_t first = 0, second = 0;
-        const bool shared = FindSharedOutput(c.outputs, first, second, c.style);
+        const bool shared = FindSharedOutput(c.outputs, first, second, c.style, fold);
         EXPECT_EQ(shared ? std::to_string(first) + "," + std::to_string(second) : "none", c.shared)
             << c.outputs[0] << " " << c.outputs[1];
     }

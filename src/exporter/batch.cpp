@@ -83,6 +83,16 @@ class Batch {
     bool failed_ = false;
 };
 
+// A name as the file system compares names: every letter in capitals.
+std::string FoldFileNameCase(const std::string& name) {
+    std::wstring text = Utf16(name);
+    const int n = int(text.size());
+    if (n == 0 || LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(), n, &text[0],
+                                n, nullptr, nullptr, 0) != n)
+        return FoldAsciiCase(name);
+    return Utf8(text.data(), text.size());
+}
+
 std::string Batch::Prepare() {
     std::vector<std::string> keys;
     for (size_t k = 0; k < options_.paths.size(); ++k) {
@@ -106,7 +116,7 @@ std::string Batch::Prepare() {
         inputs_.push_back(std::move(in));
     }
     size_t a = 0, b = 0;
-    if (FindSharedOutput(keys, a, b))
+    if (FindSharedOutput(keys, a, b, kSystemPathStyle, FoldFileNameCase))
         return "\"" + inputs_[a].path + "\" and \"" + inputs_[b].path + "\" would both write \"" +
                inputs_[b].output + "\"";
     return std::string();

@@ -289,6 +289,8 @@ def faults(a):
     too_large = "A 99992 x 99954 picture is larger than the largest, 268435456 pixels"
     widest = '--size "134217728x1": wider than the widest picture, 67108863 pixels'
     device = "NUL is the name of a device, not of a file"
+    E, e = "\u00c9", "\u00e9"  # one letter in either case: Windows takes them for one
+    cased = {"%s/%s" % (d, n): b for d in (E, e) for n, b in CASES["twocolour"].items()}
 
     # name, arguments, (status, stdout or a callable that checks it, stderr), then, if any, the
     # files in the output folder (a fresh one by that name) afterwards and the files it holds before
@@ -308,6 +310,7 @@ def faults(a):
         ("unknown_format_missing", ["--out", "x.jpg", "nope"], usage('"x.jpg": ' + formats)),
         ("device_name", ["--out", "nul.png", rb], usage('"nul.png": ' + device)),
         ("size_too_wide", ["--size", "134217728x1", rb], usage(widest)),
+        ("case_of_a_letter", ["--overwrite", E, e], usage(both % (E, e, e)), [], cased),
         ("no_input", ["--quiet"], usage("no input: name a folder or a grid file")),
         ("help", ["--help", "--bogus"], helped),
         ("bad_grid", ["--quiet", "bad"], failed("bad", bad_size), [], bad),

@@ -103,6 +103,12 @@ std::string ReservedDeviceName(const std::string& path, PathStyle style) {
     return numbered || named ? base : std::string();
 }
 
+std::string FoldAsciiCase(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded) c = Lower(c);
+    return folded;
+}
+
 ImageFormat FormatOfPath(const std::string& path, PathStyle style) {
     const size_t dot = path.rfind('.');
     if (dot == std::string::npos || dot < FileNameStart(path, style)) return ImageFormat::Unknown;
@@ -114,10 +120,9 @@ ImageFormat FormatOfPath(const std::string& path, PathStyle style) {
     return ImageFormat::Unknown;
 }
 
-std::string OutputKey(const std::string& path, PathStyle style) {
+std::string OutputKey(const std::string& path, PathStyle style, const CaseFold& fold) {
     const size_t drive = DriveLength(path, style);
-    std::string key;
-    for (size_t k = 0; k < drive; ++k) key += Lower(path[k]);
+    std::string key = path.substr(0, drive);
     if (drive < path.size() && IsPathSeparator(path[drive], style)) key += '/';
     const size_t root = key.size();
     std::vector<size_t> starts;  // where each component of the key begins
@@ -134,19 +139,18 @@ std::string OutputKey(const std::string& path, PathStyle style) {
             continue;
         }
         starts.push_back(key.size());
-        for (char c : part) key += style == PathStyle::Windows ? Lower(c) : c;
-        key += '/';
+        key += part + '/';
     }
     if (key.size() > root) key.pop_back();  // the separator after the last component
-    return key;
+    return style == PathStyle::Windows ? fold(key) : key;
 }
 
 bool FindSharedOutput(const std::vector<std::string>& outputs, size_t& first, size_t& second,
-                      PathStyle style) {
+                      PathStyle style, const CaseFold& fold) {
     std::unordered_map<std::string, size_t> seen;
     for (size_t k = 0; k < outputs.size(); ++k) {
         if (outputs[k].empty()) continue;
-        const auto found = seen.emplace(OutputKey(outputs[k], style), k);
+        const auto found = seen.emplace(OutputKey(outputs[k], style, fold), k);
         if (!found.second) {
             first = found.first->second;
             second = k;

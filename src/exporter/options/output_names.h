@@ -6,6 +6,7 @@
 // digits) and {n:K} (padded to K digits); {{ and }} stand for braces. The
 // picture format follows the output file's extension.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,13 +39,21 @@ std::string CheckOutputName(const std::string& path, PathStyle style = kSystemPa
 // for a file name of a file.
 std::string ReservedDeviceName(const std::string& path, PathStyle style = kSystemPathStyle);
 
+// A UTF-8 name in the one letter case that the file system compares names
+// in. FoldAsciiCase folds A to Z alone, for systems whose names are
+// compared another way.
+using CaseFold = std::function<std::string(const std::string&)>;
+std::string FoldAsciiCase(const std::string& name);
+
 // Two output paths that name the same file on this system give the same key:
 // "." components and repeated separators are left out, ".." is taken
-// lexically and on Windows either separator and either letter case is one.
-std::string OutputKey(const std::string& path, PathStyle style = kSystemPathStyle);
+// lexically and on Windows either separator is one and names are folded
+// with `fold`.
+std::string OutputKey(const std::string& path, PathStyle style = kSystemPathStyle,
+                      const CaseFold& fold = FoldAsciiCase);
 
 // The first two outputs that name one file, as positions into `outputs`
 // (first < second), skipping the empty ones (inputs that name nothing).
 // False when every output is a file of its own.
 bool FindSharedOutput(const std::vector<std::string>& outputs, size_t& first, size_t& second,
-                      PathStyle style = kSystemPathStyle);
+                      PathStyle style = kSystemPathStyle, const CaseFold& fold = FoldAsciiCase);
