@@ -250,4 +250,51 @@ TEST(ExportOptions, SharedOutputs) {
     }
 }
 
+// An output that is an input's file, told by what the file system says of the paths (a table
+// here: spellings of one file have one size and one identity), not by their spelling.
+TEST(ExportOptions, OutputsThatAreInputs) {
+    const std::map<std::string, std::pair<uint64_t, FileIdentity>> disk = {
+        {"grid.png", {100, {1, 7}}},  {"./GRID.png", {100, {1, 7}}}, {"link.png", {100, {1, 7}}},
+        {"other.png", {100, {2, 7}}}, {"same.png", {100, {1, 8}}},   {"quorlane.ini", {40, {1, 9}}},
+        {"ini.png", {40, {1, 9}}},    {"old.png", {55, {1, 10}}},
+    };
+    std::vector<std::string> asked;  // identities asked for
+    const FileQueries ask = {
+        [&](const std::string& path) -> std::optional<uint64_t> {
+            const auto found = disk.find(path);
+            return found == disk.end() ? std::nullopt
+                                       : std::optional<uint64_t>(found->second.first);
+        },
+        [&](const std::string& path) -> std::optional<FileIdentity> {
+            asked.push_back(path);
+            const auto found = disk.find(path);
+            return found == disk.end() ? std::nullopt
+                                       : std::optional<FileIdentity>(found->second.second);
+        },
+    };
+    const std::vector<std::string> grid = {"grid.png", "quorlane.ini"};
+    const struct {
+        std::vector<std::string> outputs;
+        std::vector<std::vector<std::string>> inputs;
+        const char* found;  // "output,input", or "none"
+        size_t identities;  // how many identities were asked for
+    } cases[] = {
+        {{"new.png", ""}, {grid, {}}, "none", 0},
+        {{"old.png", "new.png"}, {grid, grid}, "none", 0},
+        {{"./GRID.png"}, {grid}, "0,0", 2},
+        {{"a.png", "link.png", "grid.png"}, {{}, {"a.dat", "quorlane.ini"}, grid}, "1,2", 2},
+        {{"ini.png"}, {{"b.dat", "quorlane.ini"}}, "0,0", 2},
+        {{"other.png", "same.png"}, {grid}, "none", 3},
+        {{"", "old.png", "grid.png"}, {{}, {}, grid}, "2,2", 2},
+    };
+    for (const auto& c : cases) {
+        asked.clear();
+        size_t output = 0, input = 0;
+        const bool found = FindOutputOfAnInput(c.outputs, c.inputs, ask, output, input);
+        EXPECT_EQ(found ? std::to_string(output) + "," + std::to_string(input) : "none", c.found)
+            << c.outputs[0];
+        EXPECT_EQ(asked.size(), c.identities) << c.outputs[0];
+    }
+}
+
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -55,7 +56,7 @@ class Batch {
         : options_(options), tuning_(tuning), console_(console) {}
 
     // The outputs of every input; a usage error's text when one's name is
-    // refused or two inputs would write one file.
+    // refused, two inputs would write one file or an output is an input's.
     std::string Prepare();
     // Every input in order; true when all were written.
     bool OneByOne();
@@ -93,8 +94,31 @@ std::string FoldFileNameCase(const std::string& name) {
     return Utf8(text.data(), text.size());
 }
 
+// The size of the file `path` names, if it names one.
+std::optional<uint64_t> FileSizeOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Utf16(path).c_str(), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The volume and the file index of what `path` opens, if it opens anything.
+std::optional<FileIdentity> FileIdentityOf(const std::string& path) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const HANDLE file = CreateFileW(Utf16(path).c_str(), 0, share, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    if (!known) return std::nullopt;
+    return FileIdentity(info.dwVolumeSerialNumber,
+                        (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
+}
+
 std::string Batch::Prepare() {
     std::vector<std::string> keys;
+    std::vector<std::vector<std::string>> files;  // each input's grid and settings files
     for (size_t k = 0; k < options_.paths.size(); ++k) {
         Input in;
         in.path = options_.paths[k];
@@ -106,8 +130,10 @@ std::string Batch::Prepare() {
         if (!error.empty()) return error;
         if (r.ok) {
             in.output = output;
+            files.push_back({in.files.gridPath, in.files.settingsPath});
         } else {
             in.failure = r.message;
+            files.emplace_back();
         }
         std::error_code ec;
         const std::filesystem::path full =
@@ -119,6 +145,10 @@ std::string Batch::Prepare() {
     if (FindSharedOutput(keys, a, b, kSystemPathStyle, FoldFileNameCase))
         return "\"" + inputs_[a].path + "\" and \"" + inputs_[b].path + "\" would both write \"" +
                inputs_[b].output + "\"";
+    std::vector<std::string> outputs;
+    for (const Input& in : inputs_) outputs.push_back(in.output);
+    if (FindOutputOfAnInput(outputs, files, {FileSizeOf, FileIdentityOf}, a, b))
+        return "\"" + outputs[a] + "\" would overwrite the input \"" + inputs_[b].path + "\"";
     return std::string();
 }
 

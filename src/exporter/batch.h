@@ -25,5 +25,5 @@ struct ExportTuning {
 // file was written, 1 when any input failed (each reported on standard
 // error, the others still written), 2 for a usage error found in the
 // inputs' outputs (an unknown format, a device's name, two inputs writing
-// one file), before any input is read.
+// one file, an output that is an input's file), before any input is read.
 int ExportAll(const ExportOptions& options, const ExportTuning& tuning, Console& console);

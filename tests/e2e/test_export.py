@@ -289,6 +289,9 @@ def faults(a):
     too_large = "A 99992 x 99954 picture is larger than the largest, 268435456 pixels"
     widest = '--size "134217728x1": wider than the widest picture, 67108863 pixels'
     device = "NUL is the name of a device, not of a file"
+    # the grid file as input and as output, spelled in another case and with "./"
+    own, own_args = {"grid.png": RAINBOW, "quorlane.ini": INI}, ["--out", "GRID.png", "./grid.png"]
+    overwrites = '"GRID.png" would overwrite the input "./grid.png"'
     E, e = "\u00c9", "\u00e9"  # one letter in either case: Windows takes them for one
     cased = {"%s/%s" % (d, n): b for d in (E, e) for n, b in CASES["twocolour"].items()}
 
@@ -310,6 +313,7 @@ def faults(a):
         ("unknown_format_missing", ["--out", "x.jpg", "nope"], usage('"x.jpg": ' + formats)),
         ("device_name", ["--out", "nul.png", rb], usage('"nul.png": ' + device)),
         ("size_too_wide", ["--size", "134217728x1", rb], usage(widest)),
+        ("output_is_input", ["--overwrite", *own_args], usage(overwrites), sorted(own), own),
         ("case_of_a_letter", ["--overwrite", E, e], usage(both % (E, e, e)), [], cased),
         ("no_input", ["--quiet"], usage("no input: name a folder or a grid file")),
         ("help", ["--help", "--bogus"], helped),

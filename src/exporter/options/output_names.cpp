@@ -2,6 +2,8 @@
 // name one file.
 #include "exporter/options/output_names.h"
 
+#include <map>
+#include <set>
 #include <unordered_map>
 
 namespace {
@@ -154,6 +156,40 @@ bool FindSharedOutput(const std::vector<std::string>& outputs, size_t& first, si
         if (!found.second) {
             first = found.first->second;
             second = k;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FindOutputOfAnInput(const std::vector<std::string>& outputs,
+                         const std::vector<std::vector<std::string>>& inputFiles,
+                         const FileQueries& ask, size_t& output, size_t& input) {
+    std::vector<std::optional<uint64_t>> sizes(outputs.size());  // of the outputs that exist
+    std::set<uint64_t> outputSizes;
+    for (size_t k = 0; k < outputs.size(); ++k) {
+        if (!outputs[k].empty()) sizes[k] = ask.size(outputs[k]);
+        if (sizes[k]) outputSizes.insert(*sizes[k]);
+    }
+    if (outputSizes.empty()) return false;
+    std::map<FileIdentity, size_t> owners;  // input files of an output's size: their first input
+    std::set<uint64_t> ownerSizes;
+    for (size_t k = 0; k < inputFiles.size(); ++k)
+        for (const std::string& file : inputFiles[k]) {
+            const std::optional<uint64_t> size = ask.size(file);
+            if (!size || outputSizes.count(*size) == 0) continue;
+            if (const std::optional<FileIdentity> id = ask.identity(file)) {
+                owners.emplace(*id, k);
+                ownerSizes.insert(*size);
+            }
+        }
+    for (size_t k = 0; k < outputs.size(); ++k) {
+        if (!sizes[k] || ownerSizes.count(*sizes[k]) == 0) continue;
+        const std::optional<FileIdentity> id = ask.identity(outputs[k]);
+        const auto owner = id ? owners.find(*id) : owners.end();
+        if (owner != owners.end()) {
+            output = k;
+            input = owner->second;
             return true;
         }
     }

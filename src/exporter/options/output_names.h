@@ -6,8 +6,11 @@
 // digits) and {n:K} (padded to K digits); {{ and }} stand for braces. The
 // picture format follows the output file's extension.
 #include <cstddef>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/paths.h"
@@ -57,3 +60,22 @@ std::string OutputKey(const std::string& path, PathStyle style = kSystemPathStyl
 // False when every output is a file of its own.
 bool FindSharedOutput(const std::vector<std::string>& outputs, size_t& first, size_t& second,
                       PathStyle style = kSystemPathStyle, const CaseFold& fold = FoldAsciiCase);
+
+// What the file system says of a path, for finding one file under two
+// names: the file's size, quick to ask, and which file the path opens (the
+// volume and the file's index on it), slower to ask. Neither for a path that
+// names no file.
+using FileIdentity = std::pair<uint64_t, uint64_t>;
+struct FileQueries {
+    std::function<std::optional<uint64_t>(const std::string& path)> size;
+    std::function<std::optional<FileIdentity>(const std::string& path)> identity;
+};
+
+// The first output that is a file of an input (its grid or its settings
+// file): its position in `outputs` and the first input whose `inputFiles`
+// hold it. Empty outputs are skipped; the inputs' files are asked about only
+// when some output exists, and their identity only when an output has their
+// size. False when no output is an input's file.
+bool FindOutputOfAnInput(const std::vector<std::string>& outputs,
+                         const std::vector<std::vector<std::string>>& inputFiles,
+                         const FileQueries& ask, size_t& output, size_t& input);
