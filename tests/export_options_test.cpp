@@ -1,6 +1,9 @@
-// The exporter's command line and output names: usage errors, pattern expansion, collisions.
+// The exporter's command line and output names: usage errors, input lists, pattern expansion,
+// collisions.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -35,6 +38,7 @@ TEST(ExportOptions, Arguments) {
         {{"--size", "0x0", "-h"}, "h", 0, 0, D, {}},
         {{"/?"}, "h", 0, 0, D, {}},
         {{"--", "--help"}, "", 0, 0, D, {"--help"}},
+        {{"--inputs", "list.txt"}, "", 0, 0, D, {}},
     };
     for (const auto& c : usable) {
         const std::string joined = testing::PrintToString(c.args);
@@ -63,6 +67,8 @@ TEST(ExportOptions, Arguments) {
         {{"--size", "0x0", "a"}, "at least 1"},
         {{"--size", "100000x100000", "a"}, "largest picture"},
         {{"--out", "{stem}.png", "a"}, "unknown field \"{stem}\""},
+        {{"a", "--inputs"}, "--inputs needs a file"},
+        {{"--inputs=", "a"}, "--inputs needs a file"},
     };
     for (const auto& c : refused) {
         ExportOptions o;
@@ -106,6 +112,50 @@ TEST(ExportOptions, PictureSizes) {
             EXPECT_NE(error.find(c.error), std::string::npos) << text << " gave: " << error;
             EXPECT_NE(error.find("\"" + text + "\""), std::string::npos) << error;
         }
+}
+
+// A list read wrongly: a byte order mark, CR LF, blank and comment lines, a last line without its
+// line feed, spaces kept inside paths; and lists numbered out of their place among the paths.
+TEST(ExportOptions, InputLists) {
+    const struct {
+        const char* text;
+        std::vector<std::string> paths;
+    } lists[] = {
+        {"", {}},
+        {"a\nb\n", {"a", "b"}},
+        {"\xEF\xBB\xBF"
+         "a\r\n\r\n# b\r\n \t\r\nrun 7/c.dat\r\nd",
+         {"a", "run 7/c.dat", "d"}},
+        {"\xEF\xBB\xBF#a\n #b\n\xC3\xA9\n", {" #b", "\xC3\xA9"}},
+        {"a\r\r\nb", {"a\r", "b"}},
+    };
+    for (const auto& c : lists) EXPECT_EQ(ParseInputList(c.text), c.paths) << c.text;
+
+    const std::map<std::string, std::string> files = {
+        {"l1", "x\ny\n"}, {"-", "z"}, {"none", "#\n"}};
+    const auto read = [&](const std::string& file, std::string& bytes) {
+        const auto found = files.find(file);
+        if (found != files.end()) bytes = found->second;
+        return found != files.end();
+    };
+    const struct {
+        std::vector<std::string> args;
+        const char* result;  // the paths joined with spaces, or a part of the usage error
+    } runs[] = {
+        {{"a", "--inputs", "l1", "b", "--inputs=-", "c"}, "a x y b z c"},
+        {{"--inputs", "l1", "--inputs", "l1", "a"}, "x y x y a"},
+        {{"a", "b", "--inputs", "none"}, "a b"},
+        {{"--inputs", "none"}, "no input"},
+        {{"a", "--inputs", "nope.txt"}, "--inputs \"nope.txt\": cannot be read"},
+    };
+    for (const auto& c : runs) {
+        ExportOptions o;
+        ASSERT_EQ(ParseExportArguments(c.args, o), "");
+        const std::string error = ReadInputLists(o, read);
+        std::string paths;
+        for (const std::string& path : o.paths) paths += (paths.empty() ? "" : " ") + path;
+        EXPECT_EQ(error.empty() ? paths : error.substr(0, strlen(c.result)), c.result);
+    }
 }
 
 // An output named wrongly: each field, padding narrower and wider than the position, braces written

@@ -294,6 +294,11 @@ def faults(a):
     overwrites = '"GRID.png" would overwrite the input "./grid.png"'
     E, e = "\u00c9", "\u00e9"  # one letter in either case: Windows takes them for one
     cased = {"%s/%s" % (d, n): b for d in (E, e) for n, b in CASES["twocolour"].items()}
+    # a list with a byte order mark, CR LF, a comment and a blank line, after a path of its own
+    listed = {"lists/steps.txt": b"\xef\xbb\xbfa\r\n# the second\r\n\r\nb\r\n"}
+    listed.update(("%s/%s" % (d, n), b) for d, c in zip("abc", CASES) for n, b in CASES[c].items())
+    list_args = ["--quiet", "--out", "{n}-{name}.png", "c", "--inputs", "lists/steps.txt"]
+    in_order, unreadable = ["0001-c.png", "0002-a.png", "0003-b.png"], "cannot be read"
 
     # name, arguments, (status, stdout or a callable that checks it, stderr), then, if any, the
     # files in the output folder (a fresh one by that name) afterwards and the files it holds before
@@ -315,6 +320,8 @@ def faults(a):
         ("size_too_wide", ["--size", "134217728x1", rb], usage(widest)),
         ("output_is_input", ["--overwrite", *own_args], usage(overwrites), sorted(own), own),
         ("case_of_a_letter", ["--overwrite", E, e], usage(both % (E, e, e)), [], cased),
+        ("input_list", list_args, (0, "", ""), in_order, listed),
+        ("input_list_missing", ["--inputs", "nope"], usage('--inputs "nope": ' + unreadable)),
         ("no_input", ["--quiet"], usage("no input: name a folder or a grid file")),
         ("help", ["--help", "--bogus"], helped),
         ("bad_grid", ["--quiet", "bad"], failed("bad", bad_size), [], bad),

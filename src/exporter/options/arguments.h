@@ -2,10 +2,12 @@
 // The exporter's command line, as text rules that ask neither the file system
 // nor the platform:
 //
-//   quorlane-export [--size WxH] [--out PATTERN] [--overwrite] [--quiet] PATH...
+//   quorlane-export [--size WxH] [--out PATTERN] [--overwrite] [--quiet]
+//                   [--inputs FILE] PATH...
 //
 // See exporter/options/output_names.h for the output pattern.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,13 @@ struct ExportOptions {
     int width = 0, height = 0;
     std::string pattern = "{name}.png";  // --out
     std::vector<std::string> paths;      // the inputs, in order
+    // --inputs FILE ("-": standard input): the lists not yet read, each with
+    // how many paths come before its own.
+    struct InputList {
+        std::string file;
+        size_t at;
+    };
+    std::vector<InputList> lists;
 };
 
 // Reads the arguments that follow the program's name into `options`. The
@@ -38,6 +47,19 @@ std::string ParseExportArguments(const std::vector<std::string>& args, ExportOpt
 // kWidestPicture wide. The empty string when it is one, else what is wrong
 // with it.
 std::string ParsePictureSize(const std::string& text, int& width, int& height);
+
+// The paths of an input list: one a line, UTF-8 with or without a byte
+// order mark, lines ended by LF or CR LF; blank lines and lines that start
+// with '#' are skipped.
+std::vector<std::string> ParseInputList(const std::string& text);
+
+// Reads the bytes of an input list into `bytes`; false when it cannot.
+using ReadInputList = std::function<bool(const std::string& file, std::string& bytes)>;
+
+// Puts the paths of each of options.lists into options.paths at its place,
+// so that inputs are numbered in the order they were given. The empty
+// string, or the usage error: a list that cannot be read, or no input.
+std::string ReadInputLists(ExportOptions& options, const ReadInputList& read);
 
 // The usage text that --help prints.
 std::string ExportUsage();
