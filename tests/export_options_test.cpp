@@ -1,6 +1,9 @@
-// The exporter's command line and output names: usage errors, pattern expansion, collisions.
+// The exporter's command line and output names: usage errors, input lists, pattern expansion,
+// collisions.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -35,6 +38,7 @@ TEST(ExportOptions, Arguments) {
         {{"--size", "0x0", "-h"}, "h", 0, 0, D, {}},
         {{"/?"}, "h", 0, 0, D, {}},
         {{"--", "--help"}, "", 0, 0, D, {"--help"}},
+        {{"--inputs", "list.txt"}, "", 0, 0, D, {}},
     };
     for (const auto& c : usable) {
         const std::string joined = testing::PrintToString(c.args);
@@ -63,6 +67,8 @@ TEST(ExportOptions, Arguments) {
         {{"--size", "0x0", "a"}, "at least 1"},
         {{"--size", "100000x100000", "a"}, "largest picture"},
         {{"--out", "{stem}.png", "a"}, "unknown field \"{stem}\""},
+        {{"a", "--inputs"}, "--inputs needs a file"},
+        {{"--inputs=", "a"}, "--inputs needs a file"},
     };
     for (const auto& c : refused) {
         ExportOptions o;
@@ -79,12 +85,9 @@ TEST(ExportOptions, PictureSizes) {
         const char* text;
         int width, height;
     } sizes[] = {
-        {"1920x1080", 1920, 1080},
-        {"1X1", 1, 1},
-        {"007x010", 7, 10},
-        {"16384x16384", 16384, 16384},
-        {"268435456x1", 268435456, 1},
-        {"1x268435456", 1, 268435456},
+        {"1920x1080", 1920, 1080},   {"1X1", 1, 1},
+        {"007x010", 7, 10},          {"16384x16384", 16384, 16384},
+        {"67108863x4", 67108863, 4}, {"1x268435456", 1, 268435456},
     };
     for (const auto& c : sizes) {
         int w = -1, h = -1;
@@ -95,7 +98,8 @@ TEST(ExportOptions, PictureSizes) {
         const char* error;
         std::vector<std::string> texts;
     } refused[] = {
-        {"largest", {"268435457x1", "16385x16384", "99999999999999999999999x1"}},
+        {"largest", {"268435457x1", "16385x16384", "99999999999999999999999x1", "67108863x5"}},
+        {"widest picture, 67108863 pixels", {"67108864x1", "134217728x1", "268435456x1"}},
         {"at least 1", {"0x5", "5x0"}},
         {"not WIDTHxHEIGHT",
          {"", "640", "640x", "x480", "640*480", "-640x480", "+640x480", "640x480 ", " 640x480",
@@ -108,6 +112,50 @@ TEST(ExportOptions, PictureSizes) {
             EXPECT_NE(error.find(c.error), std::string::npos) << text << " gave: " << error;
             EXPECT_NE(error.find("\"" + text + "\""), std::string::npos) << error;
         }
+}
+
+// A list read wrongly: a byte order mark, CR LF, blank and comment lines, a last line without its
+// line feed, spaces kept inside paths; and lists numbered out of their place among the paths.
+TEST(ExportOptions, InputLists) {
+    const struct {
+        const char* text;
+        std::vector<std::string> paths;
+    } lists[] = {
+        {"", {}},
+        {"a\nb\n", {"a", "b"}},
+        {"\xEF\xBB\xBF"
+         "a\r\n\r\n# b\r\n \t\r\nrun 7/c.dat\r\nd",
+         {"a", "run 7/c.dat", "d"}},
+        {"\xEF\xBB\xBF#a\n #b\n\xC3\xA9\n", {" #b", "\xC3\xA9"}},
+        {"a\r\r\nb", {"a\r", "b"}},
+    };
+    for (const auto& c : lists) EXPECT_EQ(ParseInputList(c.text), c.paths) << c.text;
+
+    const std::map<std::string, std::string> files = {
+        {"l1", "x\ny\n"}, {"-", "z"}, {"none", "#\n"}};
+    const auto read = [&](const std::string& file, std::string& bytes) {
+        const auto found = files.find(file);
+        if (found != files.end()) bytes = found->second;
+        return found != files.end();
+    };
+    const struct {
+        std::vector<std::string> args;
+        const char* result;  // the paths joined with spaces, or a part of the usage error
+    } runs[] = {
+        {{"a", "--inputs", "l1", "b", "--inputs=-", "c"}, "a x y b z c"},
+        {{"--inputs", "l1", "--inputs", "l1", "a"}, "x y x y a"},
+        {{"a", "b", "--inputs", "none"}, "a b"},
+        {{"--inputs", "none"}, "no input"},
+        {{"a", "--inputs", "nope.txt"}, "--inputs \"nope.txt\": cannot be read"},
+    };
+    for (const auto& c : runs) {
+        ExportOptions o;
+        ASSERT_EQ(ParseExportArguments(c.args, o), "");
+        const std::string error = ReadInputLists(o, read);
+        std::string paths;
+        for (const std::string& path : o.paths) paths += (paths.empty() ? "" : " ") + path;
+        EXPECT_EQ(error.empty() ? paths : error.substr(0, strlen(c.result)), c.result);
+    }
 }
 
 // An output named wrongly: each field, padding narrower and wider than the position, braces written
@@ -170,6 +218,40 @@ TEST(ExportOptions, FormatAndFolderOfAnOutput) {
     }
 }
 
+// An output refused though Windows would write it, or written though it names a device, in each
+// path style.
+TEST(ExportOptions, OutputNames) {
+    const struct {
+        const char* path;
+        PathStyle style;
+        const char* error;  // a part of the usage error, or "" for none
+    } cases[] = {
+        {"a.png", W, ""},
+        {"out/x.jpg", W, "\"out/x.jpg\": unknown picture format"},
+        {"NUL.png", W, "\"NUL.png\": NUL is the name of a device"},
+        {"out\\nul.PNG", W, "NUL is"},
+        {"C:aux.tif", W, "AUX is"},
+        {"x/Con .bmp", W, "CON is"},
+        {"prn.x.png", W, "PRN is"},
+        {"com1.png", W, "COM1 is"},
+        {"LPT9.png", W, "LPT9 is"},
+        {"nul.png", P, ""},
+        {"com0.png", W, ""},
+        {"com10.png", W, ""},
+        {"lpt.png", W, ""},
+        {"nul/x.png", W, ""},
+        {"anul.png", W, ""},
+        {"_con.png", W, ""},
+    };
+    for (const auto& c : cases) {
+        const std::string error = CheckOutputName(c.path, c.style);
+        EXPECT_EQ(error.empty(), *c.error == 0) << c.path << " gave: " << error;
+        EXPECT_NE(error.find(c.error), std::string::npos) << c.path << " gave: " << error;
+    }
+    for (const char* name : {"NUL", "nul ", "Nul.", "nul. .", "nul .txt. ", "nul..png"})
+        EXPECT_EQ(ReservedDeviceName(name, W), "NUL") << name;
+}
+
 // Two outputs of one file taken for two, or two files taken for one, in each path style.
 TEST(ExportOptions, SharedOutputs) {
     const struct {
@@ -191,10 +273,28 @@ TEST(ExportOptions, SharedOutputs) {
         {{"C:a.png", "C:\\a.png"}, W, "none"},
         {{"", "a.png", "", "b.png"}, W, "none"},
         {{"a.png", "", "b.png", "B.png", "a.png"}, W, "2,3"},
+        {{"\xC3\x89.png", "\xC3\xA9.png"}, W, "0,1"},
+        {{"\xC3\x89.png", "\xC3\xA9.png"}, P, "none"},
+        {{"d\xCE\xA9/x.png", "D\xCF\x89/X.png", "d\xCF\x89\\x.png"}, W, "0,1"},
+        {{"\xC3\xA9.png", "e.png", "\xC3\x89.png"}, W, "0,2"},
+    };
+    // The file system's fold, for a few letters beyond ASCII: é É, ω Ω.
+    const auto fold = [](const std::string& name) {
+        std::string folded;
+        for (size_t k = 0; k < name.size(); ++k) {
+            const std::string pair = name.substr(k, 2);
+            if (pair == "\xC3\xA9" || pair == "\xCF\x89") {
+                folded += pair == "\xC3\xA9" ? "\xC3\x89" : "\xCE\xA9";
+                ++k;
+            } else {
+                folded += char(toupper(static_cast<unsigned char>(name[k])));
+            }
+        }
+        return folded;
     };
     for (const auto& c : cases) {
         size_t first = 0, second = 0;
-        const bool shared = FindSharedOutput(c.outputs, first, second, c.style);
+        const bool shared = FindSharedOutput(c.outputs, first, second, c.style, fold);
         EXPECT_EQ(shared ? std::to_string(first) + "," + std::to_string(second) : "none", c.shared)
             << c.outputs[0] << " " << c.outputs[1];
     }
@@ -217,6 +317,53 @@ TEST(ExportOptions, TemporaryNames) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(TemporaryOutputPath(c.output, 42, 7, c.style), c.temporary) << c.output;
+}
+
+// An output that is an input's file, told by what the file system says of the paths (a table
+// here: spellings of one file have one size and one identity), not by their spelling.
+TEST(ExportOptions, OutputsThatAreInputs) {
+    const std::map<std::string, std::pair<uint64_t, FileIdentity>> disk = {
+        {"grid.png", {100, {1, 7}}},  {"./GRID.png", {100, {1, 7}}}, {"link.png", {100, {1, 7}}},
+        {"other.png", {100, {2, 7}}}, {"same.png", {100, {1, 8}}},   {"quorlane.ini", {40, {1, 9}}},
+        {"ini.png", {40, {1, 9}}},    {"old.png", {55, {1, 10}}},
+    };
+    std::vector<std::string> asked;  // identities asked for
+    const FileQueries ask = {
+        [&](const std::string& path) -> std::optional<uint64_t> {
+            const auto found = disk.find(path);
+            return found == disk.end() ? std::nullopt
+                                       : std::optional<uint64_t>(found->second.first);
+        },
+        [&](const std::string& path) -> std::optional<FileIdentity> {
+            asked.push_back(path);
+            const auto found = disk.find(path);
+            return found == disk.end() ? std::nullopt
+                                       : std::optional<FileIdentity>(found->second.second);
+        },
+    };
+    const std::vector<std::string> grid = {"grid.png", "quorlane.ini"};
+    const struct {
+        std::vector<std::string> outputs;
+        std::vector<std::vector<std::string>> inputs;
+        const char* found;  // "output,input", or "none"
+        size_t identities;  // how many identities were asked for
+    } cases[] = {
+        {{"new.png", ""}, {grid, {}}, "none", 0},
+        {{"old.png", "new.png"}, {grid, grid}, "none", 0},
+        {{"./GRID.png"}, {grid}, "0,0", 2},
+        {{"a.png", "link.png", "grid.png"}, {{}, {"a.dat", "quorlane.ini"}, grid}, "1,2", 2},
+        {{"ini.png"}, {{"b.dat", "quorlane.ini"}}, "0,0", 2},
+        {{"other.png", "same.png"}, {grid}, "none", 3},
+        {{"", "old.png", "grid.png"}, {{}, {}, grid}, "2,2", 2},
+    };
+    for (const auto& c : cases) {
+        asked.clear();
+        size_t output = 0, input = 0;
+        const bool found = FindOutputOfAnInput(c.outputs, c.inputs, ask, output, input);
+        EXPECT_EQ(found ? std::to_string(output) + "," + std::to_string(input) : "none", c.found)
+            << c.outputs[0];
+        EXPECT_EQ(asked.size(), c.identities) << c.outputs[0];
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -56,8 +57,8 @@ class Batch {
           const std::atomic<bool>* stop)
         : options_(options), tuning_(tuning), console_(console), stop_(stop) {}
 
-    // The outputs of every input; a usage error's text when one is unknown
-    // or two inputs would write one file.
+    // The outputs of every input; a usage error's text when one's name is
+    // refused, two inputs would write one file or an output is an input's.
     std::string Prepare();
     // Every input in order; true when all were written.
     bool OneByOne();
@@ -90,19 +91,56 @@ class Batch {
     bool failed_ = false;
 };
 
+// A name as the file system compares names: every letter in capitals.
+std::string FoldFileNameCase(const std::string& name) {
+    std::wstring text = Utf16(name);
+    const int n = int(text.size());
+    if (n == 0 || LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(), n, &text[0],
+                                n, nullptr, nullptr, 0) != n)
+        return FoldAsciiCase(name);
+    return Utf8(text.data(), text.size());
+}
+
+// The size of the file `path` names, if it names one.
+std::optional<uint64_t> FileSizeOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Utf16(path).c_str(), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The volume and the file index of what `path` opens, if it opens anything.
+std::optional<FileIdentity> FileIdentityOf(const std::string& path) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const HANDLE file = CreateFileW(Utf16(path).c_str(), 0, share, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    if (!known) return std::nullopt;
+    return FileIdentity(info.dwVolumeSerialNumber,
+                        (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
+}
+
 std::string Batch::Prepare() {
     std::vector<std::string> keys;
+    std::vector<std::vector<std::string>> files;  // each input's grid and settings files
     for (size_t k = 0; k < options_.paths.size(); ++k) {
         Input in;
         in.path = options_.paths[k];
         const LoadResult r = ResolveArgument(in.path, in.files);
+        // A path that names nothing is checked with its own last component.
+        const std::string stem = r.ok ? in.files.stem : LastComponent(in.path, kSystemPathStyle);
+        const std::string output = ExpandOutputPattern(options_.pattern, stem, k + 1);
+        const std::string error = CheckOutputName(output);
+        if (!error.empty()) return error;
         if (r.ok) {
-            in.output = ExpandOutputPattern(options_.pattern, in.files.stem, k + 1);
-            if (FormatOfPath(in.output) == ImageFormat::Unknown)
-                return "\"" + in.output +
-                       "\": unknown picture format (name it .png, .bmp, .tif or .tiff)";
+            in.output = output;
+            files.push_back({in.files.gridPath, in.files.settingsPath});
         } else {
             in.failure = r.message;
+            files.emplace_back();
         }
         std::error_code ec;
         const std::filesystem::path full =
@@ -111,9 +149,13 @@ std::string Batch::Prepare() {
         inputs_.push_back(std::move(in));
     }
     size_t a = 0, b = 0;
-    if (FindSharedOutput(keys, a, b))
+    if (FindSharedOutput(keys, a, b, kSystemPathStyle, FoldFileNameCase))
         return "\"" + inputs_[a].path + "\" and \"" + inputs_[b].path + "\" would both write \"" +
                inputs_[b].output + "\"";
+    std::vector<std::string> outputs;
+    for (const Input& in : inputs_) outputs.push_back(in.output);
+    if (FindOutputOfAnInput(outputs, files, {FileSizeOf, FileIdentityOf}, a, b))
+        return "\"" + outputs[a] + "\" would overwrite the input \"" + inputs_[b].path + "\"";
     return std::string();
 }
 
@@ -162,6 +204,11 @@ bool Batch::SizeOf(const Loaded& loaded, int& width, int& height) {
     if ((long long)width * height > kLargestPicturePixels) {
         Fail(loaded.index, "A " + size + " picture is larger than the largest, " +
                                std::to_string(kLargestPicturePixels) + " pixels");
+        return false;
+    }
+    if (width > kWidestPicture) {
+        Fail(loaded.index, "A " + size + " picture is wider than the widest, " +
+                               std::to_string(kWidestPicture) + " pixels");
         return false;
     }
     return true;

@@ -28,10 +28,11 @@ constexpr int kStoppedStatus = 130;
 // Exports every input of `options` (parsed, no --help): 0 when every output
 // file was written, 1 when any input failed (each reported on standard
 // error, the others still written), 2 for a usage error found in the
-// inputs' outputs (an unknown format, two inputs writing one file), before
-// anything is written. Once `stop` is set (from any thread) no further
-// input is started and the files being written are given up, their
-// temporary files removed; a run stopped before every input was done says
-// so on standard error ("stopped after K of N") and gives kStoppedStatus.
+// inputs' outputs (an unknown format, a device's name, two inputs writing
+// one file, an output that is an input's file), before any input is read.
+// Once `stop` is set (from any thread) no further input is started and the
+// files being written are given up, their temporary files removed; a run
+// stopped before every input was done says so on standard error ("stopped
+// after K of N") and gives kStoppedStatus.
 int ExportAll(const ExportOptions& options, const ExportTuning& tuning, Console& console,
               const std::atomic<bool>* stop = nullptr);

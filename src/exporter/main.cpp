@@ -1,6 +1,7 @@
 // quorlane-export: the main window's picture of each input written to an
 // image file, without a window. The command line is read as UTF-16 and
-// handed on as UTF-8; see exporter/options/arguments.h for what it takes.
+// handed on as UTF-8, and the lists of --inputs as the UTF-8 they hold; see
+// exporter/options/arguments.h for what it takes.
 #include <windows.h>
 
 #include <atomic>
@@ -24,17 +25,37 @@ BOOL WINAPI AskToStop(DWORD event) {
     return TRUE;  // the run stops by itself, its temporary files removed
 }
 
+// The bytes of an input list: a file, or standard input for "-".
+bool ReadListBytes(const std::string& file, std::string& bytes) {
+    const bool standardInput = file == "-";
+    const HANDLE h = standardInput ? GetStdHandle(STD_INPUT_HANDLE)
+                                   : CreateFileW(Utf16(file).c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE || h == nullptr) return false;
+    char chunk[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(h, chunk, sizeof chunk, &got, nullptr) != 0) && got > 0)
+        bytes.append(chunk, got);
+    // A pipe whose writer has closed its end is read to its end.
+    if (!ok && GetLastError() == ERROR_BROKEN_PIPE) ok = true;
+    if (!standardInput) CloseHandle(h);
+    return ok;
+}
+
 }  // namespace
 
 int main() {
     Console console;
     const std::vector<std::string> args = CommandLineArguments();
     ExportOptions options;
-    const std::string error = ParseExportArguments(args, options);
+    std::string error = ParseExportArguments(args, options);
     if (options.help) {
         console.Out(ExportUsage());
         return 0;
     }
+    if (error.empty()) error = ReadInputLists(options, ReadListBytes);
     if (!error.empty()) return UsageError(console, error);
     SetConsoleCtrlHandler(AskToStop, TRUE);
     return ExportAll(options, ExportTuning(), console, &stopAsked);

@@ -288,6 +288,18 @@ def faults(a):
     no_client = "The settings' window size leaves no client area (0 x 0); --size gives one"
     too_large = "A 99992 x 99954 picture is larger than the largest, 268435456 pixels"
     longest = "f" * 246 + ".png"  # 250 characters: its temporary name must not be longer
+    widest = '--size "134217728x1": wider than the widest picture, 67108863 pixels'
+    device = "NUL is the name of a device, not of a file"
+    # the grid file as input and as output, spelled in another case and with "./"
+    own, own_args = {"grid.png": RAINBOW, "quorlane.ini": INI}, ["--out", "GRID.png", "./grid.png"]
+    overwrites = '"GRID.png" would overwrite the input "./grid.png"'
+    E, e = "\u00c9", "\u00e9"  # one letter in either case: Windows takes them for one
+    cased = {"%s/%s" % (d, n): b for d in (E, e) for n, b in CASES["twocolour"].items()}
+    # a list with a byte order mark, CR LF, a comment and a blank line, after a path of its own
+    listed = {"lists/steps.txt": b"\xef\xbb\xbfa\r\n# the second\r\n\r\nb\r\n"}
+    listed.update(("%s/%s" % (d, n), b) for d, c in zip("abc", CASES) for n, b in CASES[c].items())
+    list_args = ["--quiet", "--out", "{n}-{name}.png", "c", "--inputs", "lists/steps.txt"]
+    in_order, unreadable = ["0001-c.png", "0002-a.png", "0003-b.png"], "cannot be read"
 
     # name, arguments, (status, stdout or a callable that checks it, stderr), then, if any, the
     # files in the output folder (a fresh one by that name) afterwards and the files it holds before
@@ -304,6 +316,13 @@ def faults(a):
         ("unknown_option", ["--colour", rb], usage('unknown option "--colour"')),
         ("unknown_field", ["--out", "{step}.png", rb], usage('--out "{step}.png": ' + field)),
         ("unknown_format", ["--out", "{name}.jpg", rb], usage('"rainbow.jpg": ' + formats)),
+        ("unknown_format_missing", ["--out", "x.jpg", "nope"], usage('"x.jpg": ' + formats)),
+        ("device_name", ["--out", "nul.png", rb], usage('"nul.png": ' + device)),
+        ("size_too_wide", ["--size", "134217728x1", rb], usage(widest)),
+        ("output_is_input", ["--overwrite", *own_args], usage(overwrites), sorted(own), own),
+        ("case_of_a_letter", ["--overwrite", E, e], usage(both % (E, e, e)), [], cased),
+        ("input_list", list_args, (0, "", ""), in_order, listed),
+        ("input_list_missing", ["--inputs", "nope"], usage('--inputs "nope": ' + unreadable)),
         ("no_input", ["--quiet"], usage("no input: name a folder or a grid file")),
         ("help", ["--help", "--bogus"], helped),
         ("bad_grid", ["--quiet", "bad"], failed("bad", bad_size), [], bad),

@@ -7,6 +7,8 @@
 
 namespace {
 
+const char kNoInput[] = "no input: name a folder or a grid file";
+
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
@@ -44,6 +46,9 @@ std::string ParsePictureSize(const std::string& text, int& width, int& height) {
     if (sides[0] > kLargestPicturePixels / sides[1])
         return "--size " + Quoted(text) + ": larger than the largest picture, " +
                std::to_string(kLargestPicturePixels) + " pixels (16384x16384)";
+    if (sides[0] > kWidestPicture)
+        return "--size " + Quoted(text) + ": wider than the widest picture, " +
+               std::to_string(kWidestPicture) + " pixels";
     width = int(sides[0]);
     height = int(sides[1]);
     return std::string();
@@ -85,19 +90,55 @@ std::string ParseExportArguments(const std::vector<std::string>& args, ExportOpt
             std::string error = CheckOutputPattern(value);
             if (!error.empty()) return error;
             options.pattern = value;
+        } else if (is("--inputs")) {
+            if (!OptionValue(args, k, "--inputs", value) || value.empty())
+                return "--inputs needs a file that lists inputs (- for standard input)";
+            options.lists.push_back({value, options.paths.size()});
         } else {
             return "unknown option " + Quoted(arg);
         }
     }
-    if (options.paths.empty()) return "no input: name a folder or a grid file";
+    if (options.paths.empty() && options.lists.empty()) return kNoInput;
     return std::string();
+}
+
+std::vector<std::string> ParseInputList(const std::string& text) {
+    std::vector<std::string> paths;
+    size_t k = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    while (k < text.size()) {
+        size_t end = text.find('\n', k);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(k, end - k);
+        k = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const bool blank = line.find_first_not_of(" \t") == std::string::npos;
+        if (!blank && line[0] != '#') paths.push_back(std::move(line));
+    }
+    return paths;
+}
+
+std::string ReadInputLists(ExportOptions& options, const ReadInputList& read) {
+    std::vector<std::string> paths;
+    size_t given = 0;  // the command line's paths taken so far
+    for (const ExportOptions::InputList& list : options.lists) {
+        paths.insert(paths.end(), options.paths.begin() + ptrdiff_t(given),
+                     options.paths.begin() + ptrdiff_t(list.at));
+        given = list.at;
+        std::string bytes;
+        if (!read(list.file, bytes)) return "--inputs " + Quoted(list.file) + ": cannot be read";
+        for (std::string& path : ParseInputList(bytes)) paths.push_back(std::move(path));
+    }
+    paths.insert(paths.end(), options.paths.begin() + ptrdiff_t(given), options.paths.end());
+    options.paths = std::move(paths);
+    options.lists.clear();
+    return options.paths.empty() ? kNoInput : std::string();
 }
 
 std::string ExportUsage() {
     return "Usage: quorlane-export [options] PATH...\n"
            "Writes the picture the Quorlane window shows for each PATH (a folder that holds\n"
            "quorlane.dat and quorlane.ini, or a grid file with quorlane.ini beside it) to an\n"
-           "image file, texts included.\n"
+           "image file, texts included. An output file may not be one of the input files.\n"
            "\n"
            "Options:\n"
            "  --size WxH       the window's client size in pixels (default: the client\n"
@@ -108,6 +149,9 @@ std::string ExportUsage() {
            "                   the extension chooses the format: .png, .bmp, .tif or .tiff\n"
            "  --overwrite      replace output files that exist (else they are left alone\n"
            "                   and their inputs fail)\n"
+           "  --inputs FILE    more PATHs, one a line (- reads them from standard input;\n"
+           "                   blank lines and lines that start with # are skipped),\n"
+           "                   numbered where the option stands among the PATHs\n"
            "  --quiet          no progress lines\n"
            "  --help           this text\n"
            "\n"

@@ -2,16 +2,22 @@
 // The exporter's command line, as text rules that ask neither the file system
 // nor the platform:
 //
-//   quorlane-export [--size WxH] [--out PATTERN] [--overwrite] [--quiet] PATH...
+//   quorlane-export [--size WxH] [--out PATTERN] [--overwrite] [--quiet]
+//                   [--inputs FILE] PATH...
 //
 // See exporter/options/output_names.h for the output pattern.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
 // The largest picture the exporter makes, in pixels: 2^28 (a 16384 × 16384
 // picture, 1 GiB of 32-bit pixels).
 constexpr long long kLargestPicturePixels = 1LL << 28;
+// The widest picture, in pixels: a row of 32-bit pixels under 256 MiB, the
+// widest off-screen picture that can be made for any height (measured under
+// Wine: 2^26 pixels fail from two rows on).
+constexpr int kWidestPicture = (1 << 26) - 1;
 
 struct ExportOptions {
     bool help = false;       // --help: the usage text, nothing else
@@ -22,6 +28,13 @@ struct ExportOptions {
     int width = 0, height = 0;
     std::string pattern = "{name}.png";  // --out
     std::vector<std::string> paths;      // the inputs, in order
+    // --inputs FILE ("-": standard input): the lists not yet read, each with
+    // how many paths come before its own.
+    struct InputList {
+        std::string file;
+        size_t at;
+    };
+    std::vector<InputList> lists;
 };
 
 // Reads the arguments that follow the program's name into `options`. The
@@ -30,9 +43,23 @@ struct ExportOptions {
 std::string ParseExportArguments(const std::vector<std::string>& args, ExportOptions& options);
 
 // Reads a picture size "WxH" (decimal digits, 'x' or 'X' between): both
-// sides at least 1 and at most kLargestPicturePixels pixels in all. The
-// empty string when it is one, else what is wrong with it.
+// sides at least 1, at most kLargestPicturePixels pixels in all and at most
+// kWidestPicture wide. The empty string when it is one, else what is wrong
+// with it.
 std::string ParsePictureSize(const std::string& text, int& width, int& height);
+
+// The paths of an input list: one a line, UTF-8 with or without a byte
+// order mark, lines ended by LF or CR LF; blank lines and lines that start
+// with '#' are skipped.
+std::vector<std::string> ParseInputList(const std::string& text);
+
+// Reads the bytes of an input list into `bytes`; false when it cannot.
+using ReadInputList = std::function<bool(const std::string& file, std::string& bytes)>;
+
+// Puts the paths of each of options.lists into options.paths at its place,
+// so that inputs are numbered in the order they were given. The empty
+// string, or the usage error: a list that cannot be read, or no input.
+std::string ReadInputLists(ExportOptions& options, const ReadInputList& read);
 
 // The usage text that --help prints.
 std::string ExportUsage();

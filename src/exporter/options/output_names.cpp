@@ -2,6 +2,8 @@
 // name one file.
 #include "exporter/options/output_names.h"
 
+#include <map>
+#include <set>
 #include <unordered_map>
 
 namespace {
@@ -82,6 +84,33 @@ std::string ExpandOutputPattern(const std::string& pattern, const std::string& s
     return out;
 }
 
+std::string CheckOutputName(const std::string& path, PathStyle style) {
+    if (FormatOfPath(path, style) == ImageFormat::Unknown)
+        return Quoted(path) + ": unknown picture format (name it .png, .bmp, .tif or .tiff)";
+    const std::string device = ReservedDeviceName(path, style);
+    if (!device.empty())
+        return Quoted(path) + ": " + device + " is the name of a device, not of a file";
+    return std::string();
+}
+
+std::string ReservedDeviceName(const std::string& path, PathStyle style) {
+    if (style != PathStyle::Windows) return std::string();
+    std::string base = path.substr(FileNameStart(path, style));
+    base = base.substr(0, base.find('.'));
+    while (!base.empty() && base.back() == ' ') base.pop_back();
+    for (char& c : base) c = char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    const bool numbered = base.size() == 4 && base[3] >= '1' && base[3] <= '9' &&
+                          (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0);
+    const bool named = base == "CON" || base == "PRN" || base == "AUX" || base == "NUL";
+    return numbered || named ? base : std::string();
+}
+
+std::string FoldAsciiCase(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded) c = Lower(c);
+    return folded;
+}
+
 ImageFormat FormatOfPath(const std::string& path, PathStyle style) {
     const size_t dot = path.rfind('.');
     if (dot == std::string::npos || dot < FileNameStart(path, style)) return ImageFormat::Unknown;
@@ -93,10 +122,9 @@ ImageFormat FormatOfPath(const std::string& path, PathStyle style) {
     return ImageFormat::Unknown;
 }
 
-std::string OutputKey(const std::string& path, PathStyle style) {
+std::string OutputKey(const std::string& path, PathStyle style, const CaseFold& fold) {
     const size_t drive = DriveLength(path, style);
-    std::string key;
-    for (size_t k = 0; k < drive; ++k) key += Lower(path[k]);
+    std::string key = path.substr(0, drive);
     if (drive < path.size() && IsPathSeparator(path[drive], style)) key += '/';
     const size_t root = key.size();
     std::vector<size_t> starts;  // where each component of the key begins
@@ -113,19 +141,18 @@ std::string OutputKey(const std::string& path, PathStyle style) {
             continue;
         }
         starts.push_back(key.size());
-        for (char c : part) key += style == PathStyle::Windows ? Lower(c) : c;
-        key += '/';
+        key += part + '/';
     }
     if (key.size() > root) key.pop_back();  // the separator after the last component
-    return key;
+    return style == PathStyle::Windows ? fold(key) : key;
 }
 
 bool FindSharedOutput(const std::vector<std::string>& outputs, size_t& first, size_t& second,
-                      PathStyle style) {
+                      PathStyle style, const CaseFold& fold) {
     std::unordered_map<std::string, size_t> seen;
     for (size_t k = 0; k < outputs.size(); ++k) {
         if (outputs[k].empty()) continue;
-        const auto found = seen.emplace(OutputKey(outputs[k], style), k);
+        const auto found = seen.emplace(OutputKey(outputs[k], style, fold), k);
         if (!found.second) {
             first = found.first->second;
             second = k;
@@ -139,4 +166,38 @@ std::string TemporaryOutputPath(const std::string& output, unsigned long process
                                 PathStyle style) {
     return FolderOf(output, style) + "~qx-" + std::to_string(process) + "-" + std::to_string(k) +
            ".tmp";
+}
+
+bool FindOutputOfAnInput(const std::vector<std::string>& outputs,
+                         const std::vector<std::vector<std::string>>& inputFiles,
+                         const FileQueries& ask, size_t& output, size_t& input) {
+    std::vector<std::optional<uint64_t>> sizes(outputs.size());  // of the outputs that exist
+    std::set<uint64_t> outputSizes;
+    for (size_t k = 0; k < outputs.size(); ++k) {
+        if (!outputs[k].empty()) sizes[k] = ask.size(outputs[k]);
+        if (sizes[k]) outputSizes.insert(*sizes[k]);
+    }
+    if (outputSizes.empty()) return false;
+    std::map<FileIdentity, size_t> owners;  // input files of an output's size: their first input
+    std::set<uint64_t> ownerSizes;
+    for (size_t k = 0; k < inputFiles.size(); ++k)
+        for (const std::string& file : inputFiles[k]) {
+            const std::optional<uint64_t> size = ask.size(file);
+            if (!size || outputSizes.count(*size) == 0) continue;
+            if (const std::optional<FileIdentity> id = ask.identity(file)) {
+                owners.emplace(*id, k);
+                ownerSizes.insert(*size);
+            }
+        }
+    for (size_t k = 0; k < outputs.size(); ++k) {
+        if (!sizes[k] || ownerSizes.count(*sizes[k]) == 0) continue;
+        const std::optional<FileIdentity> id = ask.identity(outputs[k]);
+        const auto owner = id ? owners.find(*id) : owners.end();
+        if (owner != owners.end()) {
+            output = k;
+            input = owner->second;
+            return true;
+        }
+    }
+    return false;
 }
