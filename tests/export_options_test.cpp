@@ -67,6 +67,7 @@ TEST(ExportOptions, Arguments) {
         {{"--size", "0x0", "a"}, "at least 1"},
         {{"--size", "100000x100000", "a"}, "largest picture"},
         {{"--out", "{stem}.png", "a"}, "unknown field \"{stem}\""},
+        {{"--out", "{n}{x}.png", "a"}, "unknown field \"{x}\""},
         {{"a", "--inputs"}, "--inputs needs a file"},
         {{"--inputs=", "a"}, "--inputs needs a file"},
     };
