@@ -1,10 +1,7 @@
-// The grid loader fed arbitrary file contents, copied into a heap block of exactly their size (a
-// read past the end is caught). A loaded Grid must be consistent: at least one cell, finite
-// positive cell sizes and a ghost border that repeats the nearest sample; a failure must carry one
-// of the loader's messages. The same text read again in chunks (of a size taken from its last
-// byte) and in pieces of a few lines on two threads gives the same outcome and cells, and read
-// from a source that fails halfway it gives "Error reading" or the same grid. Headers whose
-// accepted block exceeds kMaxBlock are skipped: loading them only costs memory and time.
+// The grid loader fed arbitrary text in an exact heap block: a grid has cells, finite positive
+// cell sizes and a true ghost border, a failure one of the loader's messages. Read in chunks and
+// pieces on two threads the text gives the same, and from a source failing halfway "Error
+// reading" or the same grid. Blocks beyond kMaxBlock are skipped: they only cost time.
 #include <cmath>
 #include <cstdint>
 #include <cstring>

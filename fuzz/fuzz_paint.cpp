@@ -1,12 +1,7 @@
-// The paint pass fed arbitrary client sizes, grids and settings. The grid and the settings are
-// written out as file text and go through the real loaders, so every paint sees what the program
-// would. The paint draws into a heap image of exactly width × height pixels (any write outside it
-// is caught) on one thread, and into an image with rows wider than the picture on all of the
-// pool's threads; both must equal the plain rendering (tests/plain_paint.h) pixel for pixel, the
-// padding must stay untouched, and the texts must be terminated and counted within their buffers.
-//
-// Clients are mostly small, grids at most 16 × 16 cells. With QUORLANE_FUZZ_DUMP set the target
-// prints the client size and both files' text.
+// The paint pass fed client sizes and grid and settings text (through the real loaders). Painted
+// into an exact heap image on one thread and into padded rows on all, it must equal the plain
+// rendering, leave the padding alone and keep the texts within their buffers.
+// With QUORLANE_FUZZ_DUMP set the target prints the client size and both files' text.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>

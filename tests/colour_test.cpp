@@ -33,9 +33,8 @@ struct FieldCase {
     Rgb colour;
 };
 
-// The field colour rule in both palettes, with and without clipping, on downward scales, with
-// components that wrap beyond 32 bits, and for values the formula cannot colour (NaN, infinite,
-// or so far out that q leaves the float range). NaN in every mode: FieldAndBandColourRules.
+// The field colour rule in both palettes, clipped or not, on downward scales, with components
+// wrapping beyond 32 bits, and for NaN, infinite and far-out values (q beyond the float range).
 const FieldCase kFieldCases[] = {
     {kRainbowClipped, -1e-45f, {0, 0, 128}},
     {kRainbowClipped, 10.5f, {255, 0, 0}},
@@ -134,8 +133,7 @@ TEST(ColourTest, FieldAndBandColourRules) {
     EXPECT_EQ(BandColour(bandScale, 109, 10, 110, 100), MakeColour(252, 99, 198));
 }
 
-// Paints `values` with a painter of `scale` from every alignment and expects the rule's pixel for
-// each, and nothing written past the run.
+// A painter of `scale` gives the rule's pixel for `values` from every alignment, and no more.
 void ExpectRuleAtEveryValue(const DisplaySettings& scale, const std::vector<float>& values) {
     const FieldRowPainter painter(scale);
     std::vector<uint32_t> pixels(values.size() + 1);
@@ -150,8 +148,7 @@ void ExpectRuleAtEveryValue(const DisplaySettings& scale, const std::vector<floa
     }
 }
 
-// A fault in the step table or the four-wide kernels: over every scale of the cases above, values
-// near the scale, the cases' own values and random bit patterns.
+// The step table and kernels over every scale above: values near it, the cases', random bits.
 TEST(ColourTest, RowPainterMatchesTheRule) {
     std::mt19937 rng(12345);
     std::uniform_real_distribution<float> near(-15.0f, 20.0f);
@@ -212,9 +209,8 @@ TEST(ColourTest, RowPainterMatchesTheRuleAroundEveryStep) {
     EXPECT_FALSE(FieldRowPainter(RainbowScale(3, 3)).HasStepTable());
 }
 
-// The four-wide kernels form q by reciprocal; where that rounds otherwise than the division (a
-// quotient half-way between two floats) they still give the division's colour. On a scale of red
-// 2^30 wide one float step of q changes red.
+// Where the kernels' reciprocal rounds otherwise than the division (a quotient half-way between
+// two floats) they still give the division's colour; red 2^30 wide shows one float step of q.
 TEST(ColourTest, RowPainterRoundsQuotientTiesLikeTheDivision) {
     const struct {
         float scaleMin, scaleMax, value;

@@ -1,5 +1,4 @@
-// The exporter's command line and output names: usage errors, input lists, pattern expansion,
-// collisions.
+// The exporter's command line and output names.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -320,8 +319,7 @@ TEST(ExportOptions, TemporaryNames) {
         EXPECT_EQ(TemporaryOutputPath(c.output, 42, 7, c.style), c.temporary) << c.output;
 }
 
-// An output that is an input's file, told by what the file system says of the paths (a table
-// here: spellings of one file have one size and one identity), not by their spelling.
+// An output that is an input's file, told by the file system's size and identity, not spelling.
 TEST(ExportOptions, OutputsThatAreInputs) {
     const std::map<std::string, std::pair<uint64_t, FileIdentity>> disk = {
         {"grid.png", {100, {1, 7}}},  {"./GRID.png", {100, {1, 7}}}, {"link.png", {100, {1, 7}}},

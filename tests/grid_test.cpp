@@ -11,10 +11,8 @@ namespace {
 
 using std::string;
 
-// A value landing in the wrong cell, a border cell that does not repeat its nearest sample, or a
-// bad header taken as it comes: the example in every spelling; blank, wordy and long value lines;
-// short files, bad sizes and cell sizes, and header tokens over 79 characters fail, keeping no
-// grid.
+// The example in every spelling; blank, wordy and long value lines; short files, bad sizes and
+// cell sizes, and header tokens over 79 characters fail, keeping no grid.
 TEST(Grid, Files) {
     const string values = "10\n11\n12\n20\n21\n22\n", t80(80, '3');
     const string long78 = "5" + string(76, ' ') + "6";
@@ -49,9 +47,8 @@ TEST(Grid, Files) {
             EXPECT_EQ(GridOf(text), group.grid) << testing::PrintToString(text);
 }
 
-// A piece cut in the wrong place or given the wrong first cell: random grid texts read in a random
-// way, half into text space kept from the loads before, give the samples of reading one line
-// after another, or fail when the text runs out.
+// Random grid texts read in a random way, half into kept text space, give the samples of reading
+// one line after another, or fail when the text runs out.
 TEST(Grid, RandomTextsAsReadLineAfterLine) {
     std::mt19937 rng(11);
     GridTextBuffer kept;

@@ -1,5 +1,4 @@
-// The field interpolation by its properties: quadratics, each point's stencil, the edges, the
-// precision along y, and the split form held bit for bit against the per-point form.
+// The field interpolation by its properties, and the split form against the per-point form.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -14,9 +13,8 @@ namespace {
 
 const float kInf = INFINITY, kNaN = NAN;
 
-// A fault in the cell indices, the offsets or the Lagrange weights: a quadratic along either axis
-// is reproduced off the ghost border and at every cell centre, and broken elsewhere in the outer
-// cells.
+// A quadratic along either axis is reproduced off the ghost border and at every cell centre, and
+// broken elsewhere in the outer cells.
 TEST(InterpTest, QuadraticsAreReproducedOffTheBorder) {
     auto quadratic = [](double t) { return 0.75 * t * t - 3.0 * t + 2.0; };
     for (bool alongX : {true, false}) {
@@ -82,9 +80,8 @@ TEST(InterpTest, EdgesAndBeyondUseTheNearestCell) {
     }
 }
 
-// Precision lost along y (a y weight rounded to a float, say): for any offset in a cell and row
-// values in [1, 2), AlongY gives the float nearest to their Lagrange combination
-// q(q - 1)/2 * f0 + (1 - q^2) * f1 + q(q + 1)/2 * f2.
+// For any offset in a cell and row values in [1, 2), AlongY gives the float nearest to their
+// Lagrange combination q(q - 1)/2 * f0 + (1 - q^2) * f1 + q(q + 1)/2 * f2.
 TEST(InterpTest, AlongYGivesTheNearestFloatToTheLagrangeCombination) {
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> value(1.0f, 2.0f), offset(-0.5f, 0.5f);

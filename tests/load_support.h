@@ -1,6 +1,5 @@
 #pragma once
-// What the loading tests share: the example files, descriptions of what a load gives, the ways of
-// reading a text, and grid text read the plain way.
+// What the loading tests share: examples, descriptions of loads, ways of reading, plain reading.
 #include <gtest/gtest.h>
 
 #include <algorithm>

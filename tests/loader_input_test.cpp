@@ -22,10 +22,8 @@ const string kValues = "10\n11\n12\n20\n21\n22\n";
 const string kSize = "fail 1: Invalid grid size in \"quorlane.dat\"";
 const string kCell = "fail 1: Invalid cell size in \"quorlane.dat\"";
 
-// A header token read for ever, or a long token whose report depends on its length or bytes:
-// long and endless tokens of digits, letters or NUL bytes in each place of the header give the
-// report of their field holding 0, read no further than the token's 80th character; so a header
-// that ends with a long token gives that report too, not "Error reading".
+// Long and endless tokens of digits, letters or NUL bytes in each place of the header give the
+// report of their field holding 0, read no further than the 80th character, even at the end.
 TEST(LongHeaderTokens, ReportedAtOnce) {
     const struct {
         string before, after, report;

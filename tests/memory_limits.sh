@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# The native renderer under address-space limits: the pool's threads, the grid's block and the
-# reader's pieces may not all fit. With the block 4, 8 and 12 MB below each limit, every run
-# must end with status 1 and "Not enough memory for" on stderr, or with status 0 and the
-# picture; never with an abort. Prints one line per run: limit, block, outcome.
-#
+# The native renderer with its grid's block 4, 8 and 12 MB below address-space limits: every run
+# ends with status 1 and "Not enough memory for", or with status 0 and the picture; never aborts.
 # usage: memory_limits.sh QUORLANE_RENDER
 set -euo pipefail
 render=$(realpath "$1")

@@ -1,5 +1,4 @@
-// The paint pass: the worked layouts, the texts, degenerate clients, and whole pictures held
-// against a plain rendering that interpolates and colours one pixel at a time.
+// The paint pass: layouts, texts, degenerate clients, and pictures against the plain rendering.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,10 +10,7 @@
 #include <vector>
 
 #include "plain_paint.h"
-#include "render/colour.h"
 #include "render/field_row.h"
-#include "render/interp.h"
-#include "render/paint.h"
 #include "render/position_runs.h"
 #include "test_support.h"
 
@@ -34,8 +30,7 @@ DisplaySettings Display(uint8_t palette, uint8_t clipping = 0, uint32_t bandHeig
     return WithBand(WithSwitches(scale, clipping, palette), bandHeight, bandSideGap, bandStrip);
 }
 
-// The paint equals the plain rendering on one thread and on all, into rows with and without
-// padding, and writes nothing outside the picture.
+// The paint equals the plain one on one thread and on all, padded or not, and stays inside.
 void ExpectSameAsPlain(const Grid& g, const FieldRowPainter& painter, const Layout& L,
                        const char* what) {
     const DisplaySettings& s = painter.Settings();
@@ -74,9 +69,8 @@ string Texts(const Layout& L) {
     return s;
 }
 
-// A fault in the aspect fit, the centring, the band box or the text positions: the worked layouts
-// in a client of w × 300 with cells 10 high, to every pixel. In "float fidelity" ystart is
-// 29.999996, and row 64 must be painted rather than skipped by a step from 63.999996 to 65.
+// The worked layouts in a client of w × 300, cells 10 high, to every pixel. In "float fidelity"
+// ystart is 29.999996: row 64 must be painted, not skipped by a step from 63.999996 to 65.
 TEST(PaintLayout, WorkedLayouts) {
     const struct {
         const char* name;
@@ -133,8 +127,7 @@ TEST(PaintLayout, EndValuesAreDrawnWhole) {
     }
 }
 
-// A division by zero or an unsigned wrap in a degenerate layout: degenerate clients draw only what
-// is defined; a field whose scale factor overflows or rounds to 0 gets no field box.
+// Degenerate clients, and scale factors that overflow or round to 0, draw only what is defined.
 TEST(PaintLayout, DegenerateClientsDrawOnlyWhatIsDefined) {
     const Grid g = MakeGrid(13, 13, Bumpy);
     const DisplaySettings s = Display(1);
@@ -166,9 +159,8 @@ TEST(PaintLayout, DegenerateClientsDrawOnlyWhatIsDefined) {
     PaintClient(g, FieldRowPainter(s), ComputeLayout(g, s, 400, 300), {nullptr, 400}, TestPool());
 }
 
-// Whole pictures: every small client in every mode, huge settings, a very large client, and field
-// boxes placed by hand or at random (fractional and negative starts, grid coordinates beyond the
-// grid) paint what the plain rendering paints, inside the image.
+// Small clients in every mode, huge settings, a very large client, and field boxes by hand or at
+// random (fractional, negative, beyond the grid) paint what the plain rendering paints.
 TEST(PaintImage, SameAsPlainPerPixelRendering) {
     const Grid g = MakeGrid(13, 13, Bumpy);
     const DisplaySettings hugeBand = Display(2, 0, 4000000000u, 3000000000u, 4000000000u);

@@ -1,5 +1,4 @@
-// The start-up files as the program meets them: a disk that fails part way through either file,
-// and both files loaded from disk, missing or unreadable.
+// The start-up files from a failing disk, and from disk: present, missing or unreadable.
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -10,9 +9,8 @@ namespace {
 
 using std::string;
 
-// A read error taken for the end of the file, or noticed where it does not matter: the disk fails
-// after every count of bytes; the load fails with "Error reading" unless the last line it needs
-// was complete before the error, and then gives what the whole file does.
+// A disk failing after every count of bytes: "Error reading" unless the last line the load needs
+// was complete before the error, and then what the whole file gives.
 TEST(StartupFiles, ReadErrors) {
     const string kError = "fail 1: Error reading \"quorlane.dat\"";
     const string crlf = "3\r\n2\r\n1.0\r\n0.5\r\n\r\n10\r\n11\r\n12\r\n20\r\n21\r\n22\r\n";

@@ -1,5 +1,4 @@
-// The text rules of the start-up files: line reads of at most 78 characters, their counts and
-// the cuts between pieces, header tokens read from a source, and the number conversions.
+// The text rules of the start-up files: line reads, their counts and cuts, tokens, numbers.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -21,8 +20,7 @@ Strs SourceLines(const string& text, size_t chunk) {
     return got;
 }
 
-// A fault in the text rules: carriage returns are dropped, Ctrl-Z ends the file, and a line read
-// takes at most 78 characters, so a longer line arrives in pieces.
+// Carriage returns are dropped, Ctrl-Z ends the file, a line read takes at most 78 characters.
 TEST(TextRead, LineReads) {
     const string x77(77, 'x'), x78(78, 'x'), y78(78, 'y');
     const struct {
@@ -54,9 +52,8 @@ TEST(TextRead, LineReads) {
     }
 }
 
-// A miscounted line read puts every later value into the wrong cell: random texts' reads counted
-// at once agree with reading them one by one, at every offset of the 16-byte blocks; a cut leaves
-// less than one read and starts a read.
+// Random texts' reads counted at once agree with reading them one by one, at every offset of the
+// 16-byte blocks; a cut leaves less than one read and starts a read.
 TEST(TextRead, CountsAndCuts) {
     std::mt19937 rng(7);
     for (int t = 0; t < 3000; ++t) {

@@ -31,6 +31,16 @@ def grid_text(columns, rows, cellWidth, cellHeight, value):
     return ("\n".join(header + values) + "\n").encode()
 
 
+def write_files(folder, files):
+    """Writes `files` ({relative path: bytes}) under `folder`, making the folders; the folder."""
+    os.makedirs(folder, exist_ok=True)
+    for n, content in files.items():
+        os.makedirs(os.path.dirname(os.path.join(folder, n)), exist_ok=True)
+        with open(os.path.join(folder, n), "wb") as f:
+            f.write(content)
+    return folder
+
+
 def example_files(name):
     """The two files of examples/NAME, as {file name: bytes}."""
     files = {}

@@ -25,14 +25,8 @@ def ini(**settings):
 
 GRID, INI = grid_text(8, 6, 1.0, 0.75, lambda i, j: 12.5 * i - 9.0 * j + (i * j) % 5), ini()
 SHORT_GRID, SHORT_INI = b"3 2 1.0 0.5\n1\n1\n", b"\n".join(INI.split(b"\n")[:16])
-# One row per message or outcome the real program shows. The rest is held natively: how the
-# loaders read the two files (line ends, Ctrl+Z, long lines and tokens, every bad size, cell size
-# and short file, settings that wrap or saturate, a cut caption, values beyond a float) by
-# text_read_test, grid_test, settings_test and startup_files_test.cpp; the colour rules (end
-# colours outside a byte, a scale of zero span, infinite values) by colour_test.cpp; layouts and
-# pictures with huge settings and degenerate clients by paint_test.cpp.
-# name, grid file, settings file (None: missing), outcome (the start-up failure report's text or
-# a window)
+# One row per message or outcome the real program shows; the unit tests hold the rest.
+# name, grid file, settings file (None: missing), outcome (the report's text, or a window)
 INPUTS = [
     ("missing_grid", None, INI, 'Cannot open "quorlane.dat"'),
     ("missing_settings", GRID, None, 'Cannot open "quorlane.ini"'),
@@ -41,8 +35,7 @@ INPUTS = [
     ("short_settings", GRID, SHORT_INI, 'Error reading "quorlane.ini"'),
     ("grid_size_0", b"0 6 1.0 1.0\n", INI, 'Invalid grid size in "quorlane.dat"'),
     ("cell_size_0", b"8 6 0 1.0\n", INI, 'Invalid cell size in "quorlane.dat"'),
-    # The window: larger than the screen (a first picture larger than the screen), placed wholly
-    # off it (laid out, never mapped), the smallest Wine allows.
+    # Windows larger than the screen, wholly off it (laid out, never mapped), the smallest.
     ("window_beyond_screen", GRID, ini(windowWidth=2400, windowHeight=1700), PICTURE),
     ("window_far_beyond_screen", GRID, ini(windowWidth=5000, windowHeight=4000), OFF_SCREEN),
     ("window_size_0", GRID, ini(windowWidth=0, windowHeight=0), PICTURE),
@@ -69,9 +62,8 @@ def closed(app, win):
 
 
 def inputs(s, rows, save):
-    """Each row ends with its window (closed: status 0; one off the screen is laid out and ends on
-    WM_CLOSE), or its report: no owner, the text, "Quorlane", MB_OK | MB_ICONEXCLAMATION; Enter: 1.
-    """
+    """Each row ends with its window (closed: status 0; one off the screen ends on WM_CLOSE), or its
+    report: no owner, the text, "Quorlane", MB_OK | MB_ICONEXCLAMATION; Enter: 1."""
     failed = []
     for name, dat, ini_, want in rows:
         t0, named = time.monotonic(), zip(("quorlane.dat", "quorlane.ini"), (dat, ini_))
@@ -142,11 +134,9 @@ def about(s, save):
 
 
 def storm(s, save, count=320, seed=20240607, bandHeight=60, bandSideGap=150, bandStrip=40):
-    """Bursts of resizes with no pause; after each the client size the program is told must reach
-    the last size (at least Wine's minimum tracking width). After a larger, a width-binding (wide
-    and low), a height-binding (narrow and tall), a smaller size, 4000 x 3000 and at the end the
-    client shows the core's picture; closing: 0.
-    """
+    """Bursts of resizes with no pause: after each the program is told the last client size (at
+    least Wine's minimum width); after the sizes `shown` and at the end the client shows the core's
+    picture; closing: 0."""
     gap, strip, low = bandSideGap, bandStrip, bandHeight + bandStrip
     shown = [(900, 700), (1000, 300), (300, 640), (420, 330), (4000, 3000)]
     # Clients with little or no room for the band:
@@ -193,12 +183,8 @@ def storm(s, save, count=320, seed=20240607, bandHeight=60, bandSideGap=150, ban
 
 
 def bench(s, exe):
-    """A short run of the resize benchmark on the program's own window (1600 x 1200 screen). Every
-    client shows the same picture as the per-pixel design; the off-screen picture is made at the
-    first paint as large as the screen, grows once when the client outgrows it, and is not made
-    again for sizes that fit nor for the maximised window: a picture made anew on every resize, or
-    not grown, fails here.
-    """
+    """A short run of the resize benchmark: every client shows the per-pixel picture; the
+    off-screen picture is made as large as the screen and grows once, when a client outgrows it."""
     status, out = s.run_console(exe, ["3", "1", "640x480", "1700x1300", "1500x1000"], 120)
     print(out, end="")
     lines = [line for line in out.splitlines() if line.startswith("client ")]

@@ -13,7 +13,7 @@ import zipfile
 
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-from inputs import example_files  # noqa: E402
+from inputs import example_files, write_files  # noqa: E402
 from winsession import SCREEN, E2EError, Session, check, wait_until  # noqa: E402
 
 MB_ICONINFORMATION, MB_ICONEXCLAMATION = 0x40, 0x30
@@ -23,13 +23,6 @@ UNICODE_FOLDER = "donn\u00e9es \u03a9"  # an accented letter and one no Western 
 def windows_path(path):
     """The absolute Windows path of a Unix path under Wine (drive Z: is the root)."""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
-def write_files(folder, files):
-    os.makedirs(folder, exist_ok=True)
-    for name, content in files.items():
-        with open(os.path.join(folder, name), "wb") as f:
-            f.write(content)
 
 
 def show(s, cwd, args, title, files, save, exe=None):

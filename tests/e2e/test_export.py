@@ -1,16 +1,16 @@
 #!/usr/bin/env python3
-"""End-to-end cases of quorlane-export.exe under Wine with no display, against the viewer's own window
-(tools/winsession) and the native renderer:
-    test_export.py --exe quorlane.exe --export quorlane-export.exe --render quorlane_render --workdir DIR
-                   [--bench export_bench.exe] [--tuned export_tuned.exe] GROUP"""
+"""End-to-end cases of quorlane-export.exe under Wine with no display, against the viewer's window
+and the native renderer: test_export.py --exe quorlane.exe --export quorlane-export.exe
+    --render quorlane_render --workdir DIR [--bench BENCH.exe] [--tuned TUNED.exe] GROUP"""
 import argparse, os, re, shutil, signal, struct, subprocess, sys, tempfile, time, zlib  # noqa: E401
 
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-from inputs import example_files, grid_text, settings_text  # noqa: E402
+from inputs import example_files, grid_text, settings_text, write_files  # noqa: E402
 from winsession import E2EError, Image, Session, check, compare, parse_ppm, wait_until  # noqa: E402
 from winsession.expected import render_expected, text_rects  # noqa: E402
 from winsession.prefix import ensure_prefix, wine_env  # noqa: E402
+from winsession.wait import stop_group  # noqa: E402
 
 
 def folder_files(dat, **settings):
@@ -114,14 +114,7 @@ class Exporter:
         check("DISPLAY" not in self.env, "a display in the exporter's environment")
 
     def folder(self, name, files):
-        """A folder `name` under the scratch folder holding `files` ({relative path: bytes})."""
-        d = os.path.join(self.tmp, name)
-        os.makedirs(d, exist_ok=True)
-        for n, content in files.items():
-            os.makedirs(os.path.dirname(os.path.join(d, n)), exist_ok=True)
-            with open(os.path.join(d, n), "wb") as f:
-                f.write(content)
-        return d
+        return write_files(os.path.join(self.tmp, name), files)
 
     def spawn(self, args, cwd, out=subprocess.DEVNULL, err=subprocess.DEVNULL, exe=None):
         """The program under Wine in a session of its own, so that stop() ends all it started."""
@@ -129,23 +122,15 @@ class Exporter:
         opts = dict(stdin=subprocess.DEVNULL, start_new_session=True, env=self.env)
         return subprocess.Popen(cmd, cwd=cwd, stdout=out, stderr=err, **opts)
 
-    @staticmethod
-    def stop(proc):
-        if proc.poll() is None:
-            os.killpg(proc.pid, signal.SIGKILL)
-        proc.wait()
-
     def run(self, *args, cwd=None, timeout=120, exe=None):
-        """(exit status, standard output, standard error), both UTF-8. The output goes through
-        files: the Wine services that the first program of a session starts keep its descriptors
-        open until they end."""
+        """(status, stdout, stderr). Through files: Wine's services would hold pipes open."""
         out, err = (tempfile.TemporaryFile(dir=self.tmp) for _ in range(2))
         with out, err:
             proc = self.spawn(args, cwd or self.tmp, out, err, exe)
             try:
                 status = proc.wait(timeout=timeout)
             except subprocess.TimeoutExpired:
-                self.stop(proc)
+                stop_group(proc)
                 name = os.path.basename(exe or self.exe)
                 raise E2EError("%s %s did not end within %d s" % (name, " ".join(args), timeout))
             out.seek(0)
@@ -163,9 +148,8 @@ class Exporter:
 
 
 def window(a):
-    """Each example and a grid denser than the picture: the viewer's client area on the screen, then the export at
-    that client size with no display, equal pixel for pixel, texts included, as PNG, BMP and TIFF; without --size the
-    export takes the client size the viewer had."""
+    """The export of each example and a dense grid equals the viewer's client, texts included, in
+    each format; without --size it takes the viewer's client size."""
     shots = {}
     with Session(a.exe, a.workdir, render_exe=a.render) as s:
         for name, files in CASES.items():
@@ -207,9 +191,8 @@ RENDER_SIZES = "640x480 1920x1080 1x1 2x2 59x300 300x39 300x60 300x61 119x300".s
 
 
 def render(a):
-    """The export equals the native renderer's picture outside the texts at several sizes, among them a client with
-    no field box (room height 0), with no band (too narrow, too low) and with the band's edges crossed.
-    """
+    """The export equals the native renderer's picture outside the texts at several sizes, among
+    them ones with no field box, no band and the band's edges crossed."""
     files = CASES["rainbow"]
     ex = Exporter(a.export, a.workdir)
     kinds = set()
@@ -234,7 +217,7 @@ def render(a):
 
 
 def progress(total, *lines):
-    """Progress lines in any order (pictures are written as their encoding ends), counted 1, 2, ..."""
+    """Progress lines in any order (each written as its encoding ends), counted 1, 2, ..."""
 
     def matches(out):
         got = out.splitlines()
@@ -261,7 +244,7 @@ def wrote(path, output, size):
 
 
 def faults(a):
-    """Bad inputs, outputs and arguments: each with its report, its exit status and the files it leaves."""
+    """Bad inputs, outputs and arguments: their reports, exit statuses and the files they leave."""
     ex = Exporter(a.export, a.workdir)
     rb, tc = [ex.folder(n, CASES[n]) for n in ("rainbow", "twocolour")]
     tiny = ex.folder("tiny", folder_files(RAINBOW, windowWidth=0, windowHeight=0))
@@ -374,23 +357,20 @@ def interrupted(ex, folder):
     d = ex.folder("interrupted", {})
     proc = ex.spawn(["--size", "12000x12000", "--out", "big.png", folder], d)
     try:
-        temp = wait_until(
-            lambda: [n for n in os.listdir(d) if n.endswith(".tmp")] or proc.poll() is not None,
-            60,
-            "the temporary file",
-        )
+        found = lambda: [n for n in os.listdir(d) if n.endswith(".tmp")]  # noqa: E731
+        temp = wait_until(lambda: found() or proc.poll() is not None, 60, "the temporary file")
         why = "the export ended (status %s) before it could be stopped" % proc.returncode
         check(proc.poll() is None, why)
     finally:
-        ex.stop(proc)
+        stop_group(proc)
     files = os.listdir(d)
     check(files == temp and temp[0].startswith("~qx-"), "files after the kill: %r" % files)
     print("ok   %-22s killed while encoding: only its temporary file" % "interrupted", flush=True)
 
 
 def stopped(ex, folder, count=200):
-    """Ctrl+C in a batch (Wine hands a SIGINT to a console program as one) stops it: status 130, a
-    line that says how far it got, the files written so far whole, no temporary file left."""
+    """Ctrl+C (a SIGINT under Wine) stops a batch: status 130, a line saying how far it got, the
+    files written so far whole, no temporary file left."""
     d = ex.folder("stopped", {})
     with tempfile.TemporaryFile(dir=ex.tmp) as out, tempfile.TemporaryFile(dir=ex.tmp) as err:
         proc = ex.spawn(["--out", "{n}.png", *[folder] * count], d, out, err)
@@ -401,7 +381,7 @@ def stopped(ex, folder, count=200):
             os.kill(proc.pid, signal.SIGINT)
             status = proc.wait(timeout=60)
         finally:
-            ex.stop(proc)
+            stop_group(proc)
         progress, report = (os.pread(f.fileno(), 1 << 20, 0).decode() for f in (out, err))
     files = sorted(os.listdir(d))
     done = re.fullmatch(r"quorlane-export: stopped after (\d+) of %d\n" % count, report)
@@ -434,32 +414,26 @@ def full_disk(ex, folder):
 
 
 def identity(a):
-    """Every way of running a batch writes the same files, byte for byte: one by one, and pipelined
-    with one, two and four encoders, over inputs whose pictures change size from one to the next,
-    with an input that fails among them, in each format."""
+    """One by one and with 1, 2 and 4 encoders a batch (pictures of changing sizes, a failing
+    input among them) writes the same bytes, in each format."""
     ex = Exporter(a.export, a.workdir)
     try:
         order = ["dense", "rainbow", "nonsquare", "twocolour", "rainbow", "dense", "nonsquare"]
         paths = [ex.folder(name, CASES[name]) for name in order]
         paths.insert(3, os.path.join(ex.tmp, "missing"))
         modes = ["--one-by-one", "--encoders=1", "--encoders=2", "--encoders=4"]
+        tuned = os.path.abspath(a.tuned)
         for ext in ("png", "bmp", "tif"):
             written = {}
             for mode in modes:
                 out = os.path.join(ex.tmp, "%s-%s" % (ext, mode.strip("-")))
                 os.makedirs(out)
                 pattern = os.path.join(out, "{n}.%s" % ext)
-                status, _, err = ex.run(
-                    mode, "--quiet", "--out", pattern, *paths, exe=os.path.abspath(a.tuned)
-                )
-                check(
-                    status == 1 and err.count("\n") == 1, "%s %s: %d, %r" % (ext, mode, status, err)
-                )
-                files = {}
-                for name in sorted(os.listdir(out)):
-                    with open(os.path.join(out, name), "rb") as f:
-                        files[name] = f.read()
-                written[mode] = files
+                got = ex.run(mode, "--quiet", "--out", pattern, *paths, exe=tuned)
+                check(got[0] == 1 and got[2].count("\n") == 1, "%s %s: %r" % (ext, mode, got))
+                written[mode] = {
+                    n: open(os.path.join(out, n), "rb").read() for n in os.listdir(out)
+                }
             first = written[modes[0]]
             check(len(first) == len(order), "%s: %d files" % (ext, len(first)))
             for mode in modes[1:]:
@@ -470,7 +444,7 @@ def identity(a):
 
 
 def bench(a):
-    """A short run of the export benchmark: each step and batch runs and the files it writes agree."""
+    """A short run of the export benchmark: each step and batch runs, and their files agree."""
     ex = Exporter(a.export, a.workdir)
     try:
         status, out, err = ex.run("12", "4", "1", exe=os.path.abspath(a.bench), timeout=300)

@@ -5,8 +5,7 @@ import struct
 import sys
 
 CHILD, STATIC = 0x50000000, 0x50020000  # WS_CHILD | WS_VISIBLE, and | WS_GROUP
-# The About box's controls: id, class ordinal (button, static), style, x, y, cx, cy,
-# text (None: any)
+# The About box's controls: id, class ordinal (button, static), style, x, y, cx, cy, text or None
 CONTROLS = [
     (1, 0x80, CHILD | 0x10000 | 1, 51, 85, 40, 14, "&OK"),
     (204, 0x82, STATIC, 39, 10, 80, 8, "Quorlane"),
@@ -17,13 +16,8 @@ CONTROLS = [
     (209, 0x82, CHILD | 3, 11, 11, 16, 16, "QuorlaneIcon"),
 ]
 # The standard 16-colour palette, 0xRRGGBB.
-PALETTE = [
-    int(c, 16)
-    for c in (
-        "000000 800000 008000 808000 000080 800080 008080 C0C0C0"
-        " 808080 FF0000 00FF00 FFFF00 0000FF FF00FF 00FFFF FFFFFF"
-    ).split()
-]
+PALETTE = [int(c, 16) for c in "000000 800000 008000 808000 000080 800080 008080 C0C0C0".split()]
+PALETTE += [int(c, 16) for c in "808080 FF0000 00FF00 FFFF00 0000FF FF00FF 00FFFF FFFFFF".split()]
 failures = []
 
 
@@ -77,8 +71,7 @@ def names(b, p, n):
 
 
 def check_dialog(b):
-    # Popup, visible, caption, system menu, modal frame, font; no extended style; seven
-    # controls; rectangle.
+    # Popup, visible, caption, system menu, modal frame, font; no extended style; controls; rect.
     head = struct.unpack_from("<IIH4h", b)
     expect(head, (0x90C800C0, 0, len(CONTROLS), 6, 21, 144, 106), "dialog header")
     (menu, cls, title), p = names(b, 18, 3)
