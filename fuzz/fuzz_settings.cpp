@@ -1,7 +1,5 @@
-// The settings loader fed arbitrary file contents, in a heap block of exactly their size: the
-// caption is one terminated word of at most 49 characters, or the load fails with the loader's
-// message; read in chunks (of a size taken from the last byte) the same, and from a source that
-// fails halfway the same or "Error reading".
+// The settings loader fed arbitrary text in an exact heap block: a caption of one terminated word
+// of at most 49 characters, or the loader's message; the same in chunks, or "Error reading".
 #include <cstdint>
 #include <cstring>
 

@@ -78,8 +78,7 @@ Colour ColourOf(Rgb c) {
     return MakeColour(uint8_t(c.red), uint8_t(c.green), uint8_t(c.blue));
 }
 
-// A fault in the byte conversion (rounding, clamping, 32-bit truncation) or in a ramp's thresholds
-// and slopes: the palette byte for byte, also just below the thresholds and wrapped outside [0, 1].
+// The byte conversion, and the palette byte for byte: below the thresholds, wrapped beyond [0, 1].
 TEST(ColourTest, BytesAndRamps) {
     const struct {
         double value;
@@ -108,8 +107,7 @@ TEST(ColourTest, BytesAndRamps) {
             << c.q;
 }
 
-// A fault in a branch of the field colour rule (clipping, the end colours, a scale of zero span:
-// below scaleMin the low end, all else the high end) or in the band's column positions.
+// Every branch of the field colour rule (zero span: below scaleMin low, else high) and the band's.
 TEST(ColourTest, FieldAndBandColourRules) {
     for (const FieldCase& c : kFieldCases)
         EXPECT_EQ(FieldColour(c.scale, c.value), ColourOf(c.colour))
@@ -167,8 +165,7 @@ TEST(ColourTest, RowPainterMatchesTheRule) {
     }
 }
 
-// A step of the table placed one float off: 64 floats either side of every colour step (found by
-// bisection on the rule) of several scales, and a dense run across the scale and beyond.
+// A table step one float off: 64 floats either side of every colour step of several scales.
 TEST(ColourTest, RowPainterMatchesTheRuleAroundEveryStep) {
     const struct {
         DisplaySettings scale;

@@ -78,8 +78,7 @@ TEST(ExportOptions, Arguments) {
     }
 }
 
-// A size read wrongly: signs, spaces, missing sides, other separators, numbers too long for any
-// integer, and the pixel limit on either side of its edge.
+// Sizes: signs, spaces, missing sides, other separators, huge numbers, the pixel limit's edge.
 TEST(ExportOptions, PictureSizes) {
     const struct {
         const char* text;
@@ -218,8 +217,7 @@ TEST(ExportOptions, FormatAndFolderOfAnOutput) {
     }
 }
 
-// An output refused though Windows would write it, or written though it names a device, in each
-// path style.
+// Outputs that name a device, and ones that only look like it, in each path style.
 TEST(ExportOptions, OutputNames) {
     const struct {
         const char* path;
@@ -279,18 +277,11 @@ TEST(ExportOptions, SharedOutputs) {
         {{"\xC3\xA9.png", "e.png", "\xC3\x89.png"}, W, "0,2"},
     };
     // The file system's fold, for a few letters beyond ASCII: é É, ω Ω.
-    const auto fold = [](const std::string& name) {
-        std::string folded;
-        for (size_t k = 0; k < name.size(); ++k) {
-            const std::string pair = name.substr(k, 2);
-            if (pair == "\xC3\xA9" || pair == "\xCF\x89") {
-                folded += pair == "\xC3\xA9" ? "\xC3\x89" : "\xCE\xA9";
-                ++k;
-            } else {
-                folded += char(toupper(static_cast<unsigned char>(name[k])));
-            }
-        }
-        return folded;
+    const auto fold = [](std::string name) {
+        for (auto [lower, upper] : {std::pair{"\xC3\xA9", "\xC3\x89"}, {"\xCF\x89", "\xCE\xA9"}})
+            for (size_t k; (k = name.find(lower)) != std::string::npos;) name.replace(k, 2, upper);
+        for (char& c : name) c = char(toupper(static_cast<unsigned char>(c)));
+        return name;
     };
     for (const auto& c : cases) {
         size_t first = 0, second = 0;
@@ -300,8 +291,7 @@ TEST(ExportOptions, SharedOutputs) {
     }
 }
 
-// A temporary file written outside the output's folder, or named after the output, so that the
-// longest names the system takes could not be written.
+// Temporary files lie in the output's folder, named so that the longest outputs fit too.
 TEST(ExportOptions, TemporaryNames) {
     const std::string longest(251, 'f');
     const struct {
@@ -329,15 +319,13 @@ TEST(ExportOptions, OutputsThatAreInputs) {
     std::vector<std::string> asked;  // identities asked for
     const FileQueries ask = {
         [&](const std::string& path) -> std::optional<uint64_t> {
-            const auto found = disk.find(path);
-            return found == disk.end() ? std::nullopt
-                                       : std::optional<uint64_t>(found->second.first);
+            if (!disk.count(path)) return std::nullopt;
+            return disk.at(path).first;
         },
         [&](const std::string& path) -> std::optional<FileIdentity> {
             asked.push_back(path);
-            const auto found = disk.find(path);
-            return found == disk.end() ? std::nullopt
-                                       : std::optional<FileIdentity>(found->second.second);
+            if (!disk.count(path)) return std::nullopt;
+            return disk.at(path).second;
         },
     };
     const std::vector<std::string> grid = {"grid.png", "quorlane.ini"};

@@ -53,8 +53,7 @@ TEST(Inputs, FilesNamedByAnArgument) {
     EXPECT_EQ(WindowTitle(InputsOf("a/step_0017.dat", false, W)), "step_0017.dat - Quorlane");
 }
 
-// A name that is no file name ("C:", "/", ".."), which an export would turn into a path outside
-// the current folder: a folder is named by its full path's last component, a root by its drive.
+// A folder is named by its full path's last component, a root by its drive: never "C:" or "..".
 TEST(Inputs, FolderNames) {
     const PathStyle W = PathStyle::Windows, P = PathStyle::Posix;
     const struct {
@@ -75,8 +74,7 @@ TEST(Inputs, FolderNames) {
     for (const auto& c : cases) EXPECT_EQ(FolderName(c.folder, c.style), c.name) << c.folder;
 }
 
-// An argument taken for the wrong kind of thing: a folder, a file, ".", the root and a missing
-// path.
+// Arguments on disk: a folder, a file, ".", the root and a missing path.
 TEST(Inputs, ArgumentsOnDisk) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() /
@@ -113,8 +111,7 @@ TEST(Inputs, ArgumentsOnDisk) {
     fs::remove_all(dir.parent_path());
 }
 
-// A path that a second copy of the program would read back wrong: spaces, a closing backslash
-// (a dropped drive's root) and backslashes before quotes.
+// Paths for a second copy: spaces, a closing backslash (a drive's root), backslashes before quotes.
 TEST(Inputs, QuotedForAnotherCopy) {
     const struct {
         const char *argument, *quoted;

@@ -1,5 +1,4 @@
-// Start-up files that do not read like a plain file on disk: header tokens without end, pipes
-// whose writer holds them open after the last line, reads interrupted by a signal.
+// Start-up files unlike a plain file: endless header tokens, pipes held open, interrupted reads.
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
@@ -50,10 +49,9 @@ TEST(LongHeaderTokens, ReportedAtOnce) {
                 }
 }
 
-// A load that waits for the pipe's writer to close when it has every line it needs, or takes an
-// interrupted read for a read error: each file is a pipe whose writer sends half the file, then,
-// while a non-restarting signal hits the loading thread, the rest, and holds its end open. The
-// load ends within a second with what the same text gives from memory.
+// Each file is a pipe whose writer sends half of it, then, while a non-restarting signal hits the
+// loading thread, the rest, and holds its end open: the load ends within a second with what the
+// same text gives from memory.
 TEST(Pipes, HeldOpenAfterTheLastLine) {
     struct sigaction quiet = {}, old = {};
     quiet.sa_handler = [](int) {};

@@ -218,8 +218,7 @@ TEST(PaintImage, StopTestIsTheExactComparison) {
     }
 }
 
-// A position stepped by adding 1 to a float, which loses a start 2^-60 off a whole number: all
-// columns 0..18 and rows 1..9 are painted, none lost.
+// Starts 2^-60 off a whole number (lost by a float stepped by 1): columns 0..18, rows 1..9 painted.
 TEST(PaintImage, StartsJustOffWholeNumbersLoseNothing) {
     const Grid g = MakeGrid(7, 5, Bumpy, 3, 2.5f);
     const DisplaySettings s = Display(1, 0, 6, 5, 3);

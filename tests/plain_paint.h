@@ -1,6 +1,5 @@
 #pragma once
-// The plain rendering of a picture, one pixel at a time as a drawing surface would set them, with
-// the field interpolated and coloured point by point. The paint pass must give exactly this.
+// The plain rendering: a drawing surface's pixels, the field interpolated point by point.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>

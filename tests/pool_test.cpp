@@ -1,5 +1,4 @@
-// The worker pool: every task runs exactly once, on a runner of its range; a waiting caller runs
-// queued tasks itself; a pool whose threads cannot all start works with those it has.
+// The worker pool: each task once, on a runner of its range; callers help; short of threads, works.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -40,9 +40,8 @@ string SettingsOf(const string& text) {
     return first;
 }
 
-// A setting taken from the wrong line or converted the wrong way: sizes wrap as unsigned, colours
-// saturate, switches keep their low 8 bits, the caption is its first word cut to 49 characters; a
-// line of 80 characters read in two pieces moves the later settings down; too few lines fail.
+// Sizes wrap as unsigned, colours saturate, switches keep their low 8 bits, the caption is its
+// first word cut to 49 characters, a line of 80 characters moves the later settings down.
 TEST(Settings, Files) {
     const string example = Join(kIni), sixteen = Join(Strs(kIni.begin(), kIni.end() - 1));
     const string a49(49, 'a'), eighty = "1.5" + string(75, ' ') + "25";

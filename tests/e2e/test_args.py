@@ -35,23 +35,22 @@ def show(s, cwd, args, title, files, save, exe=None):
     check(app.close(win) == 0, "exit status %s after closing the window" % app.status)
 
 
-def report(s, cwd, args, text, icon=MB_ICONEXCLAMATION, status=1):
+def report(s, cwd, args, text):
     """Runs the program with `args`: one message box with no owner, `text`, "Quorlane", MB_OK |
-    `icon`, and no main window; Enter ends the program with `status`."""
+    MB_ICONEXCLAMATION, and no main window; Enter ends the program with status 1."""
     app = s.run(cwd, args=args)
     func = "user32.MessageBoxA" if text.isascii() else "user32.MessageBoxW"
     got = tuple(app.trace.wait_call(func)[0])
-    check(got == (0, text, "Quorlane", icon), "%s%r, wanted %r" % (func, got, text))
+    check(got == (0, text, "Quorlane", MB_ICONEXCLAMATION), "%s%r, wanted %r" % (func, got, text))
     s.display.key(app.wait_window("Quorlane"), "Return")
-    check(app.wait_exit() == status, "status %s" % app.status)
+    check(app.wait_exit() == 1, "status %s" % app.status)
     check(not app.trace.created("QuorlaneClass"), "a main window")
 
 
 def arguments(s, save):
-    """A folder and a grid file, relative and absolute, with spaces, slashes of both kinds and
-    letters beyond the code page, each give the window of their input titled after it; reports name
-    the path as given; two folders give two windows, one moved aside, each closing on its own;
-    /? shows the usage."""
+    """Folders and grid files, relative and absolute, with spaces, both slashes and letters beyond
+    the code page, give their windows titled after them; reports name the path as given; two
+    folders give two windows, one moved aside, each closing on its own; /? shows the usage."""
     root = tempfile.mkdtemp(prefix="args-", dir=s.tmp)
     rainbow, twocolour = example_files("rainbow"), example_files("twocolour")
     write_files(os.path.join(root, "runs", UNICODE_FOLDER), rainbow)
@@ -71,22 +70,20 @@ def arguments(s, save):
         print("ok   %-70r %.1f s" % (args, time.monotonic() - t0), flush=True)
 
     grid_only = windows_path(os.path.join(root, "grid only"))
-    for args, text, icon, status in [
-        (["runs/nothing"], 'Cannot open "runs/nothing"', MB_ICONEXCLAMATION, 1),
-        (["runs/nothing \u03a9"], 'Cannot open "runs/nothing \u03a9"', MB_ICONEXCLAMATION, 1),
-        ([grid_only], 'Cannot open "%s\\quorlane.ini"' % grid_only, MB_ICONEXCLAMATION, 1),
-        (["/?"], None, MB_ICONINFORMATION, 0),
+    for args, text in [
+        (["runs/nothing"], 'Cannot open "runs/nothing"'),
+        (["runs/nothing \u03a9"], 'Cannot open "runs/nothing \u03a9"'),
+        ([grid_only], 'Cannot open "%s\\quorlane.ini"' % grid_only),
     ]:
-        if text is None:  # the usage: its first line is enough here
-            app = s.run(root, args=args)
-            got = app.trace.wait_call("user32.MessageBoxA")[0]
-            check(got[1].startswith("Usage: quorlane [FOLDER | GRIDFILE ...]\n"), repr(got))
-            check(got[2:] == ["Quorlane", icon], repr(got))
-            s.display.key(app.wait_window("Quorlane"), "Return")
-            check(app.wait_exit() == status, "status %s" % app.status)
-        else:
-            report(s, root, args, text, icon, status)
+        report(s, root, args, text)
         print("ok   %-70r" % (args,), flush=True)
+    app = s.run(root, args=["/?"])  # the usage: its first line is enough here
+    got = app.trace.wait_call("user32.MessageBoxA")[0]
+    check(got[1].startswith("Usage: quorlane [FOLDER | GRIDFILE ...]\n"), repr(got))
+    check(got[2:] == ["Quorlane", MB_ICONINFORMATION], repr(got))
+    s.display.key(app.wait_window("Quorlane"), "Return")
+    check(app.wait_exit() == 0, "status %s" % app.status)
+    print("ok   %-70r" % (["/?"],), flush=True)
 
     # Two folders with the same settings: two processes, two windows, the later moved aside.
     app = s.run(root, args=["runs/" + UNICODE_FOLDER, "runs/copy"])
@@ -101,9 +98,8 @@ def arguments(s, save):
     wait_until(lambda: not s.display.windows("copy - Quorlane"), 10, "the second window to close")
     print("ok   two folders, windows %d, %d apart" % (x2 - x1, y2 - y1))
 
-    # The program at a path longer than MAX_PATH still starts a copy for each further path; where
-    # even the path's short form is too long, one warning names each path left without a window,
-    # with the system's reason, and the first path opens.
+    # From a path beyond MAX_PATH a copy still starts for each further path; where even the short
+    # form is too long, one warning names each path left without a window, and the first opens.
     args = ["runs/" + UNICODE_FOLDER, "runs/copy", "run 42/step_0017.dat"]
     titles = [folder_title, "copy - Quorlane", step_title]
     for depth, refused in [(16, []), (32, args[1:])]:
