@@ -157,6 +157,9 @@ TEST(PaintLayout, DegenerateClientsDrawOnlyWhatIsDefined) {
     EXPECT_FALSE(ComputeLayout(MakeGrid(1, 1, Bumpy, 400, 1), tallBand, 400, 0).hasField);
     EXPECT_FALSE(ComputeLayout(Grid(), s, 400, 300).hasField) << "no grid loaded";
     PaintClient(g, FieldRowPainter(s), ComputeLayout(g, s, 400, 300), {nullptr, 400}, TestPool());
+    Image flat(400, 0);  // a client without rows: nothing is written
+    PaintClient(g, FieldRowPainter(s), ComputeLayout(g, s, 400, 0), flat.Target(), TestPool());
+    EXPECT_EQ(std::count(flat.buf.begin(), flat.buf.end(), kUntouched), 128);
 }
 
 // Small clients in every mode, huge settings, a very large client, and field boxes by hand or at
