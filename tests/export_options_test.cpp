@@ -177,6 +177,7 @@ TEST(ExportOptions, OutputPatterns) {
         {"{{name}}.png", "a", 1, "{name}.png"},
         {"{{{name}}}.png", "a", 1, "{a}.png"},
         {"a}b.png", "a", 1, "a}b.png"},
+        {"a}}", "a", 1, "a}"},
         {"plain.png", "a", 9, "plain.png"},
     };
     for (const auto& c : cases) {

@@ -68,6 +68,7 @@ TEST(Inputs, FolderNames) {
         {"C:\\runs\\run42\\", W, "run42"},
         {"\\\\server\\share\\", W, "share"},
         {"/", P, "root"},
+        {"////////////////////////////////", P, "root"},
         {"/data/run42/", P, "run42"},
         {"/mnt/C:", P, "C:"},
     };

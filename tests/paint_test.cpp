@@ -215,9 +215,11 @@ TEST(PaintImage, StopTestIsTheExactComparison) {
     for (int t = 0; t < 20000; ++t) {
         const float s = float(units(rng)) / 256, e = float(units(rng)) / 256;
         const int64_t c = t % 2, n0 = int64_t(std::floor(e)) - c - int64_t(std::floor(s));
-        for (int64_t n = n0 - 2; n <= n0 + 2; ++n)
+        for (int64_t n = n0 - 2; n <= n0 + 2; ++n) {
             EXPECT_EQ(Before(SplitStart(s), n, SplitStart(e), c), double(s) + n < double(e) - c)
                 << s << " + " << n << " < " << e << " - " << c;
+            EXPECT_EQ(PixelOfStep(SplitStart(s), n), int64_t(double(s) + n)) << s << " + " << n;
+        }
     }
 }
 
