@@ -207,8 +207,7 @@ TEST(PaintImage, SameAsPlainPerPixelRendering) {
     }
 }
 
-// The exact stop test against plain arithmetic, for starts and ends on a 2^-8 grid (so that
-// s + n and e - c are exact doubles) of either sign, and every step n near the end.
+// Stop test and step pixels against plain arithmetic, on a 2^-8 grid where sums are exact.
 TEST(PaintImage, StopTestIsTheExactComparison) {
     std::mt19937 rng(5);
     std::uniform_int_distribution<int> units(-4096, 4096);

@@ -1,5 +1,4 @@
-// The off-screen picture's growth rule: a picture that does not hold the client, that shrinks,
-// that is made anew for a client it already holds, or that grows by too little or too much.
+// The growth rule: a picture too small, shrunk, made anew needlessly, or grown by the wrong amount.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +9,7 @@
 
 namespace {
 
-// What every side must satisfy, for the side `have` of the picture, the client side `need` and
-// the screen side `screen`.
+// What every side must satisfy for a picture side `have`, a client side `need`, a screen side.
 void ExpectGrowthRule(int have, int need, int screen) {
     const int side = PictureSide(have, need, screen);
     const int64_t base = std::max(have, screen);

@@ -1,6 +1,4 @@
-// quorlane-export with the batch's way of running chosen on the command line, for the end-to-end
-// test that holds every way to the same files:
-//
+// quorlane-export with the batch's way of running chosen first, for the identity test:
 //   export_tuned --one-by-one | --encoders=N   EXPORTER-ARGUMENTS...
 #include <windows.h>
 
