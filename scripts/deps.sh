@@ -7,7 +7,7 @@ need=()
 want() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' || need+=("$1"); }
 
 # native core, unit tests, benchmarks, and the checks of tidiness and formatting
-for p in build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev clang-tidy clang-format black; do want "$p"; done
+for p in build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev clang-tidy clang-format black; do want "$p"; done
 if [ "${1:-}" != "--native-only" ]; then
   # Windows program: cross compiler and resource compiler, Wine, virtual display, window tools
   for p in g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick python3; do want "$p"; done

@@ -49,8 +49,7 @@ TEST(StartupFiles, ReadErrors) {
         }
 }
 
-// A missing file reported as success or with the wrong status: both files on disk, and files
-// that cannot be opened (a missing file, a directory) fail with status 1.
+// Both files from disk; a missing file or a directory fails with status 1, never as success.
 TEST(StartupFiles, LoadFromDisk) {
     namespace fs = std::filesystem;
     const fs::path dir =
