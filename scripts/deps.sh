@@ -10,7 +10,7 @@ want() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 for p in build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev clang-tidy clang-format black; do want "$p"; done
 if [ "${1:-}" != "--native-only" ]; then
   # Windows program: cross compiler and resource compiler, Wine, virtual display, window tools
-  for p in g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick python3; do want "$p"; done
+  for p in g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick python3; do want "$p"; done
   # fuzzing and sanitizers
   for p in clang libclang-rt-14-dev; do want "$p"; done
 fi
