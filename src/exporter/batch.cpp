@@ -28,6 +28,11 @@ namespace {
 // a larger picture is drawn only while no other is held.
 constexpr size_t kPictureBudget = size_t(1) << 30;
 
+// The report of an output that exists and is not to be replaced.
+std::string ExistsReport(const std::string& output) {
+    return "\"" + output + "\" exists (--overwrite replaces it)";
+}
+
 // One input of the command line and the file it is to write.
 struct Input {
     std::string path;     // as given
@@ -181,7 +186,7 @@ void Batch::Load(size_t k, Loaded& into, GridTextBuffer& text) {
     if (!into.failure.empty()) return;
     if (!options_.overwrite &&
         GetFileAttributesW(Utf16(in.output).c_str()) != INVALID_FILE_ATTRIBUTES) {
-        into.failure = "\"" + in.output + "\" exists (--overwrite replaces it)";
+        into.failure = ExistsReport(in.output);
         return;
     }
     into.settings = DisplaySettings();
@@ -237,7 +242,7 @@ void Batch::Encode(DrawnPicture& frame, ImageFileWriter& writer) {
         Written(frame.index, frame.width, frame.height);
         break;
     case ImageFileWriter::Outcome::Exists:
-        Fail(frame.index, "\"" + in.output + "\" exists (--overwrite replaces it)");
+        Fail(frame.index, ExistsReport(in.output));
         break;
     case ImageFileWriter::Outcome::Failed:
         Fail(frame.index, "Cannot write \"" + in.output + "\": " + reason);
