@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <random>
 #include <string>
@@ -39,8 +40,11 @@ std::vector<uint32_t> Read(const std::vector<uint8_t>& f, int& w, int& h, std::s
         const uint8_t* d = &f[at + 8];
         if (type == "IHDR")
             w = int(BigEndian(d)), h = int(BigEndian(d + 4)), header.assign(d + 8, d + 13);
-        if (type == "tEXt")
-            texts += std::string(d, d + n).replace(std::string(d, d + n).find('\0'), 1, "=") + ";";
+        if (type == "tEXt" || type == "iTXt") {  // "key=text;", an iTXt's text marked with "*"
+            const std::string chunk(d, d + n), key = chunk.substr(0, chunk.find('\0'));
+            const size_t text = type == "tEXt" ? key.size() + 1 : key.size() + 5;
+            texts += key + (type == "iTXt" ? "=*" : "=") + chunk.substr(text) + ";";
+        }
         if (type == "IDAT") z.insert(z.end(), d, d + n);
         last = type;
     }
@@ -71,6 +75,7 @@ std::vector<uint32_t> Read(const std::vector<uint8_t>& f, int& w, int& h, std::s
 
 TEST(PngWriter, FilesReadBackExactly) {
     WorkerPool pool(3);
+    PngScratch scratch;  // kept from picture to picture, as the exporter's writers keep theirs
     std::mt19937 random(11);
     const decltype(PngOptions::texts) texts = {{"Source", "runs/42"}, {"Software", "Quorlane"}};
     for (const auto& [width, height] :
@@ -80,12 +85,15 @@ TEST(PngWriter, FilesReadBackExactly) {
         for (uint32_t& p : image) p = random() & (random() % 2 ? 0xFFFFFFu : 0x0F0F0Fu);
         for (int y = 0; y < height; ++y)
             want.insert(want.end(), &image[size_t(y) * pitch], &image[size_t(y) * pitch] + width);
-        for (int filter = 0; filter <= 4; ++filter)
+        for (int filter = 0; filter <= 5; ++filter)
             for (unsigned strips : {1u, 2u, 7u}) {
-                const PngOptions o{PngFilter(filter), 1, strips, texts};
-                Memory file;
+                const PngOptions o{PngFilter(filter), 1 + filter % 3, strips, texts};
+                Memory file, alone;
                 ASSERT_TRUE(WritePng(image.data(), pitch, width, height, o, file,
-                                     strips == 7 ? &pool : nullptr));
+                                     strips == 7 ? &pool : nullptr, &scratch));
+                // The same bytes without the pool and with fresh memory.
+                ASSERT_TRUE(WritePng(image.data(), pitch, width, height, o, alone));
+                EXPECT_EQ(file.bytes, alone.bytes);
                 int w = 0, h = 0;
                 std::string got;
                 const bool same = Read(file.bytes, w, h, got) == want;
@@ -96,7 +104,7 @@ TEST(PngWriter, FilesReadBackExactly) {
     }
 }
 
-TEST(PngWriter, AFailingSinkFailsTheWrite) {
+TEST(PngWriter, AFailingSinkOrAStopFailsTheWrite) {
     const std::vector<uint32_t> image(40 * 30, 0x336699);
     Memory whole;
     ASSERT_TRUE(WritePng(image.data(), 40, 40, 30, PngOptions(), whole));
@@ -105,6 +113,45 @@ TEST(PngWriter, AFailingSinkFailsTheWrite) {
         file.failAfter = cut;
         EXPECT_FALSE(WritePng(image.data(), 40, 40, 30, PngOptions(), file)) << cut;
     }
+    const std::atomic<bool> stop{true};
+    PngOptions stopped;
+    stopped.stop = &stop;
+    Memory file;
+    EXPECT_FALSE(WritePng(image.data(), 40, 40, 30, stopped, file));
+    EXPECT_TRUE(file.bytes.empty());  // given up before the first byte
+}
+
+// A text chunk is tEXt when its text is Latin-1, as tEXt must be, else iTXt with UTF-8.
+TEST(PngWriter, TextsInLatin1OrUtf8) {
+    const struct {
+        std::string source, want;
+    } rows[] = {
+        {"runs/42", "Source=runs/42;"},
+        {"caf\xC3\xA9", "Source=caf\xE9;"},                                 // é: Latin-1
+        {"\xE6\xB8\xA9\xE5\xBA\xA6", "Source=*\xE6\xB8\xA9\xE5\xBA\xA6;"},  // not Latin-1
+        {"caf\xC3", "Source=*caf\xC3;"},  // cut short: kept as it is
+    };
+    const uint32_t pixel = 0x102030;
+    for (const auto& row : rows) {
+        PngOptions o;
+        o.texts = {{"Source", row.source}};
+        Memory file;
+        ASSERT_TRUE(WritePng(&pixel, 1, 1, 1, o, file));
+        int w = 0, h = 0;
+        std::string texts;
+        EXPECT_EQ(Read(file.bytes, w, h, texts), std::vector<uint32_t>{pixel});
+        EXPECT_EQ(texts, row.want);
+    }
+}
+
+TEST(PngWriter, StripsGrowWithThePicture) {
+    const struct {
+        int width, height;
+        unsigned strips;
+    } rows[] = {{1, 1, 1},      {0, 5, 1},       {512, 511, 1},     {512, 512, 1},
+                {1024, 512, 2}, {1920, 1080, 7}, {16384, 16384, 8}, {-3, 9, 1}};
+    for (const auto& row : rows)
+        EXPECT_EQ(PngStrips(row.width, row.height), row.strips) << row.width << "x" << row.height;
 }
 
 }  // namespace

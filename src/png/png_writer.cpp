@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "common/worker_pool.h"
 
@@ -47,81 +49,203 @@ void RgbRow(const uint32_t* pixels, ptrdiff_t pitch, int width, int y, uint8_t* 
     }
 }
 
-// The filter byte and the filtered bytes of `row` over `prior` (zeros above the first row).
+// The filter byte and the filtered bytes of `row` over `prior` (zeros above
+// the first row); the left neighbour of a byte is the same colour's in the
+// pixel before, zero in the first pixel. One loop for each filter, so that
+// the compiler can make each a vector loop.
 void FilterRow(PngFilter filter, const uint8_t* row, const uint8_t* prior, size_t n, uint8_t* out) {
     out[0] = uint8_t(filter);
-    for (size_t k = 0; k < n; ++k) {
-        const int a = k >= 3 ? row[k - 3] : 0, b = prior[k], c = k >= 3 ? prior[k - 3] : 0;
-        int predicted = 0;
-        switch (filter) {
-        case PngFilter::None:
-            break;
-        case PngFilter::Sub:
-            predicted = a;
-            break;
-        case PngFilter::Up:
-            predicted = b;
-            break;
-        case PngFilter::Average:
-            predicted = (a + b) / 2;
-            break;
-        case PngFilter::Paeth:
-            predicted = Paeth(a, b, c);
-            break;
-        }
-        out[k + 1] = uint8_t(row[k] - predicted);
+    uint8_t* const d = out + 1;
+    const size_t first = std::min<size_t>(3, n);
+    switch (filter) {
+    case PngFilter::None:
+    case PngFilter::Adaptive:  // not a filter of the file: FilterRowAdaptive chooses one
+        std::memcpy(d, row, n);
+        break;
+    case PngFilter::Sub:
+        std::memcpy(d, row, first);
+        for (size_t k = 3; k < n; ++k) d[k] = uint8_t(row[k] - row[k - 3]);
+        break;
+    case PngFilter::Up:
+        for (size_t k = 0; k < n; ++k) d[k] = uint8_t(row[k] - prior[k]);
+        break;
+    case PngFilter::Average:
+        for (size_t k = 0; k < first; ++k) d[k] = uint8_t(row[k] - prior[k] / 2);
+        for (size_t k = 3; k < n; ++k) d[k] = uint8_t(row[k] - (row[k - 3] + prior[k]) / 2);
+        break;
+    case PngFilter::Paeth:
+        for (size_t k = 0; k < first; ++k) d[k] = uint8_t(row[k] - prior[k]);
+        for (size_t k = 3; k < n; ++k)
+            d[k] = uint8_t(row[k] - Paeth(row[k - 3], prior[k], prior[k - 3]));
+        break;
     }
 }
 
-// One strip of rows y0 .. y1 - 1, filtered and deflated as raw blocks ending
-// in a full flush (the last strip ends the stream); its Adler-32 in `adler`.
-struct Strip {
-    std::vector<uint8_t> deflated;
-    uLong adler = 1;
-    bool ok = false;
-};
-
-void CompressStrip(const uint32_t* pixels, ptrdiff_t pitch, int width, int y0, int y1, bool last,
-                   const PngOptions& options, Strip& strip) {
-    const size_t n = size_t(width) * 3;
-    std::vector<uint8_t> rows[2] = {std::vector<uint8_t>(n, 0), std::vector<uint8_t>(n, 0)};
-    std::vector<uint8_t> filtered((n + 1) * size_t(y1 - y0));
-    if (y0 > 0) RgbRow(pixels, pitch, width, y0 - 1, rows[1].data());
-    for (int y = y0; y < y1; ++y) {
-        std::vector<uint8_t>& row = rows[(y - y0) % 2];
-        RgbRow(pixels, pitch, width, y, row.data());
-        FilterRow(options.filter, row.data(), rows[(y - y0 + 1) % 2].data(), n,
-                  filtered.data() + (n + 1) * size_t(y - y0));
-    }
-    strip.adler = adler32(1L, filtered.data(), uInt(filtered.size()));
-    z_stream z = {};
-    if (deflateInit2(&z, options.level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return;
-    strip.deflated.resize(deflateBound(&z, uLong(filtered.size())) + 16);
-    z.next_in = filtered.data();
-    z.avail_in = uInt(filtered.size());
-    z.next_out = strip.deflated.data();
-    z.avail_out = uInt(strip.deflated.size());
-    const int status = deflate(&z, last ? Z_FINISH : Z_FULL_FLUSH);
-    strip.ok = (last ? status == Z_STREAM_END : status == Z_OK) && z.avail_in == 0;
-    strip.deflated.resize(strip.deflated.size() - z.avail_out);
-    deflateEnd(&z);
+// The zero bytes among n.
+size_t Zeros(const uint8_t* bytes, size_t n) {
+    size_t zeros = 0;
+    for (size_t k = 0; k < n; ++k) zeros += bytes[k] == 0;
+    return zeros;
 }
+
+// FilterRow for Adaptive: Sub or Up, whichever leaves more zero bytes (Sub
+// of equals), tried in `trial` (a row of n + 1 bytes).
+void FilterRowAdaptive(const uint8_t* row, const uint8_t* prior, size_t n, uint8_t* out,
+                       uint8_t* trial) {
+    FilterRow(PngFilter::Sub, row, prior, n, out);
+    FilterRow(PngFilter::Up, row, prior, n, trial);
+    if (Zeros(trial + 1, n) > Zeros(out + 1, n)) std::memcpy(out, trial, n + 1);
+}
+
+// The filtered rows handed to zlib at once: about 256 KB of them.
+constexpr size_t kBandBytes = size_t(1) << 18;
 
 }  // namespace
 
-bool WritePng(const uint32_t* pixels, ptrdiff_t pitch, int width, int height,
-              const PngOptions& options, ByteSink& sink, WorkerPool* pool) {
+// What one strip keeps from one picture to the next: zlib's state, the rows
+// being filtered and the compressed bytes. Memory fresh from the system
+// costs page faults on its first use (dearly under Wine), so it is reused.
+struct PngScratch::Strip {
+    z_stream z = {};
+    int level = -1;  // of z; -1: z not made
+    std::vector<uint8_t> rows[2], band, trial;
+    std::vector<uint8_t> deflated;  // as large as it ever had to be
+    size_t size = 0;                // the bytes of this picture in `deflated`
+    uLong adler = 1;                // of the strip's filtered rows
+    bool ok = false;
+
+    ~Strip() {
+        if (level >= 0) deflateEnd(&z);
+    }
+};
+
+unsigned PngStrips(int width, int height) {
+    const uint64_t pixels = uint64_t(std::max(width, 0)) * uint64_t(std::max(height, 0));
+    return unsigned(std::clamp<uint64_t>(pixels >> 18, 1, 8));
+}
+
+PngScratch::PngScratch() = default;
+PngScratch::~PngScratch() = default;
+
+namespace {
+
+// Deflates all of z's input with `flush` into strip.deflated, growing it as it fills.
+bool Deflate(PngScratch::Strip& strip, int flush) {
+    z_stream& z = strip.z;
+    for (;;) {
+        if (z.avail_out == 0) {
+            const size_t used = strip.deflated.size();
+            strip.deflated.resize(used + std::max<size_t>(used / 2, size_t(1) << 16));
+            z.next_out = strip.deflated.data() + used;
+            z.avail_out = uInt(strip.deflated.size() - used);
+        }
+        const int status = deflate(&z, flush);
+        if (status == Z_STREAM_END) return true;
+        if (status != Z_OK && status != Z_BUF_ERROR) return false;
+        if (flush != Z_FINISH && z.avail_in == 0 && z.avail_out != 0) return true;
+    }
+}
+
+// Rows y0 .. y1 - 1, filtered and deflated as raw blocks ending in a full
+// flush (the last strip ends the stream).
+void CompressStrip(const uint32_t* pixels, ptrdiff_t pitch, int width, int y0, int y1, bool last,
+                   const PngOptions& options, PngScratch::Strip& strip) {
+    strip.ok = false;
+    strip.size = 0;
+    strip.adler = 1;
+    z_stream& z = strip.z;
+    if (strip.level != options.level) {
+        if (strip.level >= 0) deflateEnd(&z);
+        z = z_stream();
+        strip.level = -1;
+        if (deflateInit2(&z, options.level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return;
+        strip.level = options.level;
+    } else if (deflateReset(&z) != Z_OK) {
+        return;
+    }
+    try {
+        const size_t n = size_t(width) * 3;
+        const int bandRows = int(std::clamp<size_t>(kBandBytes / (n + 1), 1, size_t(y1 - y0)));
+        for (std::vector<uint8_t>& row : strip.rows) row.assign(n, 0);
+        strip.trial.resize(n + 1);
+        strip.band.resize((n + 1) * size_t(bandRows));
+        if (strip.deflated.empty()) strip.deflated.resize(size_t(1) << 16);
+        if (y0 > 0) RgbRow(pixels, pitch, width, y0 - 1, strip.rows[1].data());
+        z.next_out = strip.deflated.data();
+        z.avail_out = uInt(strip.deflated.size());
+        bool ok = true;
+        for (int b0 = y0; ok && b0 < y1; b0 += bandRows) {
+            if (options.stop != nullptr && options.stop->load()) ok = false;
+            const int b1 = std::min(y1, b0 + bandRows);
+            for (int y = b0; y < b1; ++y) {
+                std::vector<uint8_t>& row = strip.rows[(y - y0) % 2];
+                RgbRow(pixels, pitch, width, y, row.data());
+                const uint8_t* prior = strip.rows[(y - y0 + 1) % 2].data();
+                uint8_t* out = strip.band.data() + (n + 1) * size_t(y - b0);
+                if (options.filter == PngFilter::Adaptive)
+                    FilterRowAdaptive(row.data(), prior, n, out, strip.trial.data());
+                else
+                    FilterRow(options.filter, row.data(), prior, n, out);
+            }
+            z.next_in = strip.band.data();
+            z.avail_in = uInt((n + 1) * size_t(b1 - b0));
+            strip.adler = adler32(strip.adler, z.next_in, z.avail_in);
+            const int flush = b1 < y1 ? Z_NO_FLUSH : last ? Z_FINISH : Z_FULL_FLUSH;
+            ok = ok && Deflate(strip, flush);
+        }
+        strip.size = strip.deflated.size() - z.avail_out;
+        strip.ok = ok;
+    } catch (const std::bad_alloc&) {
+        strip.ok = false;
+    }
+}
+
+// The UTF-8 text in Latin-1, when every character has a code there and none is NUL.
+bool ToLatin1(const std::string& utf8, std::string& latin1) {
+    for (size_t k = 0; k < utf8.size(); ++k) {
+        const uint8_t c = uint8_t(utf8[k]);
+        if (c == 0) return false;
+        if (c < 0x80) {
+            latin1 += char(c);
+            continue;
+        }
+        // U+0080 to U+00FF: C2 or C3 and one continuation byte.
+        if ((c & 0xFE) != 0xC2 || k + 1 == utf8.size() || (uint8_t(utf8[k + 1]) & 0xC0) != 0x80)
+            return false;
+        latin1 += char(((c & 0x03) << 6) | (uint8_t(utf8[++k]) & 0x3F));
+    }
+    return true;
+}
+
+// A text chunk: tEXt when the text is Latin-1 (as that chunk's text must
+// be), else iTXt, whose text is UTF-8. `keyword` is plain ASCII.
+bool WriteText(ByteSink& sink, const std::string& keyword, const std::string& utf8) {
+    std::string latin1;
+    const bool plain = ToLatin1(utf8, latin1);
+    // iTXt: keyword, no compression (two zero bytes), empty language and translated keyword.
+    const std::string data =
+        plain ? keyword + '\0' + latin1 : keyword + std::string(5, '\0') + utf8;
+    return WriteChunk(sink, plain ? "tEXt" : "iTXt", reinterpret_cast<const uint8_t*>(data.data()),
+                      data.size());
+}
+
+// WritePng, with memory failures of its own as exceptions.
+bool WriteFile(const uint32_t* pixels, ptrdiff_t pitch, int width, int height,
+               const PngOptions& options, ByteSink& sink, WorkerPool* pool, PngScratch& scratch) {
     const unsigned strips = std::max(1u, std::min(options.strips, unsigned(height)));
-    std::vector<Strip> parts(strips);
+    std::vector<std::unique_ptr<PngScratch::Strip>>& parts = scratch.strips;
+    while (parts.size() < strips) parts.push_back(std::make_unique<PngScratch::Strip>());
+    const auto rowOf = [&](size_t k) { return int(int64_t(height) * int64_t(k) / strips); };
     const auto compress = [&](size_t k, unsigned) {
-        const int y0 = int(int64_t(height) * int64_t(k) / strips);
-        const int y1 = int(int64_t(height) * int64_t(k + 1) / strips);
-        CompressStrip(pixels, pitch, width, y0, y1, k + 1 == strips, options, parts[k]);
+        CompressStrip(pixels, pitch, width, rowOf(k), rowOf(k + 1), k + 1 == strips, options,
+                      *parts[k]);
     };
     if (pool != nullptr && strips > 1)
         pool->ForEach(strips, 0, compress);
     else
         for (size_t k = 0; k < strips; ++k) compress(k, 0);
+    for (unsigned k = 0; k < strips; ++k)
+        if (!parts[k]->ok) return false;
 
     uint8_t header[13];
     PutBigEndian(header, uint32_t(width));
@@ -132,27 +256,33 @@ bool WritePng(const uint32_t* pixels, ptrdiff_t pitch, int width, int height,
     header[11] = 0;  // adaptive filtering, one filter byte a row
     header[12] = 0;  // not interlaced
     if (!sink.Write(kSignature, 8) || !WriteChunk(sink, "IHDR", header, 13)) return false;
-    for (const auto& [keyword, text] : options.texts) {
-        std::string data = keyword;
-        data += '\0';
-        data += text;
-        if (!WriteChunk(sink, "tEXt", reinterpret_cast<const uint8_t*>(data.data()), data.size()))
-            return false;
-    }
+    for (const auto& [keyword, text] : options.texts)
+        if (!WriteText(sink, keyword, text)) return false;
     // The zlib stream: its header, the strips' blocks, the Adler-32 of all rows.
     const uint8_t zlibHeader[2] = {0x78, 0x01};
     if (!WriteChunk(sink, "IDAT", zlibHeader, 2)) return false;
     uLong adler = 1;
-    size_t filteredBytes = (size_t(width) * 3 + 1);
+    const size_t filteredBytes = size_t(width) * 3 + 1;  // a row
     for (unsigned k = 0; k < strips; ++k) {
-        const Strip& s = parts[k];
-        if (!s.ok) return false;
-        const int y0 = int(int64_t(height) * k / strips),
-                  y1 = int(int64_t(height) * (k + 1) / strips);
-        adler = adler32_combine(adler, s.adler, z_off_t(filteredBytes * size_t(y1 - y0)));
-        if (!WriteChunk(sink, "IDAT", s.deflated.data(), s.deflated.size())) return false;
+        const PngScratch::Strip& s = *parts[k];
+        adler = adler32_combine(adler, s.adler,
+                                z_off_t(filteredBytes * size_t(rowOf(k + 1) - rowOf(k))));
+        if (!WriteChunk(sink, "IDAT", s.deflated.data(), s.size)) return false;
     }
     uint8_t trailer[4];
     PutBigEndian(trailer, uint32_t(adler));
     return WriteChunk(sink, "IDAT", trailer, 4) && WriteChunk(sink, "IEND", nullptr, 0);
+}
+
+}  // namespace
+
+bool WritePng(const uint32_t* pixels, ptrdiff_t pitch, int width, int height,
+              const PngOptions& options, ByteSink& sink, WorkerPool* pool, PngScratch* scratch) {
+    try {
+        PngScratch own;
+        return WriteFile(pixels, pitch, width, height, options, sink, pool,
+                         scratch != nullptr ? *scratch : own);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
