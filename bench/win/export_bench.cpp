@@ -5,18 +5,22 @@
 // cells (taken in turn for FRAMES inputs: the files are in the system's
 // cache either way) with one settings file beside them into a folder of its
 // own under the temporary folder, and times:
-//   - each step alone on one thread for one frame: load, draw (the client
-//     picture, texts included) and encode for each PNG row filter, BMP, TIFF;
-//   - whole batches: the pipelined run with the PNG filters, and the
-//     one-by-one run, for both grid sizes, in ms per frame;
+//   - each step alone on one thread for one frame of each grid size and of
+//     EXAMPLE (at its own size and at 1920 × 1080): load, draw (the client picture, texts included)
+//     and encode: the own PNG writer for each row filter at levels 1 to 3, the imaging component's
+//     PNG, BMP, TIFF;
+//   - whole batches, in ms per frame, for both grid sizes: the pipelined
+//     run with the own PNG writer and the imaging component's, and the
+//     one-by-one run;
 //   - the start-up of quorlane-export.exe (beside this program's folder,
-//     when there) on one small input, process start to exit.
+//     when there) on one small input and on EXAMPLE (a folder), process
+//     start to exit.
 // The pipelined and the one-by-one runs must write byte-identical files.
 // Exit status 0, or 1 when a run fails or the files differ. The folder is
 // removed at the end.
 //
-//   export_bench [FRAMES [BIG_FRAMES [REPEATS]]]   (defaults 200, 200 and 10; REPEATS
-//                                                  of each step alone, 0: none)
+//   export_bench [FRAMES [BIG_FRAMES [REPEATS [EXAMPLE]]]]   (defaults 200, 200 and 10;
+//                                                  REPEATS of each step alone, 0: none)
 //
 // Build: cmake --preset mingw && cmake --build --preset mingw
 // Run under Wine; it needs no display:
@@ -33,20 +37,20 @@
 #include <string>
 #include <vector>
 
+#include "../bench_grids.h"
 #include "common/worker_pool.h"
 #include "data/inputs.h"
 #include "data/settings.h"
 #include "exporter/batch.h"
 #include "exporter/image_file.h"
 #include "gdi/client_picture.h"
+#include "gdi/main_window_frame.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kWidth = 1920, kHeight = 1080;
-const char kSettings[] =
-    "-1.0\n1.0\n0\n255\n0\n0\n255\n0\n1920\n1160\n24\n80\n24\n10\nElevation\n1\n1\n";
+constexpr int kWidth = kBenchWidth, kHeight = kBenchHeight;
 
 double Seconds() {
     using Clock = std::chrono::steady_clock;
@@ -76,25 +80,15 @@ struct PerFrame {
     double wall, processor;  // ms per frame; wall < 0: the run failed
 };
 
-// A smooth field of columns × rows cells whose hills move with `phase`.
 void WriteGrid(const fs::path& file, int columns, int rows, int phase) {
-    std::string text = std::to_string(columns) + " " + std::to_string(rows) + " 1.0 1.0\n";
-    text.reserve(text.size() + size_t(columns) * size_t(rows) * 8);
-    char line[32];
-    const double t = phase * 0.05;
-    for (int j = 0; j < rows; ++j)
-        for (int i = 0; i < columns; ++i) {
-            const double x = double(i) / columns, y = double(j) / rows;
-            const double v = std::sin(6.0 * x + t) * std::cos(5.0 * y - 0.7 * t);
-            text.append(line, size_t(std::snprintf(line, sizeof line, "%.4f\n", v)));
-        }
+    const std::string text = BenchGridText(columns, rows, phase);
     std::ofstream(file, std::ios::binary).write(text.data(), std::streamsize(text.size()));
 }
 
 // `count` grid files of columns × rows cells in `folder`, with the settings.
 std::vector<std::string> MakeGrids(const fs::path& folder, int columns, int rows, int count) {
     fs::create_directories(folder);
-    std::ofstream(folder / "quorlane.ini", std::ios::binary) << kSettings;
+    std::ofstream(folder / "quorlane.ini", std::ios::binary) << kBenchSettings;
     std::vector<std::string> files;
     for (int k = 0; k < count; ++k) {
         char name[32];
@@ -156,7 +150,9 @@ bool SameFiles(const fs::path& a, const fs::path& b, size_t* compared) {
 
 // The steps of one frame alone, on one thread: processor ms, the mean of
 // `repeats` runs of each.
-void TimeSteps(const std::string& file, const fs::path& out, const char* label, int repeats) {
+// At the settings' own client size when `ownSize`, else at 1920 × 1080.
+void TimeSteps(const std::string& file, const fs::path& out, const char* label, int repeats,
+               bool ownSize = false) {
     WorkerPool pool(1);
     InputFiles in;
     ResolveArgument(file, in);
@@ -165,34 +161,47 @@ void TimeSteps(const std::string& file, const fs::path& out, const char* label, 
     double t0 = ThreadSeconds();
     for (int k = 0; k < repeats; ++k) LoadInputs(in, pool, grid, settings);
     const double load = (ThreadSeconds() - t0) / repeats;
+    int width = kWidth, height = kHeight;
+    if (ownSize) MainWindowClientSize(settings, width, height);
     const FieldRowPainter painter(settings);
     OffscreenPicture picture(PictureSizing::Exact);
-    DrawClientPicture(picture, nullptr, grid, painter, pool, kWidth, kHeight);  // made once
+    DrawClientPicture(picture, nullptr, grid, painter, pool, width, height);  // made once
     t0 = ThreadSeconds();
     for (int k = 0; k < repeats; ++k)
-        DrawClientPicture(picture, nullptr, grid, painter, pool, kWidth, kHeight);
+        DrawClientPicture(picture, nullptr, grid, painter, pool, width, height);
     GdiFlush();
     const double draw = (ThreadSeconds() - t0) / repeats;
-    std::printf("%s, one thread, processor ms: load %.1f, draw %.1f; encode", label, 1e3 * load,
-                1e3 * draw);
-    ImageFileWriter writer;
-    const struct {
-        const char* name;
+    std::printf("%s at %d x %d, one thread, processor ms: load %.1f, draw %.1f\n", label, width,
+                height, 1e3 * load, 1e3 * draw);
+    struct Encoding {
+        std::string name;
         ImageFormat format;
-        WICPngFilterOption filter;
-    } encodings[] = {
-        {"PNG none", ImageFormat::Png, WICPngFilterNone},
-        {"sub", ImageFormat::Png, WICPngFilterSub},
-        {"up", ImageFormat::Png, WICPngFilterUp},
-        {"average", ImageFormat::Png, WICPngFilterAverage},
-        {"paeth", ImageFormat::Png, WICPngFilterPaeth},
-        {"adaptive", ImageFormat::Png, WICPngFilterAdaptive},
-        {"default", ImageFormat::Png, WICPngFilterUnspecified},
-        {"BMP", ImageFormat::Bmp, WICPngFilterNone},
-        {"TIFF", ImageFormat::Tiff, WICPngFilterNone},
+        PngEncoding png;
     };
-    for (const auto& e : encodings) {
-        writer.SetPngFilter(e.filter);
+    std::vector<Encoding> encodings;
+    const char* const filters[] = {"none", "sub", "up", "average", "paeth", "adaptive"};
+    for (int level : {1, 2, 3})
+        for (int f = 0; f < 6; ++f) {
+            PngEncoding png;
+            png.filter = PngFilter(f);
+            png.level = level;
+            encodings.push_back({"PNG " + std::string(filters[f]) + " " + std::to_string(level),
+                                 ImageFormat::Png, png});
+        }
+    for (const auto& [name, filter] : {std::pair{"none", WICPngFilterNone},
+                                       {"up", WICPngFilterUp},
+                                       {"default", WICPngFilterUnspecified}}) {
+        PngEncoding png;
+        png.imagingComponent = true;
+        png.wicFilter = filter;
+        encodings.push_back(
+            {std::string("imaging component's PNG ") + name, ImageFormat::Png, png});
+    }
+    encodings.push_back({"BMP", ImageFormat::Bmp, PngEncoding()});
+    encodings.push_back({"TIFF", ImageFormat::Tiff, PngEncoding()});
+    ImageFileWriter writer;
+    for (const Encoding& e : encodings) {
+        writer.SetPngEncoding(e.png);
         const std::string path =
             (out / "step").u8string() + (e.format == ImageFormat::Png   ? ".png"
                                          : e.format == ImageFormat::Bmp ? ".bmp"
@@ -200,11 +209,10 @@ void TimeSteps(const std::string& file, const fs::path& out, const char* label, 
         std::string reason;
         t0 = ThreadSeconds();
         for (int k = 0; k < repeats; ++k)
-            writer.Write(picture.image(), kWidth, kHeight, e.format, path, true, reason);
-        std::printf(" %s %.1f (%.0f KB)%s", e.name, 1e3 * (ThreadSeconds() - t0) / repeats,
-                    double(fs::file_size(path)) / 1024.0, e.format == ImageFormat::Tiff ? "" : ",");
+            writer.Write(picture.image(), width, height, e.format, path, true, reason, file);
+        std::printf("  encode %-32s %5.1f ms %5.0f KB\n", e.name.c_str(),
+                    1e3 * (ThreadSeconds() - t0) / repeats, double(fs::file_size(path)) / 1024.0);
     }
-    std::printf("\n");
 }
 
 // Process start to exit of `exe` with `args`, in ms (best of `runs`), or -1.
@@ -237,6 +245,7 @@ int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
     const int bigFrames = argc > 2 ? std::max(0, std::atoi(argv[2])) : 200;
     const int repeats = argc > 3 ? std::max(0, std::atoi(argv[3])) : 10;
+    const char* example = argc > 4 ? argv[4] : nullptr;
     const fs::path root = fs::temp_directory_path() /
                           ("quorlane-export-bench-" + std::to_string(GetCurrentProcessId()));
     Console console;
@@ -250,28 +259,37 @@ int main(int argc, char** argv) {
                       : std::vector<std::string>();
     if (repeats > 0) TimeSteps(small[0], root, "100 x 100 grid", repeats);
     if (repeats > 0 && !big.empty()) TimeSteps(big[0], root, "1000 x 1000 grid", repeats);
+    if (repeats > 0 && example != nullptr) {
+        TimeSteps(example, root, example, repeats, true);
+        TimeSteps(example, root, example, repeats);
+    }
 
+    PngEncoding wicNone, wicDefault;
+    wicNone.imagingComponent = wicDefault.imagingComponent = true;
+    wicNone.wicFilter = WICPngFilterNone;
     const struct {
         const char* name;
-        WICPngFilterOption filter;
-    } filters[] = {{"none", WICPngFilterNone},
-                   {"sub", WICPngFilterSub},
-                   {"up", WICPngFilterUp},
-                   {"default", WICPngFilterUnspecified}};
-    std::printf("batches: wall ms per frame (processor ms per frame)\n");
-    for (const auto& f : filters) {
-        ExportTuning tuning;
-        tuning.pngFilter = f.filter;
-        const PerFrame t = TimeRun(console, Batch(small, frames), root / "out", ".png", tuning);
-        std::printf("%d frames of 100 x 100, PNG %-7s pipelined: %6.1f (%.1f), %.0f KB\n", frames,
-                    f.name, t.wall, t.processor, MeanFileKB(root / "out"));
-        ok = ok && t.wall > 0;
-    }
+        PngEncoding png;
+    } pngs[] = {{"own", PngEncoding()},
+                {"imaging component's, filter none", wicNone},
+                {"imaging component's default", wicDefault}};
     const struct {
         const char* label;
         const std::vector<std::string>* files;
         int count;
     } batches[] = {{"100 x 100", &small, frames}, {"1000 x 1000", &big, bigFrames}};
+    std::printf("batches: wall ms per frame (processor ms per frame)\n");
+    for (const auto& b : batches)
+        for (const auto& f : pngs) {
+            if (b.count == 0) continue;
+            ExportTuning tuning;
+            tuning.png = f.png;
+            const PerFrame t =
+                TimeRun(console, Batch(*b.files, b.count), root / "out", ".png", tuning);
+            std::printf("%d frames of %s, PNG %s, pipelined: %6.1f (%.1f), %.0f KB\n", b.count,
+                        b.label, f.name, t.wall, t.processor, MeanFileKB(root / "out"));
+            ok = ok && t.wall > 0;
+        }
     for (const auto& b : batches) {
         if (b.count == 0) continue;
         const std::vector<std::string> paths = Batch(*b.files, b.count);
@@ -310,6 +328,15 @@ int main(int argc, char** argv) {
             "process start to exit: %.0f ms\n",
             ms);
         ok = ok && ms > 0;
+        if (example != nullptr) {
+            const std::wstring own = L"--overwrite --quiet --out \"" +
+                                     (root / "example.png").wstring() + L"\" \"" +
+                                     fs::u8path(example).wstring() + L"\"";
+            const double t = TimeStartUp(exe, own, 5);
+            std::printf("start-up of one export of %s, process start to exit: %.0f ms, %.0f KB\n",
+                        example, t, t > 0 ? double(fs::file_size(root / "example.png")) / 1024 : 0);
+            ok = ok && t > 0;
+        }
     }
     std::error_code ec;
     fs::remove_all(root, ec);

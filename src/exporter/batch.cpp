@@ -236,8 +236,10 @@ bool Batch::Draw(const Loaded& loaded, int width, int height, DrawnPicture& fram
 void Batch::Encode(DrawnPicture& frame, ImageFileWriter& writer) {
     const Input& in = inputs_[frame.index];
     std::string reason;
+    // A picture alone has the pool to itself: its strips are compressed on it.
+    WorkerPool* pool = inputs_.size() == 1 ? &pool_ : nullptr;
     switch (writer.Write(frame.picture.image(), frame.width, frame.height, FormatOfPath(in.output),
-                         in.output, options_.overwrite, reason)) {
+                         in.output, options_.overwrite, reason, in.path, pool)) {
     case ImageFileWriter::Outcome::Written:
         Written(frame.index, frame.width, frame.height);
         break;
@@ -254,7 +256,7 @@ void Batch::Encode(DrawnPicture& frame, ImageFileWriter& writer) {
 
 bool Batch::OneByOne() {
     ImageFileWriter writer;
-    writer.SetPngFilter(tuning_.pngFilter);
+    writer.SetPngEncoding(tuning_.png);
     writer.SetStop(stop_);
     Loaded loaded;
     DrawnPicture frame;
@@ -301,7 +303,7 @@ bool Batch::Pipelined() {
     for (unsigned e = 0; e < encoders; ++e)
         encoding.emplace_back([&] {
             ImageFileWriter writer;
-            writer.SetPngFilter(tuning_.pngFilter);
+            writer.SetPngEncoding(tuning_.png);
             writer.SetStop(stop_);
             while (DrawnPicture* frame = drawn.Pop()) {
                 if (!Stopping()) Encode(*frame, writer);

@@ -5,13 +5,11 @@
 // is drawn, and the pictures drawn before it are encoded on threads of
 // their own, each picture whole before its encoding starts, so that every
 // file holds the same pixels as when the inputs are done one by one.
-#include <wincodec.h>
-#include <windows.h>
-
 #include <atomic>
 #include <string>
 
 #include "exporter/console.h"
+#include "exporter/image_file.h"
 #include "exporter/options/arguments.h"
 
 // How a run is carried out. The program takes the defaults; the benchmark
@@ -19,7 +17,7 @@
 struct ExportTuning {
     unsigned encoders = 0;  // pictures encoded at once (0: one per core, at most 4)
     bool pipelined = true;  // false: each input loaded, drawn and written before the next
-    WICPngFilterOption pngFilter = WICPngFilterNone;
+    PngEncoding png;
 };
 
 // The exit status of a run stopped before every input was done.

@@ -1,10 +1,10 @@
-// Encoding a picture through WIC into a temporary file and renaming it into
-// place.
+// Encoding a picture into a temporary file and renaming it into place.
 #include "exporter/image_file.h"
 
 #include <algorithm>
 
 #include "gdi/system_error.h"
+#include "quorlane_version.h"
 
 namespace {
 
@@ -107,6 +107,31 @@ class FileStream : public IStream {
     HANDLE file_;
 };
 
+// The temporary file as the PNG writer's sink. It keeps the first failure.
+class FileSink final : public ByteSink {
+  public:
+    explicit FileSink(HANDLE file) : file_(file) {}
+    HRESULT failure = S_OK;
+
+    bool Write(const uint8_t* bytes, size_t count) override {
+        while (count > 0) {
+            const DWORD part = DWORD(std::min<size_t>(count, size_t(1) << 30));
+            DWORD n = 0;
+            const BOOL ok = WriteFile(file_, bytes, part, &n, nullptr);
+            if (!ok || n != part) {
+                failure = HRESULT_FROM_WIN32(ok ? ERROR_DISK_FULL : GetLastError());
+                return false;
+            }
+            bytes += n;
+            count -= n;
+        }
+        return true;
+    }
+
+  private:
+    HANDLE file_;
+};
+
 }  // namespace
 
 std::string ErrorReason(HRESULT error) {
@@ -130,14 +155,41 @@ std::string ErrorReason(HRESULT error) {
     return SystemErrorText(error);
 }
 
-ImageFileWriter::ImageFileWriter() : com_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {
-    CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                     reinterpret_cast<void**>(&factory_));
-}
+// COM, from ole32 loaded on the first file that needs the imaging component:
+// loading it starts COM's machinery, which costs a run of PNG files alone
+// several tens of ms of its start-up under Wine (docs/performance.md).
+struct ImageFileWriter::Com {
+    HMODULE ole32 = LoadLibraryW(L"ole32.dll");
+    decltype(&CoInitializeEx) initialize = Function<decltype(&CoInitializeEx)>("CoInitializeEx");
+    decltype(&CoUninitialize) uninitialize = Function<decltype(&CoUninitialize)>("CoUninitialize");
+    decltype(&CoCreateInstance) create = Function<decltype(&CoCreateInstance)>("CoCreateInstance");
+
+    template <class F>
+    F Function(const char* name) const {
+        // Through void (*)(), which any function pointer type converts to and from.
+        return ole32 == nullptr
+                   ? nullptr
+                   : reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(ole32, name)));
+    }
+    bool Usable() const { return initialize && uninitialize && create; }
+};
+
+ImageFileWriter::ImageFileWriter() = default;
 
 ImageFileWriter::~ImageFileWriter() {
     if (factory_ != nullptr) factory_->Release();
-    if (SUCCEEDED(com_)) CoUninitialize();
+    if (com_ != nullptr && SUCCEEDED(entered_)) com_->uninitialize();
+}
+
+IWICImagingFactory* ImageFileWriter::Factory() {
+    if (com_ == nullptr) {
+        com_ = std::make_unique<Com>();
+        if (!com_->Usable()) return nullptr;
+        entered_ = com_->initialize(nullptr, COINIT_MULTITHREADED);
+        com_->create(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                     reinterpret_cast<void**>(&factory_));
+    }
+    return factory_;
 }
 
 HRESULT ImageFileWriter::Encode(PixelImage image, int width, int height, ImageFormat format,
@@ -152,10 +204,9 @@ HRESULT ImageFileWriter::Encode(PixelImage image, int width, int height, ImageFo
     if (SUCCEEDED(hr) && format == ImageFormat::Png && options.p != nullptr) {
         PROPBAG2 name = {};
         name.pstrName = const_cast<LPOLESTR>(L"FilterOption");
-        VARIANT value;
-        VariantInit(&value);
+        VARIANT value = {};
         value.vt = VT_UI1;
-        value.bVal = BYTE(pngFilter_);
+        value.bVal = BYTE(png_.wicFilter);
         hr = options->Write(1, &name, &value);
     }
     if (SUCCEEDED(hr)) hr = frame->Initialize(options.p);
@@ -189,12 +240,29 @@ HRESULT ImageFileWriter::Encode(PixelImage image, int width, int height, ImageFo
     return FAILED(stream.failure) ? stream.failure : hr;
 }
 
+HRESULT ImageFileWriter::EncodePng(PixelImage image, int width, int height, HANDLE file,
+                                   const std::string& source, WorkerPool* pool) {
+    FileSink sink(file);
+    PngOptions options;
+    options.filter = png_.filter;
+    options.level = png_.level;
+    options.strips = PngStrips(width, height);
+    options.texts = {{"Source", source}, {"Software", "Quorlane " QUORLANE_VERSION_TEXT}};
+    options.stop = stop_;
+    if (WritePng(image.pixels, image.pitch, width, height, options, sink, pool, &pngScratch_))
+        return S_OK;
+    if (FAILED(sink.failure)) return sink.failure;
+    return stop_ != nullptr && stop_->load() ? E_ABORT : E_OUTOFMEMORY;
+}
+
 ImageFileWriter::Outcome ImageFileWriter::Write(PixelImage image, int width, int height,
                                                 ImageFormat format, const std::string& path,
-                                                bool replace, std::string& reason) {
-    if (factory_ == nullptr || ContainerOf(format) == nullptr) {
-        reason = factory_ == nullptr ? "the Windows Imaging Component is missing"
-                                     : "unknown picture format";
+                                                bool replace, std::string& reason,
+                                                const std::string& source, WorkerPool* pool) {
+    const bool ownPng = format == ImageFormat::Png && !png_.imagingComponent;
+    if (!ownPng && (ContainerOf(format) == nullptr || Factory() == nullptr)) {
+        reason = ContainerOf(format) != nullptr ? "the Windows Imaging Component is missing"
+                                                : "unknown picture format";
         return Outcome::Failed;
     }
     const std::wstring target = Utf16(path);
@@ -213,7 +281,8 @@ ImageFileWriter::Outcome ImageFileWriter::Write(PixelImage image, int width, int
             return Outcome::Failed;
         }
     }
-    HRESULT hr = Encode(image, width, height, format, file);
+    HRESULT hr = ownPng ? EncodePng(image, width, height, file, source, pool)
+                        : Encode(image, width, height, format, file);
     CloseHandle(file);
     if (SUCCEEDED(hr) &&
         !MoveFileExW(temp.c_str(), target.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0))

@@ -1,28 +1,44 @@
 #pragma once
-// Image files written through the Windows Imaging Component: a picture's
-// 32-bit pixels encoded as 24-bit colour in PNG, BMP or TIFF. A file is
-// written under a temporary name in its own folder and renamed into place,
-// so that a file of the final name is always whole.
+// Image files of a picture's 32-bit pixels as 24-bit colour: PNG by the
+// project's own writer on zlib, BMP and TIFF through the Windows Imaging
+// Component. A file is written under a temporary name in its own folder and
+// renamed into place, so that a file of the final name is always whole.
 #include <wincodec.h>
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "exporter/options/output_names.h"
 #include "gdi/utf.h"
+#include "png/png_writer.h"
 #include "render/paint.h"
+
+class WorkerPool;
+
+// How PNG files are encoded. The program takes the defaults; the benchmark
+// compares others, and the Windows Imaging Component's encoder.
+struct PngEncoding {
+    // The row filter and zlib's level: chosen on the benchmark's pictures and
+    // the examples for the time of a frame within 1.6 times the size of the
+    // imaging component's default PNG (docs/performance.md).
+    PngFilter filter = PngFilter::Adaptive;
+    int level = 2;
+    bool imagingComponent = false;  // the imaging component's encoder, with wicFilter
+    WICPngFilterOption wicFilter = WICPngFilterUnspecified;
+};
 
 // The reason for an error code (a Win32 error or an HRESULT) in a few words:
 // the usual failures of writing a file in the exporter's own, else the
 // system's text.
 std::string ErrorReason(HRESULT error);
 
-// One writer serves one thread: it enters the thread into COM's
-// multithreaded apartment and holds a WIC factory of its own, and keeps the
-// row buffer it converts pixels in from one file to the next.
+// One writer serves one thread: for BMP and TIFF it enters the thread into
+// COM's multithreaded apartment and holds a WIC factory of its own, and it
+// keeps the memory it encodes in from one file to the next.
 class ImageFileWriter {
   public:
     ImageFileWriter();
@@ -33,27 +49,37 @@ class ImageFileWriter {
     enum class Outcome { Written, Exists, Failed, Stopped };
 
     // Writes the top-left width × height pixels of `image` (0x00RRGGBB) to
-    // the file `path` (UTF-8) in `format`. A file of that name is replaced
+    // the file `path` (UTF-8) in `format`; a PNG file names `source` (the
+    // input as given) and the program in text chunks, and its strips are
+    // compressed on `pool` when it is given. A file of that name is replaced
     // only when `replace`, else the outcome is Exists and it is left as it
     // was. On Failed, `reason` tells why; on Stopped, the stop flag was set
     // while the file was written. Unless Written, no file of the final name
     // is made or changed and no temporary file is left.
     Outcome Write(PixelImage image, int width, int height, ImageFormat format,
-                  const std::string& path, bool replace, std::string& reason);
+                  const std::string& path, bool replace, std::string& reason,
+                  const std::string& source = std::string(), WorkerPool* pool = nullptr);
 
-    // The PNG row filter. None unless set otherwise: it encodes in about
-    // half the time of any other (zlib has less to search), and the files
-    // come out from about as small to 1.7 times as large (docs/performance.md).
-    void SetPngFilter(WICPngFilterOption filter) { pngFilter_ = filter; }
+    void SetPngEncoding(const PngEncoding& png) { png_ = png; }
     // A flag that, once set (from any thread), ends the file being written.
     void SetStop(const std::atomic<bool>* stop) { stop_ = stop; }
 
   private:
+    // The picture into `file` through the imaging component, or as PNG by the own writer.
     HRESULT Encode(PixelImage image, int width, int height, ImageFormat format, HANDLE file);
+    HRESULT EncodePng(PixelImage image, int width, int height, HANDLE file,
+                      const std::string& source, WorkerPool* pool);
 
-    HRESULT com_;
+    // The imaging component, started on the first file that needs it: a run
+    // of PNG files alone never loads it.
+    IWICImagingFactory* Factory();
+
+    struct Com;
+    std::unique_ptr<Com> com_;  // made on the first use of the imaging component
+    HRESULT entered_ = E_FAIL;  // entering COM's multithreaded apartment
     IWICImagingFactory* factory_ = nullptr;
-    WICPngFilterOption pngFilter_ = WICPngFilterNone;
+    PngEncoding png_;
+    PngScratch pngScratch_;
     const std::atomic<bool>* stop_ = nullptr;
     std::vector<uint8_t> rows_;  // rows converted to 24-bit colour
 };

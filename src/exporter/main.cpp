@@ -46,7 +46,7 @@ bool ReadListBytes(const std::string& file, std::string& bytes) {
 
 }  // namespace
 
-int main() {
+int wmain() {
     Console console;
     const std::vector<std::string> args = CommandLineArguments();
     ExportOptions options;

@@ -85,7 +85,8 @@ bool StartAnotherCopy(const std::string& path, std::string& reason) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpszCmdLine, int nCmdShow) {
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmdLine,
+                    int nCmdShow) {
     (void)lpszCmdLine;  // the UTF-16 command line is read instead
     const std::vector<std::string> args = CommandLineArguments();
     for (const std::string& a : args) {

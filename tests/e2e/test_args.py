@@ -133,7 +133,8 @@ def release(s, save, bundle):
             z.extractall(root)
         (top,) = os.listdir(root)
         top = os.path.join(root, top)
-        check(os.path.isfile(os.path.join(top, "README.md")), "no README in the bundle")
+        for name in ("README.md", "zlib-license.txt"):
+            check(os.path.isfile(os.path.join(top, name)), "no %s in the bundle" % name)
         exe = os.path.join(top, "quorlane.exe")
         files = example_files("rainbow")
         show(s, top, ["examples\\rainbow"], "rainbow - Quorlane", files, save, exe=exe)

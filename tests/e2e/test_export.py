@@ -31,17 +31,30 @@ USAGE_HINT = 'Try "quorlane-export --help".'
 # ---------------------------------------------------------------- pictures
 
 
-def decode_png(blob):
-    """The pixels of an 8-bit RGB PNG without interlace, any row filters."""
+def png_chunks(blob):
+    """The kind and body of each chunk of a PNG, its CRC checked."""
     check(blob[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG")
-    pos, idat, head = 8, b"", None
+    pos = 8
     while pos < len(blob):
         n, kind = struct.unpack(">I4s", blob[pos : pos + 8])
         body, crc = blob[pos + 8 : pos + 8 + n], blob[pos + 8 + n : pos + 12 + n]
         check(zlib.crc32(kind + body) == struct.unpack(">I", crc)[0], "bad CRC")
+        yield kind, body
+        pos += 12 + n
+
+
+def png_texts(path):
+    """The tEXt chunks of a PNG file as a dictionary."""
+    chunks = png_chunks(open(path, "rb").read())
+    return dict(b.decode("latin-1").split("\0", 1) for k, b in chunks if k == b"tEXt")
+
+
+def decode_png(blob):
+    """The pixels of an 8-bit RGB PNG without interlace, any row filters."""
+    idat, head = b"", None
+    for kind, body in png_chunks(blob):
         head = struct.unpack(">IIBBBBB", body) if kind == b"IHDR" else head
         idat += body if kind == b"IDAT" else b""
-        pos += 12 + n
     width, height, depth, colour, _, _, interlace = head
     why = "PNG of depth %d, colour type %d, interlace %d" % head[2:7:2]
     check((depth, colour, interlace) == (8, 2, 0), why)
@@ -181,6 +194,9 @@ def window(a):
             check(status == 0 and got_size == size, why)
             want = "%s -> %s-default.png (%d x %d)\n" % (d, name, got.width, got.height)
             check(out == want, "progress %r" % out)
+            texts = png_texts(os.path.join(ex.tmp, name + "-default.png"))
+            made_by = re.fullmatch(r"Quorlane \d+\.\d+\.\d+", texts.pop("Software", ""))
+            check(made_by and texts == {"Source": d}, "texts %r" % texts)
             what = "PNG, BMP and TIFF equal the window; default size equal"
             print("ok   %-10s client %s: %s" % (name, size, what))
     finally:

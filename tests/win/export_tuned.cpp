@@ -9,7 +9,7 @@
 #include "exporter/options/arguments.h"
 #include "gdi/utf.h"
 
-int main() {
+int wmain() {
     Console console;
     std::vector<std::string> args = CommandLineArguments();
     ExportTuning tuning;
