@@ -111,6 +111,12 @@ TEST(Grid, ReadingStopsAfterTheValues) {
     Grid g;
     MemorySource source(kDat.data(), kDat.size());
     EXPECT_EQ(Described(LoadGridFrom(g, source, Pool(2), {SIZE_MAX / 2, 3}), g), kNoMemory);
+    // A load told to stop gives up, keeping no grid, and reads no further.
+    const std::atomic<bool> stop{true};
+    TokenSource endless(kDat + "9", '\n', TokenSource::kEndless, "", SIZE_MAX);
+    EXPECT_FALSE(LoadGridFrom(g, endless, Pool(2), {100, 0, nullptr, &stop}).ok);
+    EXPECT_FALSE(g.Loaded());
+    EXPECT_LE(endless.Handed(), 4096u);
 }
 
 // The sanitizer's own reservations exceed the limit (the unit tests build with g++).

@@ -23,6 +23,9 @@ size_t FileNameStart(const std::string& path, PathStyle style);
 // The folder part of a file's path, its last separator included ("" for a
 // bare file name, "C:" for "C:file.dat").
 std::string FolderOf(const std::string& path, PathStyle style);
+// A name with the letters A to Z in lower case, the others as they are: the
+// file system's comparison of names, as far as it is the same everywhere.
+std::string FoldAsciiCase(const std::string& name);
 // The last component of a path, separators at its end left out ("run42" for
 // "runs/run42/"; "" for a drive or a root alone).
 std::string LastComponent(const std::string& path, PathStyle style);

@@ -81,6 +81,7 @@ const char* ValueReader::ReadAll(const GridLoadOptions& options) {
         // far): what it completes is handed over at once, and text that
         // completes no line read stays in its piece for the next read.
         for (unsigned k = 0; next < cells;) {
+            if (options.stop != nullptr && options.stop->load(std::memory_order_relaxed)) break;
             Piece& s = pieces_[k];
             pool_.HelpUntil([&s] { return !s.busy.load(std::memory_order_acquire); });
             if (carried > 0 && carry != s.text) std::memmove(s.text, carry, carried);

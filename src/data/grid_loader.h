@@ -3,6 +3,7 @@
 // cells down, cell width, cell height), then one value line per sample, row
 // after row, then the ghost border. The value lines are parsed on a worker
 // pool that the caller owns; every way of reading gives the same grid.
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -33,10 +34,13 @@ class GridTextBuffer {
 // At most `pieces` pieces are held at once (0: a few more than the pool's
 // threads). The pieces are read into `buffer` when one is given, else into
 // text space of the load's own. Every choice gives the same grid.
+// Once `stop` is set (from any thread) the load gives up before its next
+// piece and fails.
 struct GridLoadOptions {
     size_t pieceBytes = size_t(1) << 20;
     unsigned pieces = 0;
     GridTextBuffer* buffer = nullptr;
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // Loads the grid file at `path` (UTF-8; by default "quorlane.dat" in the

@@ -105,12 +105,6 @@ std::string ReservedDeviceName(const std::string& path, PathStyle style) {
     return numbered || named ? base : std::string();
 }
 
-std::string FoldAsciiCase(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded) c = Lower(c);
-    return folded;
-}
-
 ImageFormat FormatOfPath(const std::string& path, PathStyle style) {
     const size_t dot = path.rfind('.');
     if (dot == std::string::npos || dot < FileNameStart(path, style)) return ImageFormat::Unknown;

@@ -43,10 +43,9 @@ std::string CheckOutputName(const std::string& path, PathStyle style = kSystemPa
 std::string ReservedDeviceName(const std::string& path, PathStyle style = kSystemPathStyle);
 
 // A UTF-8 name in the one letter case that the file system compares names
-// in. FoldAsciiCase folds A to Z alone, for systems whose names are
-// compared another way.
+// in; FoldAsciiCase (common/paths) folds A to Z alone, for systems whose
+// names are compared another way.
 using CaseFold = std::function<std::string(const std::string&)>;
-std::string FoldAsciiCase(const std::string& name);
 
 // Two output paths that name the same file on this system give the same key:
 // "." components and repeated separators are left out, ".." is taken
