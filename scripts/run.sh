@@ -3,7 +3,8 @@
 #   bash scripts/run.sh                       examples/rainbow, as the program opens its
 #                                             working directory without an argument;
 #   bash scripts/run.sh FOLDER|GRIDFILE ...   those paths, passed to the program as given
-#                                             (relative to where the command was run).
+#                                             (relative to where the command was run);
+#   bash scripts/run.sh --watch [PATH ...]    the same, the windows following their files.
 # With no $DISPLAY it runs on a virtual display instead, saves a screenshot
 # of the (first) window to build/screenshot.png, prints its path and closes again.
 # Wine runs in the prefix build/wineprefix, made on the first run with Wine's
@@ -31,7 +32,9 @@ if [ -z "${WINEPREFIX:-}" ]; then
   export WINEPREFIX="$root/build/wineprefix" WINEARCH=win64
   own_prefix=(--prefix "$WINEPREFIX")
 fi
-if [ $# -eq 0 ]; then
+paths=0
+for a in "$@"; do [ "$a" = --watch ] || paths=$((paths + 1)); done
+if [ $paths -eq 0 ]; then
   cd examples/rainbow
 else
   cd "$caller"

@@ -23,12 +23,18 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: quorlane [FOLDER | GRIDFILE ...]\n\n"
+    "Usage: quorlane [--watch] [FOLDER | GRIDFILE ...]\n\n"
     "FOLDER: shows FOLDER\\quorlane.dat with the settings of FOLDER\\quorlane.ini.\n"
     "GRIDFILE: shows that grid file (any name) with the quorlane.ini beside it.\n"
     "Several paths open one window each. Dropping folders or grid files on the\n"
     "program or a shortcut to it passes their paths.\n\n"
-    "Without a path: quorlane.dat and quorlane.ini in the working directory.";
+    "Without a path: quorlane.dat and quorlane.ini in the working directory.\n\n"
+    "--watch: each window follows its two files and shows them again whenever\n"
+    "they change; while they cannot be read, the last picture stays and the\n"
+    "title says why.";
+
+// The option of the watch mode.
+const char kWatch[] = "--watch";
 
 // A message box with no owner and the caption "Quorlane". ASCII texts take
 // the narrow call, as every report without an argument always has; other
@@ -48,9 +54,10 @@ int StartupFailure(const std::string& message, int status) {
     return status;
 }
 
-// Starts this program again with one path; that copy reports its own
-// failures. False, with the system's reason, when it cannot be started.
-bool StartAnotherCopy(const std::string& path, std::string& reason) {
+// Starts this program again with one path (and --watch when `watch`); that
+// copy reports its own failures. False, with the system's reason, when it
+// cannot be started.
+bool StartAnotherCopy(const std::string& path, bool watch, std::string& reason) {
     // Room for the longest path the system has. CreateProcessW takes no
     // program path of MAX_PATH characters or more, so such a path goes by its
     // short form, where the volume has one.
@@ -69,7 +76,9 @@ bool StartAnotherCopy(const std::string& path, std::string& reason) {
         }
     }
     self.resize(n);
-    std::wstring commandLine = Utf16(QuoteArgument(Utf8(self.c_str())) + " " + QuoteArgument(path));
+    std::wstring commandLine =
+        Utf16(QuoteArgument(Utf8(self.c_str())) +
+              (watch ? std::string(" ") + kWatch : std::string()) + " " + QuoteArgument(path));
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -88,19 +97,24 @@ bool StartAnotherCopy(const std::string& path, std::string& reason) {
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmdLine,
                     int nCmdShow) {
     (void)lpszCmdLine;  // the UTF-16 command line is read instead
-    const std::vector<std::string> args = CommandLineArguments();
-    for (const std::string& a : args) {
+    std::vector<std::string> args;
+    bool watch = false;
+    for (const std::string& a : CommandLineArguments()) {
         if (a == "/?" || a == "--help") {
             ShowMessage(kUsage, MB_ICONINFORMATION);
             return 0;
         }
+        if (a == kWatch)
+            watch = true;
+        else
+            args.push_back(a);
     }
     // Every further path gets a process of its own; those that cannot have
     // one are named in one warning before this process shows the first.
     std::string failures;
     for (size_t k = 1; k < args.size(); ++k) {
         std::string reason;
-        if (StartAnotherCopy(args[k], reason)) continue;
+        if (StartAnotherCopy(args[k], watch, reason)) continue;
         if (!failures.empty()) failures += "\n";
         failures += "Cannot open a window for \"" + args[k] + "\": " + reason;
     }
@@ -111,9 +125,12 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmd
     Application app(hInstance);
     InputFiles inputs = WorkingDirectoryInputs();
     LoadResult r = args.empty() ? LoadOk() : ResolveArgument(args[0], inputs);
+    // The watch mode compares later stamps with those from before the load.
+    const InputStamps loaded = watch && r.ok ? ReadStamps(inputs) : InputStamps();
     if (r.ok) r = LoadInputs(inputs, app.pool, app.grid, app.settings);
     if (!r.ok) return StartupFailure(r.message, r.status);
     app.painter = std::make_unique<FieldRowPainter>(app.settings);
+    app.title = WindowTitle(inputs);
 
     if (!hPrevInstance && !RegisterMainWindowClass(hInstance))
         return StartupFailure("Cannot create the main window", 1);
@@ -122,6 +139,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmd
     HWND hWnd = args.empty() ? CreateMainWindow(app)
                              : CreateMainWindow(app, Utf16(WindowTitle(inputs)).c_str(), true);
     if (!hWnd) return StartupFailure("Cannot create the main window", 1);
+    if (watch) app.watcher = std::make_unique<FileWatcher>(hWnd, inputs, loaded);
     ShowWindow(hWnd, nCmdShow);
 
     MSG msg;

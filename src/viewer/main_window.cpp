@@ -1,8 +1,10 @@
 // The main window: its class, its placement, paint, destroy and the About command.
 #include "viewer/main_window.h"
 
+#include "data/watch.h"
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
+#include "gdi/utf.h"
 #include "quorlane.h"
 #include "viewer/about_box.h"
 
@@ -30,6 +32,25 @@ void PaintWindow(Application& app, HWND hWnd) {
             erase();
     }
     EndPaint(hWnd, &pS);
+}
+
+// A reload's outcome swapped in: the new grid, settings (the window size
+// kept) and painter in one step, then one repaint; the title says whether
+// the picture is of the files as they are.
+void TakeReload(Application& app, HWND hWnd) {
+    if (!app.watcher) return;
+    std::unique_ptr<Reload> reload = app.watcher->Take();
+    if (!reload) return;
+    if (reload->result.ok) {
+        std::swap(app.grid, reload->grid);
+        app.settings = ReloadedSettings(reload->settings, app.settings);
+        std::swap(app.painter, reload->painter);
+        InvalidateRect(hWnd, nullptr, FALSE);
+    }
+    const std::string title = WatchTitle(app.title, reload->result.message);
+    DefWindowProcW(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Utf16(title).c_str()));
+    reload.reset();  // the grid shown before goes before another load may start
+    app.watcher->Taken();
 }
 
 // The application value the window was made for, or null for the messages
@@ -121,6 +142,7 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     Application& app = *found;
     switch (msg) {
     case WM_DESTROY:
+        app.watcher.reset();  // a load under way gives up
         app.picture.Release();
         app.grid = Grid();  // the block goes with the window
         PostQuitMessage(0);
@@ -131,6 +153,9 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         return 1;
     case WM_PAINT:
         PaintWindow(app, hWnd);
+        return 0;
+    case kReloadedMessage:
+        TakeReload(app, hWnd);
         return 0;
     case WM_COMMAND:
         if (wParam == IDM_ABOUT) DialogBoxParamA(app.instance, "AboutDlg", hWnd, AboutDlgProc, 0);

@@ -7,18 +7,21 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "common/worker_pool.h"
 #include "data/grid.h"
 #include "data/settings.h"
 #include "gdi/offscreen_picture.h"
 #include "render/field_row.h"
+#include "viewer/file_watcher.h"
 
 // Everything the main window holds while it lives: the module instance, the
-// worker pool that loads and paints, the grid and the settings read at
-// start-up, the field row painter made from those settings, and the
-// off-screen picture. The pool comes first: it is made before the grid's
-// block is allocated and is the last to go.
+// worker pool that loads and paints, the grid and the settings shown, the
+// field row painter made from those settings, the off-screen picture, the
+// window's title and, in the watch mode, the thread that follows the files.
+// The pool comes first: it is made before the grid's block is allocated and
+// is the last to go.
 struct Application {
     explicit Application(HINSTANCE module) : instance(module) {}
     Application(const Application&) = delete;
@@ -30,6 +33,8 @@ struct Application {
     DisplaySettings settings;
     std::unique_ptr<FieldRowPainter> painter;
     OffscreenPicture picture;
+    std::string title = "Quorlane";
+    std::unique_ptr<FileWatcher> watcher;  // made after the window, gone with it
 };
 
 // Registers the main window class; false if the platform refuses.

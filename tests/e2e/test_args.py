@@ -79,7 +79,7 @@ def arguments(s, save):
         print("ok   %-70r" % (args,), flush=True)
     app = s.run(root, args=["/?"])  # the usage: its first line is enough here
     got = app.trace.wait_call("user32.MessageBoxA")[0]
-    check(got[1].startswith("Usage: quorlane [FOLDER | GRIDFILE ...]\n"), repr(got))
+    check(got[1].startswith("Usage: quorlane [--watch] [FOLDER | GRIDFILE ...]\n"), repr(got))
     check(got[2:] == ["Quorlane", MB_ICONINFORMATION], repr(got))
     s.display.key(app.wait_window("Quorlane"), "Return")
     check(app.wait_exit() == 0, "status %s" % app.status)

@@ -121,7 +121,7 @@ class App:
     """One run of the program: its process, its relay trace (`trace`) and its windows."""
 
     def __init__(self, session, folder, debug, desktop, args=(), exe=None):
-        self.s, self.status = session, None
+        self.s, self.status, self.folder = session, None, folder
         fd, log = tempfile.mkstemp(prefix="wine-", suffix=".log", dir=session.tmp)
         self._log = os.fdopen(fd, "wb")
         self.trace = RelayTrace(log)

@@ -18,6 +18,7 @@ RELAY_INCLUDE = ";".join(
         "MoveWindow",
         "GetSystemMetrics",
         "DefWindowProcA",
+        "DefWindowProcW",
     )
 )
 WM_SIZE = 5

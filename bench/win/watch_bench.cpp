@@ -1,0 +1,239 @@
+// The watch mode's latency, timed from inside: the program's own main window
+// (its class, window procedure and file watcher, not a copy) follows a folder
+// in which this program writes new grid files and renames them into place.
+//
+// For grids of 100 × 100, 1000 × 1000 and 3000 × 3000 cells at a client of
+// 1920 × 1080, each replacement's latency runs from the rename (the writer's
+// last step) to the end of the first paint that shows the new grid (a wrapper
+// around the window procedure knows it by the first cell, which is the
+// replacement's number). It prints the median and the worst, and for the
+// largest grid its plain load time (the same files loaded on a pool of the
+// same size, as at start-up). Then, with BIG, it renames a 10000 × 10000 grid
+// into place and times resize repaints while it reloads, against the same
+// resizes afterwards.
+//
+//   watch_bench [REPLACEMENTS [BIG]]   (defaults 50 and 1; BIG 0: no 10000 × 10000 grid)
+//
+// Exit status 0, or 1 when a replacement is not shown within 60 s.
+//
+// Build: cmake --preset mingw && cmake --build --preset mingw
+// Run under Wine on a virtual display larger than 1920 × 1080 with the frame:
+//   Xvfb :72 -screen 0 2200x1400x24 &
+//   DISPLAY=:72 wine build/mingw/bench/win/watch_bench.exe
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "../bench_grids.h"
+#include "data/inputs.h"
+#include "viewer/main_window.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+double Now() {
+    LARGE_INTEGER f, t;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t);
+    return double(t.QuadPart) / double(f.QuadPart);
+}
+
+// What the wrapper around the window procedure needs, hung on the window.
+struct Watch {
+    const Application& app;
+    WNDPROC programProc = nullptr;
+    float awaited = -1;          // the first cell of the grid waited for
+    double shownAt = 0;          // when the paint that showed it ended
+    std::vector<double> paints;  // every paint's time, in seconds
+};
+const char kWatchProperty[] = "WatchBench";
+
+LRESULT CALLBACK TimedWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    Watch& watch = *static_cast<Watch*>(GetPropA(hWnd, kWatchProperty));
+    if (msg != WM_PAINT) return CallWindowProcA(watch.programProc, hWnd, msg, wParam, lParam);
+    const double t0 = Now();
+    CallWindowProcA(watch.programProc, hWnd, msg, wParam, lParam);
+    const double t1 = Now();
+    watch.paints.push_back(t1 - t0);
+    if (watch.shownAt == 0 && watch.app.grid.Loaded() && watch.app.grid.Cell(1, 1) == watch.awaited)
+        watch.shownAt = t1;
+    return 0;
+}
+
+// Handles messages until `done` holds or `seconds` pass; whether it held.
+template <class Done>
+bool PumpUntil(Done done, double seconds) {
+    const double end = Now() + seconds;
+    MSG msg;
+    while (!done()) {
+        const double left = end - Now();
+        if (left <= 0) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(std::min(left, 0.05) * 1000) + 1,
+                                  QS_ALLINPUT);
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    return true;
+}
+
+// The grid text of a step: the benchmark's field with its first cell the step's number.
+struct Steps {
+    std::string header, rest;  // the text before and after the first value line
+    explicit Steps(int cells) {
+        const std::string text = BenchGridText(cells, cells, 0);
+        const size_t first = text.find('\n') + 1;
+        header = text.substr(0, first);
+        rest = text.substr(text.find('\n', first) + 1);
+    }
+    std::string Text(int step) const { return header + std::to_string(step) + "\n" + rest; }
+};
+
+// The text written whole under another name, then renamed into place; the time of the rename.
+double Replace(const fs::path& folder, const std::string& text) {
+    const fs::path part = folder / "quorlane.dat.part", target = folder / "quorlane.dat";
+    std::ofstream(part, std::ios::binary).write(text.data(), std::streamsize(text.size()));
+    MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+    return Now();
+}
+
+// Resizes the window so that its client is w × h.
+void ResizeClient(HWND wnd, int w, int h) {
+    RECT wr, cr;
+    GetWindowRect(wnd, &wr);
+    GetClientRect(wnd, &cr);
+    SetWindowPos(wnd, nullptr, 0, 0, w + (wr.right - wr.left) - cr.right,
+                 h + (wr.bottom - wr.top) - cr.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// Resize repaints: the client between 1600 × 900 and 1920 × 1080, `count` times; paint times.
+std::vector<double> Resizes(Watch& watch, HWND wnd, int count) {
+    std::vector<double> times;
+    for (int k = 0; k < count; ++k) {
+        ResizeClient(wnd, k % 2 ? 1920 : 1600, k % 2 ? 1080 : 900);
+        watch.paints.clear();
+        UpdateWindow(wnd);
+        if (!watch.paints.empty()) times.push_back(watch.paints.front());
+    }
+    return times;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int replacements = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
+    const bool big = argc > 2 ? std::atoi(argv[2]) != 0 : true;
+    const fs::path folder = fs::temp_directory_path() /
+                            ("quorlane-watch-bench-" + std::to_string(GetCurrentProcessId()));
+    fs::create_directories(folder);
+    std::ofstream(folder / "quorlane.ini", std::ios::binary) << kBenchSettings;
+    const Steps first(100);
+    std::ofstream(folder / "quorlane.dat", std::ios::binary) << first.Text(0);
+
+    Application app(GetModuleHandleA(nullptr));
+    const InputFiles inputs = InputsOf(folder.u8string(), true);
+    const InputStamps loaded = ReadStamps(inputs);
+    if (!LoadInputs(inputs, app.pool, app.grid, app.settings).ok) return 1;
+    app.painter = std::make_unique<FieldRowPainter>(app.settings);
+    HWND wnd = RegisterMainWindowClass(app.instance) ? CreateMainWindow(app) : nullptr;
+    if (wnd == nullptr) return 1;
+    app.watcher = std::make_unique<FileWatcher>(wnd, inputs, loaded);
+    ShowWindow(wnd, SW_SHOWNORMAL);
+    SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ResizeClient(wnd, 1920, 1080);
+    UpdateWindow(wnd);
+    Watch watch{app, nullptr, -1, 0, {}};
+    SetPropA(wnd, kWatchProperty, &watch);
+    watch.programProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TimedWndProc)));
+    RECT client;
+    GetClientRect(wnd, &client);
+    std::printf(
+        "watch latency, rename to the end of the paint that shows the grid, client %ld x %ld, "
+        "%u threads; ms\n",
+        client.right, client.bottom, app.pool.Threads());
+
+    bool ok = true;
+    int step = 0;
+    for (const int cells : {100, 1000, 3000}) {
+        const Steps steps(cells);
+        std::vector<double> latencies;
+        for (int k = 0; k < replacements && ok; ++k) {
+            PumpUntil([] { return false; }, 0.1);  // a writer that pauses between steps
+            watch.awaited = float(++step);
+            watch.shownAt = 0;
+            const double renamed = Replace(folder, steps.Text(step));
+            ok = PumpUntil([&] { return watch.shownAt != 0; }, 60);
+            latencies.push_back(1e3 * (watch.shownAt - renamed));
+        }
+        if (!ok) break;
+        std::sort(latencies.begin(), latencies.end());
+        std::printf("%d x %d grid, %d replacements: median %.1f, worst %.1f", cells, cells,
+                    replacements, Median(latencies), latencies.back());
+        if (cells == 3000) {
+            std::vector<double> loads;
+            WorkerPool pool(WorkerPool::CoreThreads());
+            for (int k = 0; k < 5; ++k) {
+                Grid grid;
+                DisplaySettings settings;
+                const double t0 = Now();
+                LoadInputs(inputs, pool, grid, settings);
+                loads.push_back(1e3 * (Now() - t0));
+            }
+            std::printf("; plain load %.1f (median of 5), latency / load %.2f", Median(loads),
+                        Median(latencies) / Median(loads));
+        }
+        std::printf("\n");
+    }
+    if (ok && big) {
+        const double written = Now();
+        {
+            std::ofstream out(folder / "quorlane.dat.part", std::ios::binary);
+            out << "10000 10000 1.0 1.0\n";
+            const std::string row = [] {
+                std::string r;
+                for (int i = 0; i < 10000; ++i) r += i % 2 ? "0.25\n" : "-0.5\n";
+                return r;
+            }();
+            for (int j = 0; j < 10000; ++j) out << row;
+        }
+        watch.awaited = -0.5f;
+        watch.shownAt = 0;
+        MoveFileExW((folder / "quorlane.dat.part").c_str(), (folder / "quorlane.dat").c_str(),
+                    MOVEFILE_REPLACE_EXISTING);
+        const double renamed = Now();
+        PumpUntil([] { return false; }, 0.2);  // the load has begun
+        const std::vector<double> during = Resizes(watch, wnd, 20);
+        const bool overlapped = watch.shownAt == 0;
+        ok = PumpUntil([&] { return watch.shownAt != 0; }, 300);
+        const double shown = watch.shownAt - renamed;
+        const std::vector<double> after = Resizes(watch, wnd, 20);
+        std::printf(
+            "10000 x 10000 grid (written in %.1f s) shown %.1f s after the rename; resize "
+            "repaint during its reload: median %.1f, worst %.1f (%s); afterwards: median "
+            "%.1f, worst %.1f\n",
+            renamed - written, shown, 1e3 * Median(during),
+            during.empty() ? 0 : 1e3 * *std::max_element(during.begin(), during.end()),
+            overlapped ? "all during the reload" : "the reload ended first", 1e3 * Median(after),
+            after.empty() ? 0 : 1e3 * *std::max_element(after.begin(), after.end()));
+    }
+    DestroyWindow(wnd);
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    std::printf("%s\n", ok ? "ok" : "FAILED: a replacement was not shown");
+    return ok ? 0 : 1;
+}

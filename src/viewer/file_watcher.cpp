@@ -1,0 +1,216 @@
+// The watch mode's thread: folder notifications, the stamp check and the loads.
+#include "viewer/file_watcher.h"
+
+#include <vector>
+
+#include "common/paths.h"
+#include "common/worker_pool.h"
+#include "data/bytesource.h"
+#include "data/grid_loader.h"
+#include "gdi/utf.h"
+
+namespace {
+
+FileStamp StampOf(const std::string& path) {
+    FileStamp stamp;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Utf16(path).c_str(), GetFileExInfoStandard, &data)) return stamp;
+    stamp.exists = true;
+    stamp.size = (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    stamp.writeTime =
+        (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return stamp;
+}
+
+// The changes a folder's notifications report: names written, made, removed
+// or renamed, and sizes and write times changed.
+constexpr DWORD kChanges =
+    FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
+
+// The folder of the two files, opened for its change notifications; the
+// schedule's once-a-second check stands in where it cannot be.
+class FolderChanges {
+  public:
+    explicit FolderChanges(const InputFiles& inputs) : inputs_(inputs) {
+        // The folder as "." inside it: the system opens "run42\." and "."
+        // where "run42\" (a separator at the end) may be refused.
+        const std::string folder = FolderOf(inputs.gridPath, kSystemPathStyle) + ".";
+        folder_ =
+            CreateFileW(Utf16(folder).c_str(), FILE_LIST_DIRECTORY,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+        overlapped_.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        Ask();
+    }
+    ~FolderChanges() {
+        if (asked_) {
+            CancelIoEx(folder_, &overlapped_);
+            DWORD n = 0;
+            GetOverlappedResult(folder_, &overlapped_, &n, TRUE);
+        }
+        if (folder_ != INVALID_HANDLE_VALUE) CloseHandle(folder_);
+        if (overlapped_.hEvent != nullptr) CloseHandle(overlapped_.hEvent);
+    }
+
+    // Set when notifications came (a handle that never is without them).
+    HANDLE Event() const { return overlapped_.hEvent; }
+
+    // Whether the notifications that came name either file (or were too
+    // many to keep, which may hide them); asks for the next ones.
+    bool Arrived() {
+        DWORD n = 0;
+        const bool got = asked_ && GetOverlappedResult(folder_, &overlapped_, &n, FALSE);
+        asked_ = false;
+        bool ours = got && n == 0;  // the folder lost count
+        for (size_t at = 0; got && at + sizeof(FILE_NOTIFY_INFORMATION) <= n;) {
+            const auto* info = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(
+                reinterpret_cast<const char*>(buffer_.data()) + at);  // offsets count bytes
+            ours =
+                ours || NamesAnInputFile(
+                            Utf8(info->FileName, info->FileNameLength / sizeof(wchar_t)), inputs_);
+            if (info->NextEntryOffset == 0) break;
+            at += info->NextEntryOffset;
+        }
+        Ask();
+        return ours;
+    }
+
+  private:
+    void Ask() {
+        ResetEvent(overlapped_.hEvent);
+        asked_ = folder_ != INVALID_HANDLE_VALUE && overlapped_.hEvent != nullptr &&
+                 ReadDirectoryChangesW(folder_, buffer_.data(), DWORD(buffer_.size() * 4), FALSE,
+                                       kChanges, nullptr, &overlapped_, nullptr);
+    }
+
+    const InputFiles& inputs_;
+    HANDLE folder_ = INVALID_HANDLE_VALUE;
+    OVERLAPPED overlapped_ = {};
+    std::vector<DWORD> buffer_ = std::vector<DWORD>(16384);  // 64 KB, DWORD-aligned
+    bool asked_ = false;
+};
+
+int64_t Now() {
+    return int64_t(GetTickCount64());
+}
+
+// A file read while its writer may replace it: opened with every sharing
+// allowed, deleting and renaming included, so that a writer that saves by
+// renaming a new file into place is never refused while a load reads the
+// old one (which this handle then goes on reading whole).
+class SharedFile final : public ByteSource {
+  public:
+    explicit SharedFile(const std::string& path)
+        : file_(CreateFileW(Utf16(path).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr)) {}
+    ~SharedFile() override {
+        if (Opened()) CloseHandle(file_);
+    }
+    SharedFile(const SharedFile&) = delete;
+    SharedFile& operator=(const SharedFile&) = delete;
+
+    bool Opened() const { return file_ != INVALID_HANDLE_VALUE; }
+    size_t Read(char* buf, size_t n) override {
+        DWORD got = 0;
+        if (!ReadFile(file_, buf, DWORD(std::min<size_t>(n, size_t(1) << 30)), &got, nullptr))
+            failed_ = true;
+        return failed_ ? 0 : got;
+    }
+    bool Failed() const override { return failed_; }
+
+  private:
+    HANDLE file_;
+    bool failed_ = false;
+};
+
+// LoadInputs, the files read as SharedFile.
+LoadResult LoadShared(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
+                      DisplaySettings& settings, const GridLoadOptions& options) {
+    SharedFile gridFile(inputs.gridPath);
+    if (!gridFile.Opened()) return LoadFailure(kCannotOpen, inputs.gridPath);
+    const LoadResult r = LoadGridFrom(grid, gridFile, pool, options, inputs.gridPath);
+    if (!r.ok) return r;
+    SharedFile settingsFile(inputs.settingsPath);
+    if (!settingsFile.Opened()) return LoadFailure(kCannotOpen, inputs.settingsPath);
+    return LoadSettingsFrom(settings, settingsFile, inputs.settingsPath);
+}
+
+}  // namespace
+
+InputStamps ReadStamps(const InputFiles& inputs) {
+    return {StampOf(inputs.gridPath), StampOf(inputs.settingsPath)};
+}
+
+FileWatcher::FileWatcher(HWND window, const InputFiles& inputs, const InputStamps& loaded)
+    : window_(window),
+      inputs_(inputs),
+      loaded_(loaded),
+      wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+      thread_([this] { Run(); }) {}
+
+FileWatcher::~FileWatcher() {
+    stop_ = true;
+    SetEvent(wake_);
+    thread_.join();
+    CloseHandle(wake_);
+}
+
+std::unique_ptr<Reload> FileWatcher::Take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::move(ready_);
+}
+
+void FileWatcher::Taken() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        handing_ = false;
+    }
+    SetEvent(wake_);
+}
+
+void FileWatcher::Run() {
+    FolderChanges changes(inputs_);
+    ReloadSchedule schedule(Now(), loaded_);
+    WorkerPool pool(WorkerPool::CoreThreads());
+    GridTextBuffer text;  // kept from one load to the next
+    while (!stop_) {
+        const int64_t now = Now();
+        if (schedule.CheckDue(now)) schedule.Checked(now, ReadStamps(inputs_));
+        bool handing;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            handing = handing_;
+        }
+        if (!handing && schedule.LoadDue(now)) {
+            schedule.LoadStarted(ReadStamps(inputs_));
+            auto reload = std::make_unique<Reload>();
+            GridLoadOptions options;
+            options.buffer = &text;
+            options.stop = &stop_;
+            reload->result = LoadShared(inputs_, pool, reload->grid, reload->settings, options);
+            if (stop_) break;
+            schedule.LoadFinished(reload->result);
+            if (reload->result.ok)
+                reload->painter = std::make_unique<FieldRowPainter>(reload->settings);
+            else
+                reload->grid = Grid();
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                ready_ = std::move(reload);
+                handing_ = true;
+            }
+            if (!PostMessageW(window_, kReloadedMessage, 0, 0)) break;  // the window is gone
+            continue;
+        }
+        // While an outcome is with the window only the check and the
+        // notifications go on; the wake event ends the wait once it is taken.
+        const HANDLE events[2] = {wake_, changes.Event()};
+        const DWORD wait = DWORD(handing && schedule.LoadDue(now)
+                                     ? INFINITE
+                                     : std::min<int64_t>(schedule.Wait(now), INT32_MAX));
+        const DWORD woke =
+            WaitForMultipleObjects(events[1] != nullptr ? 2 : 1, events, FALSE, wait);
+        if (woke == WAIT_OBJECT_0 + 1 && changes.Arrived()) schedule.Notified(Now());
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+// The watch mode's thread: it follows the folder of the window's two files
+// and loads them again when they change, on a worker pool of its own, and
+// hands each outcome to the window thread, which swaps it in. The schedule
+// (when to load, what the title says) is data/watch; this is its clock, its
+// notifications, its stamps and its loads.
+#include <windows.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "data/grid.h"
+#include "data/inputs.h"
+#include "data/settings.h"
+#include "data/watch.h"
+#include "render/field_row.h"
+
+// Sent to the window when a reload has an outcome; the window calls
+// FileWatcher::Take, and Taken once the grid it replaced is gone.
+constexpr UINT kReloadedMessage = WM_APP + 1;
+
+// The outcome of one reload: on success the new grid, settings and painter;
+// else why (the viewer's failure report) and nothing else.
+struct Reload {
+    LoadResult result = LoadOk();
+    Grid grid;
+    DisplaySettings settings;
+    std::unique_ptr<FieldRowPainter> painter;
+};
+
+// The stamps of the two files now.
+InputStamps ReadStamps(const InputFiles& inputs);
+
+class FileWatcher {
+  public:
+    // Starts following `inputs`, last loaded when their stamps were
+    // `loaded`; outcomes go to `window`.
+    FileWatcher(HWND window, const InputFiles& inputs, const InputStamps& loaded);
+    // Stops the thread: a load under way gives up within one piece of text.
+    ~FileWatcher();
+    FileWatcher(const FileWatcher&) = delete;
+    FileWatcher& operator=(const FileWatcher&) = delete;
+
+    // The outcome the last kReloadedMessage announced (null when there is
+    // none). No further load starts until Taken: with the grid shown and the
+    // one loading, at most two grids live at once.
+    std::unique_ptr<Reload> Take();
+    void Taken();
+
+  private:
+    void Run();
+
+    const HWND window_;
+    const InputFiles inputs_;
+    const InputStamps loaded_;
+    std::atomic<bool> stop_{false};
+    HANDLE wake_;  // set to stop the thread or when an outcome was taken
+    std::mutex mutex_;
+    std::unique_ptr<Reload> ready_;  // posted, not yet taken
+    bool handing_ = false;           // an outcome is with the window
+    std::thread thread_;             // last: starts once the rest is made
+};
