@@ -8,13 +8,14 @@
 // around the window procedure knows it by the first cell, which is the
 // replacement's number). It prints the median and the worst, and for the
 // largest grid its plain load time (the same files loaded on a pool of the
-// same size, as at start-up). Then, with BIG, it renames a 10000 × 10000 grid
-// into place and times resize repaints while it reloads, against the same
+// same size, as at start-up) and whether a writer may remove the file while
+// it loads (a reader that refused it would make the writer fail). Then, with BIG, it renames a
+// 10000 × 10000 grid into place and times resize repaints while it reloads, against the same
 // resizes afterwards.
 //
 //   watch_bench [REPLACEMENTS [BIG]]   (defaults 50 and 1; BIG 0: no 10000 × 10000 grid)
 //
-// Exit status 0, or 1 when a replacement is not shown within 60 s.
+// Exit status 0, or 1 when a replacement is refused or not shown within 60 s.
 //
 // Build: cmake --preset mingw && cmake --build --preset mingw
 // Run under Wine on a virtual display larger than 1920 × 1080 with the frame:
@@ -97,12 +98,12 @@ struct Steps {
     std::string Text(int step) const { return header + std::to_string(step) + "\n" + rest; }
 };
 
-// The text written whole under another name, then renamed into place; the time of the rename.
+// The text written whole under another name, then renamed into place; the
+// time of the rename, or 0 when the rename was refused.
 double Replace(const fs::path& folder, const std::string& text) {
     const fs::path part = folder / "quorlane.dat.part", target = folder / "quorlane.dat";
     std::ofstream(part, std::ios::binary).write(text.data(), std::streamsize(text.size()));
-    MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
-    return Now();
+    return MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? Now() : 0;
 }
 
 // Resizes the window so that its client is w × h.
@@ -177,7 +178,7 @@ int main(int argc, char** argv) {
             watch.awaited = float(++step);
             watch.shownAt = 0;
             const double renamed = Replace(folder, steps.Text(step));
-            ok = PumpUntil([&] { return watch.shownAt != 0; }, 60);
+            ok = renamed != 0 && PumpUntil([&] { return watch.shownAt != 0; }, 60);
             latencies.push_back(1e3 * (watch.shownAt - renamed));
         }
         if (!ok) break;
@@ -196,6 +197,24 @@ int main(int argc, char** argv) {
             }
             std::printf("; plain load %.1f (median of 5), latency / load %.2f", Median(loads),
                         Median(latencies) / Median(loads));
+            // A writer removes the file while the last step loads and puts the
+            // next in its place: the program's reading must not refuse it.
+            const fs::path next = folder / "quorlane.dat.next", target = folder / "quorlane.dat";
+            const std::string text = steps.Text(step + 2);
+            std::ofstream(next, std::ios::binary).write(text.data(), std::streamsize(text.size()));
+            Replace(folder, steps.Text(++step));
+            PumpUntil([] { return false; }, 0.08);  // that load is under way
+            watch.awaited = float(++step);
+            watch.shownAt = 0;
+            const bool removed = DeleteFileW(target.c_str()) != 0;
+            // The name is free once the load lets go of the file it removed:
+            // a writer on Windows retries its rename until then.
+            const auto renamed = [&] {
+                return MoveFileExW(next.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+            };
+            ok = removed && PumpUntil(renamed, 10) &&
+                 PumpUntil([&] { return watch.shownAt != 0; }, 60);
+            std::printf("; removed during a load: %s", removed ? "done" : "REFUSED");
         }
         std::printf("\n");
     }

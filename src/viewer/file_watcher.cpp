@@ -124,9 +124,10 @@ class SharedFile final : public ByteSource {
     bool failed_ = false;
 };
 
-// LoadInputs, the files read as SharedFile.
-LoadResult LoadShared(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
-                      DisplaySettings& settings, const GridLoadOptions& options) {
+}  // namespace
+
+LoadResult LoadInputsShared(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
+                            DisplaySettings& settings, const GridLoadOptions& options) {
     SharedFile gridFile(inputs.gridPath);
     if (!gridFile.Opened()) return LoadFailure(kCannotOpen, inputs.gridPath);
     const LoadResult r = LoadGridFrom(grid, gridFile, pool, options, inputs.gridPath);
@@ -135,8 +136,6 @@ LoadResult LoadShared(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
     if (!settingsFile.Opened()) return LoadFailure(kCannotOpen, inputs.settingsPath);
     return LoadSettingsFrom(settings, settingsFile, inputs.settingsPath);
 }
-
-}  // namespace
 
 InputStamps ReadStamps(const InputFiles& inputs) {
     return {StampOf(inputs.gridPath), StampOf(inputs.settingsPath)};
@@ -188,7 +187,8 @@ void FileWatcher::Run() {
             GridLoadOptions options;
             options.buffer = &text;
             options.stop = &stop_;
-            reload->result = LoadShared(inputs_, pool, reload->grid, reload->settings, options);
+            reload->result =
+                LoadInputsShared(inputs_, pool, reload->grid, reload->settings, options);
             if (stop_) break;
             schedule.LoadFinished(reload->result);
             if (reload->result.ok)

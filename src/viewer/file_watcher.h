@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "data/grid.h"
+#include "data/grid_loader.h"
 #include "data/inputs.h"
 #include "data/settings.h"
 #include "data/watch.h"
@@ -34,6 +35,12 @@ struct Reload {
 
 // The stamps of the two files now.
 InputStamps ReadStamps(const InputFiles& inputs);
+
+// LoadInputs with each file opened with every sharing allowed, renaming and
+// deleting included, so that a writer that saves by renaming a new file over
+// the one being read is never refused (the C runtime's opening refuses it).
+LoadResult LoadInputsShared(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
+                            DisplaySettings& settings, const GridLoadOptions& options = {});
 
 class FileWatcher {
   public:

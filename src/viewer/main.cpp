@@ -127,7 +127,10 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmd
     LoadResult r = args.empty() ? LoadOk() : ResolveArgument(args[0], inputs);
     // The watch mode compares later stamps with those from before the load.
     const InputStamps loaded = watch && r.ok ? ReadStamps(inputs) : InputStamps();
-    if (r.ok) r = LoadInputs(inputs, app.pool, app.grid, app.settings);
+    // A watched file is read as the reloads read it: a writer may rename over it meanwhile.
+    if (r.ok)
+        r = watch ? LoadInputsShared(inputs, app.pool, app.grid, app.settings)
+                  : LoadInputs(inputs, app.pool, app.grid, app.settings);
     if (!r.ok) return StartupFailure(r.message, r.status);
     app.painter = std::make_unique<FieldRowPainter>(app.settings);
     app.title = WindowTitle(inputs);
