@@ -129,17 +129,23 @@ PngScratch::~PngScratch() = default;
 
 namespace {
 
-// Deflates all of z's input with `flush` into strip.deflated, growing it as it fills.
+// The output space handed to zlib at once. Always this much, whatever the
+// scratch holds: zlib cuts stored blocks (level 0) where the space ends, so
+// the file's bytes would otherwise depend on the memory a scratch kept.
+constexpr size_t kOutputStep = size_t(1) << 16;
+
+// Deflates all of z's input with `flush` into strip.deflated after its
+// strip.size bytes, growing it as it fills.
 bool Deflate(PngScratch::Strip& strip, int flush) {
     z_stream& z = strip.z;
     for (;;) {
-        if (z.avail_out == 0) {
-            const size_t used = strip.deflated.size();
-            strip.deflated.resize(used + std::max<size_t>(used / 2, size_t(1) << 16));
-            z.next_out = strip.deflated.data() + used;
-            z.avail_out = uInt(strip.deflated.size() - used);
-        }
+        if (strip.deflated.size() < strip.size + kOutputStep)
+            strip.deflated.resize(
+                std::max(strip.size + kOutputStep, strip.deflated.size() * 3 / 2));
+        z.next_out = strip.deflated.data() + strip.size;
+        z.avail_out = uInt(kOutputStep);
         const int status = deflate(&z, flush);
+        strip.size += kOutputStep - z.avail_out;
         if (status == Z_STREAM_END) return true;
         if (status != Z_OK && status != Z_BUF_ERROR) return false;
         if (flush != Z_FINISH && z.avail_in == 0 && z.avail_out != 0) return true;
@@ -169,10 +175,7 @@ void CompressStrip(const uint32_t* pixels, ptrdiff_t pitch, int width, int y0, i
         for (std::vector<uint8_t>& row : strip.rows) row.assign(n, 0);
         strip.trial.resize(n + 1);
         strip.band.resize((n + 1) * size_t(bandRows));
-        if (strip.deflated.empty()) strip.deflated.resize(size_t(1) << 16);
         if (y0 > 0) RgbRow(pixels, pitch, width, y0 - 1, strip.rows[1].data());
-        z.next_out = strip.deflated.data();
-        z.avail_out = uInt(strip.deflated.size());
         bool ok = true;
         for (int b0 = y0; ok && b0 < y1; b0 += bandRows) {
             if (options.stop != nullptr && options.stop->load()) ok = false;
@@ -193,7 +196,6 @@ void CompressStrip(const uint32_t* pixels, ptrdiff_t pitch, int width, int y0, i
             const int flush = b1 < y1 ? Z_NO_FLUSH : last ? Z_FINISH : Z_FULL_FLUSH;
             ok = ok && Deflate(strip, flush);
         }
-        strip.size = strip.deflated.size() - z.avail_out;
         strip.ok = ok;
     } catch (const std::bad_alloc&) {
         strip.ok = false;
