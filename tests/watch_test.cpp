@@ -27,7 +27,7 @@ struct Outcome {
 // of `notes`, a write without one at each time of `silent` (the check must find
 // it), every load `loadMs` long and failing when `fails` says so for its index.
 Outcome Drive(const std::vector<int64_t>& notes, int64_t loadMs, int64_t end,
-          const std::vector<int64_t>& silent = {}, std::vector<bool> fails = {}) {
+              const std::vector<int64_t>& silent = {}, std::vector<bool> fails = {}) {
     ReloadSchedule schedule(0, After(0));
     Outcome run;
     int64_t loadEnds = -1;
@@ -68,6 +68,7 @@ TEST(Watch, LoadsFollowTheChanges) {
         {"a change during a load: one more after it", {100, 160}, {}, 100, {140, 240}},
         {"many changes during a load: one more", {100, 150, 160, 170, 230}, {}, 100, {140, 270}},
         {"changes after a load: their own", {100, 300}, {}, 10, {140, 340}},
+        {"the check in a quiet moment adds no wait", {980}, {}, 10, {1020}},
         {"a write without notification: found by the check", {}, {500}, 10, {1000 + 40}},
         {"the check finds a change made during a load", {100}, {150}, 100, {140, 1040}},
     };
@@ -112,7 +113,7 @@ TEST(Watch, NewSettingsKeepTheWindowSize) {
 }
 
 TEST(Watch, NamesOfTheInputFiles) {
-    const InputFiles files = InputsOf("runs/step_0017.dat", false, PathStyle::Posix);
+    const InputFiles files = InputsOf("runs/Step_0017.dat", false, PathStyle::Posix);
     const struct {
         const char* changed;
         bool input;
