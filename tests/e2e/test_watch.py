@@ -125,7 +125,7 @@ def watched(s, save):
     t = step("memory over 100 reloads", t)
     print("     resident memory after 10 and 110 reloads: %d, %d KB" % tuple(sizes))
 
-    # Resizes while a large grid loads: the window answers at once.
+    # Resizes and the About box while a large grid loads: the window answers at once.
     files["quorlane.dat"] = flat_grid(6000, 2.5)
     before = titles(app)
     replace(d, "quorlane.dat", files["quorlane.dat"])
@@ -137,9 +137,13 @@ def watched(s, save):
         wait_until(lambda: len(app.trace.client_sizes()) > laid_out, 5, "resize %d" % k)
         took = time.monotonic() - r0
         check(took < 1.0, "resize %d took %.2f s" % (k, took))
+    s.display.key(win, "alt+h", "a")  # the About box opens and closes meanwhile
+    box = app.wait_window("About Quorlane", timeout=2)
+    s.display.key(box, "Escape")
+    app.wait_no_window("About Quorlane", timeout=2)
     check(titles(app) == before, "the large grid loaded before the resizes were done")
     shows(timeout=60)
-    t = step("resizes during a reload", t)
+    t = step("resizes, About during a reload", t)
 
     # A close during a load ends it: the program exits at once, with status 0.
     replace(d, "quorlane.dat", flat_grid(6000, 1.5))
