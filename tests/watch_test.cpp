@@ -53,6 +53,8 @@ Outcome Drive(const std::vector<int64_t>& notes, int64_t loadMs, int64_t end,
     return run;
 }
 
+constexpr int64_t Q = ReloadSchedule::kQuietMs;
+
 TEST(Watch, LoadsFollowTheChanges) {
     std::vector<int64_t> burst;  // fifty writes 5 ms apart
     for (int k = 0; k < 50; ++k) burst.push_back(100 + 5 * k);
@@ -63,14 +65,18 @@ TEST(Watch, LoadsFollowTheChanges) {
         std::vector<int64_t> loads;
     } rows[] = {
         {"nothing changes", {}, {}, 10, {}},
-        {"one write", {100}, {}, 10, {140}},
-        {"a burst is one load after it", burst, {}, 10, {385}},
-        {"a change during a load: one more after it", {100, 160}, {}, 100, {140, 240}},
-        {"many changes during a load: one more", {100, 150, 160, 170, 230}, {}, 100, {140, 270}},
-        {"changes after a load: their own", {100, 300}, {}, 10, {140, 340}},
-        {"the check in a quiet moment adds no wait", {980}, {}, 10, {1020}},
-        {"a write without notification: found by the check", {}, {500}, 10, {1000 + 40}},
-        {"the check finds a change made during a load", {100}, {150}, 100, {140, 1040}},
+        {"one write", {100}, {}, 10, {100 + Q}},
+        {"a burst is one load after it", burst, {}, 10, {345 + Q}},
+        {"a change during a load: one more after it", {100, 160}, {}, 100, {100 + Q, 200 + Q}},
+        {"many changes during a load: one more",
+         {100, 110 + Q, 120 + Q, 130 + Q, 140 + Q},
+         {},
+         100,
+         {100 + Q, 200 + Q}},
+        {"changes after a load: their own", {100, 300}, {}, 10, {100 + Q, 300 + Q}},
+        {"the check in a quiet moment adds no wait", {990}, {}, 10, {990 + Q}},
+        {"a write without notification: found by the check", {}, {500}, 10, {1000 + Q}},
+        {"the check finds a change made during a load", {100}, {150}, 100, {100 + Q, 1000 + Q}},
     };
     for (const auto& row : rows)
         EXPECT_EQ(Drive(row.notes, row.loadMs, 3000, row.silent).loads, row.loads) << row.what;
@@ -79,10 +85,10 @@ TEST(Watch, LoadsFollowTheChanges) {
 TEST(Watch, AFailedLoadIsNamedUntilAGoodOne) {
     // Half-written, then finished two seconds later.
     Outcome run = Drive({100, 2100}, 10, 3000, {}, {true});
-    EXPECT_EQ(run.loads, (std::vector<int64_t>{140, 2140}));
+    EXPECT_EQ(run.loads, (std::vector<int64_t>{100 + Q, 2100 + Q}));
     EXPECT_EQ(run.failure, "");
     run = Drive({100}, 10, 3000, {}, {true});
-    EXPECT_EQ(run.loads, std::vector<int64_t>{140});  // the same files are not read again
+    EXPECT_EQ(run.loads, std::vector<int64_t>{100 + Q});  // the same files are not read again
     EXPECT_EQ(run.failure, "Error reading \"g.dat\"");
     EXPECT_EQ(WatchTitle("run42 - Quorlane", run.failure),
               "run42 - Quorlane (not updated: Error reading \"g.dat\")");

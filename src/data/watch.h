@@ -35,7 +35,7 @@ struct InputStamps {
 // every kCheckMs, for folders whose notifications never come.
 class ReloadSchedule {
   public:
-    static constexpr int64_t kQuietMs = 40;
+    static constexpr int64_t kQuietMs = 25;
     static constexpr int64_t kCheckMs = 1000;
 
     // After the start-up load, at `now`, of files whose stamps were `loaded`.
