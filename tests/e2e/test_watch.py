@@ -159,7 +159,7 @@ def watched(s, save):
         app.wait_no_window("About Quorlane", timeout=5)
 
     during_a_reload(9000, 2.5, "three resizes", resizes, 0.2)
-    during_a_reload(12000, -2.5, "the About box opened", about, 0.05)
+    during_a_reload(12000, -2.5, "the About box", about, 0.05)
     shows(timeout=60)
     t = step("resizes, About during a reload", t)
 
