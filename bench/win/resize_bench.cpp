@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_window.h"
 #include "data/grid_loader.h"
 #include "render/colour.h"
 #include "render/interp.h"
@@ -66,22 +67,6 @@ bool FillApplication(Application& app) {
     }
     app.painter = std::make_unique<FieldRowPainter>(app.settings);
     return true;
-}
-
-// Seconds on the performance counter.
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-void PumpMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
 }
 
 // The per-pixel design on the window's DC: every pixel computed and set on
@@ -160,22 +145,6 @@ LRESULT CALLBACK TimedWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
     }
     bench.paints.push_back({Now() - t0, rc.right, rc.bottom});
     return 0;
-}
-
-SIZE ClientSize(HWND wnd) {
-    RECT rc;
-    GetClientRect(wnd, &rc);
-    return {rc.right, rc.bottom};
-}
-
-// Resizes the window so that its client is w × h, as far as the display allows.
-void ResizeClient(HWND wnd, int w, int h) {
-    RECT wr;
-    GetWindowRect(wnd, &wr);
-    const SIZE c = ClientSize(wnd);
-    const int frameW = (wr.right - wr.left) - c.cx, frameH = (wr.bottom - wr.top) - c.cy;
-    SetWindowPos(wnd, nullptr, 0, 0, w + frameW, h + frameH,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Resizes to w × h from four fifths of it, `repeats` times; the time of the

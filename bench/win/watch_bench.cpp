@@ -32,19 +32,13 @@
 #include <vector>
 
 #include "../bench_grids.h"
+#include "bench_window.h"
 #include "data/inputs.h"
 #include "viewer/main_window.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(f.QuadPart);
-}
 
 // What the wrapper around the window procedure needs, hung on the window.
 struct Watch {
@@ -72,16 +66,12 @@ LRESULT CALLBACK TimedWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 template <class Done>
 bool PumpUntil(Done done, double seconds) {
     const double end = Now() + seconds;
-    MSG msg;
     while (!done()) {
         const double left = end - Now();
         if (left <= 0) return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(std::min(left, 0.05) * 1000) + 1,
                                   QS_ALLINPUT);
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        PumpMessages();
     }
     return true;
 }
@@ -104,15 +94,6 @@ double Replace(const fs::path& folder, const std::string& text) {
     const fs::path part = folder / "quorlane.dat.part", target = folder / "quorlane.dat";
     std::ofstream(part, std::ios::binary).write(text.data(), std::streamsize(text.size()));
     return MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? Now() : 0;
-}
-
-// Resizes the window so that its client is w × h.
-void ResizeClient(HWND wnd, int w, int h) {
-    RECT wr, cr;
-    GetWindowRect(wnd, &wr);
-    GetClientRect(wnd, &cr);
-    SetWindowPos(wnd, nullptr, 0, 0, w + (wr.right - wr.left) - cr.right,
-                 h + (wr.bottom - wr.top) - cr.bottom, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 double Median(std::vector<double> v) {

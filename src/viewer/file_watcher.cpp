@@ -95,9 +95,8 @@ int64_t Now() {
 }
 
 // A file read while its writer may replace it: opened with every sharing
-// allowed, deleting and renaming included, so that a writer that saves by
-// renaming a new file into place is never refused while a load reads the
-// old one (which this handle then goes on reading whole).
+// allowed, deleting included, so that a writer that removes it is not
+// refused while a load reads it (the handle goes on reading it whole).
 class SharedFile final : public ByteSource {
   public:
     explicit SharedFile(const std::string& path)

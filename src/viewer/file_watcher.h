@@ -36,9 +36,10 @@ struct Reload {
 // The stamps of the two files now.
 InputStamps ReadStamps(const InputFiles& inputs);
 
-// LoadInputs with each file opened with every sharing allowed, renaming and
-// deleting included, so that a writer that saves by renaming a new file over
-// the one being read is never refused (the C runtime's opening refuses it).
+// LoadInputs with each file opened with every sharing allowed, deleting
+// included, so that a writer that removes a file being read is not refused
+// (the C runtime's opening refuses it). A rename over a file being read
+// still waits for the load, as the system allows no more.
 LoadResult LoadInputsShared(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
                             DisplaySettings& settings, const GridLoadOptions& options = {});
 

@@ -127,7 +127,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmd
     LoadResult r = args.empty() ? LoadOk() : ResolveArgument(args[0], inputs);
     // The watch mode compares later stamps with those from before the load.
     const InputStamps loaded = watch && r.ok ? ReadStamps(inputs) : InputStamps();
-    // A watched file is read as the reloads read it: a writer may rename over it meanwhile.
+    // A watched file is read as the reloads read it: a writer may remove it meanwhile.
     if (r.ok)
         r = watch ? LoadInputsShared(inputs, app.pool, app.grid, app.settings)
                   : LoadInputs(inputs, app.pool, app.grid, app.settings);
@@ -139,8 +139,7 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmd
         return StartupFailure("Cannot create the main window", 1);
     // With an argument the title names the input, and a window that would
     // cover another of this program's exactly moves aside.
-    HWND hWnd = args.empty() ? CreateMainWindow(app)
-                             : CreateMainWindow(app, Utf16(WindowTitle(inputs)).c_str(), true);
+    HWND hWnd = args.empty() ? CreateMainWindow(app) : CreateMainWindow(app, app.title, true);
     if (!hWnd) return StartupFailure("Cannot create the main window", 1);
     if (watch) app.watcher = std::make_unique<FileWatcher>(hWnd, inputs, loaded);
     ShowWindow(hWnd, nCmdShow);

@@ -34,6 +34,13 @@ void PaintWindow(Application& app, HWND hWnd) {
     EndPaint(hWnd, &pS);
 }
 
+// Sets the window's title. The wide text goes straight to the default
+// handling, which keeps it whole on this narrow window, whatever the
+// system's code page spells.
+void SetTitle(HWND hWnd, const std::string& title) {
+    DefWindowProcW(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Utf16(title).c_str()));
+}
+
 // A reload's outcome swapped in: the new grid, settings (the window size
 // kept) and painter in one step, then one repaint; the title says whether
 // the picture is of the files as they are.
@@ -47,8 +54,7 @@ void TakeReload(Application& app, HWND hWnd) {
         std::swap(app.painter, reload->painter);
         InvalidateRect(hWnd, nullptr, FALSE);
     }
-    const std::string title = WatchTitle(app.title, reload->result.message);
-    DefWindowProcW(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Utf16(title).c_str()));
+    SetTitle(hWnd, WatchTitle(app.title, reload->result.message));
     reload.reset();  // the grid shown before goes before another load may start
     app.watcher->Taken();
 }
@@ -100,7 +106,7 @@ bool MainWindowAt(const RECT& rect) {
 
 }  // namespace
 
-HWND CreateMainWindow(Application& app, const wchar_t* title, bool besideOthers) {
+HWND CreateMainWindow(Application& app, const std::string& title, bool besideOthers) {
     const int width = static_cast<int>(app.settings.windowWidth);
     const int height = static_cast<int>(app.settings.windowHeight);
     int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
@@ -120,10 +126,7 @@ HWND CreateMainWindow(Application& app, const wchar_t* title, bool besideOthers)
     }
     HWND hWnd = CreateWindowExA(0, kMainWindowClass, "Quorlane", kMainWindowStyle, x, y, width,
                                 height, nullptr, nullptr, app.instance, &app);
-    // The wide text goes straight to the default handling, which keeps it
-    // whole on this narrow window, whatever the system's code page spells.
-    if (hWnd != nullptr && title != nullptr)
-        DefWindowProcW(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(title));
+    if (hWnd != nullptr && !title.empty()) SetTitle(hWnd, title);
     if (turn != nullptr) {
         ReleaseMutex(turn);
         CloseHandle(turn);

@@ -46,6 +46,7 @@ bool RegisterMainWindowClass(HINSTANCE instance);
 // main window of this program lies exactly there, it moves down and right by
 // the caption's height until none does. The window keeps a pointer to `app`,
 // which must outlive it.
-HWND CreateMainWindow(Application& app, const wchar_t* title = nullptr, bool besideOthers = false);
+HWND CreateMainWindow(Application& app, const std::string& title = std::string(),
+                      bool besideOthers = false);
 
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
