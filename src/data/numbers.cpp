@@ -97,6 +97,15 @@ bool ShortReal(const char* p, const char* end, float& out, const char*& numberEn
 #endif
 }
 
+// Every number that ShortReal leaves, apart so that the common path stays
+// small.
+[[gnu::noinline, gnu::cold]] float GeneralReal(const char* p, const char* end,
+                                               const char*& numberEnd) {
+    float v = 0.0f;
+    numberEnd = fast_float::from_chars(p, end, v, fast_float::chars_format::general).ptr;
+    return v;
+}
+
 // The start of both conversions: white space, then an optional sign.
 // Returns true for a minus sign.
 bool SkipSpaceAndSign(const char*& p, const char* end) {
@@ -135,9 +144,8 @@ float SignedRealPrefix(const char* p, const char* end, const char*& numberEnd) {
     // neither as an error; its result is taken either way).
     if (p == end) return 0.0f;
     if (!IsDigit(*p) && !(*p == '.' && end - p > 1 && IsDigit(p[1]))) return 0.0f;
-    float v = 0.0f;
-    if (!ShortReal(p, end, v, numberEnd))
-        numberEnd = fast_float::from_chars(p, end, v, fast_float::chars_format::general).ptr;
+    float v;
+    if (!ShortReal(p, end, v, numberEnd)) v = GeneralReal(p, end, numberEnd);
     return neg ? -v : v;
 }
 
