@@ -140,8 +140,9 @@ float SignedRealPrefix(const char* p, const char* end, const char*& numberEnd) {
     // when it has a digit) is exactly what fast_float takes in the general
     // format; its "inf", "nan" and signs cannot start this way. It rounds
     // correctly for any count of digits, subnormals included, and gives an
-    // infinity above the float range and zero below it (version 3.9 reports
-    // neither as an error; its result is taken either way).
+    // infinity above the float range and zero below it (Debian's version 3.9
+    // reports neither as an error, later ones report both while giving the
+    // same values: the value is taken either way).
     if (p == end) return 0.0f;
     if (!IsDigit(*p) && !(*p == '.' && end - p > 1 && IsDigit(p[1]))) return 0.0f;
     float v;
