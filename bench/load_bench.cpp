@@ -3,7 +3,7 @@
 // are written: 0 "%.4f" (50.3003), 1 "%.9g" (50.3003174), 2 "%.18e"
 // (5.030031738281250000e+01, what a numerical library writes by default);
 // the values are uniform in [0, 100).
-//   BM_LoadGrid/4000/FORM/0    a 4000 × 4000 grid (127, 160 and 400 MB), on every thread;
+//   BM_LoadGrid/4000/FORM/0    a 4000 × 4000 grid (126, 174 and 400 MB), on every thread;
 //   BM_LoadGrid/4000/0/1       the %.4f one on one thread;
 //   BM_LoadGrid/10000/0/0      a 10,000 × 10,000 grid (~790 MB of %.4f; needs that much
 //                              room in the temporary folder and about 400 MB of memory);
