@@ -20,9 +20,11 @@ void SeriesPlayer::Key(SeriesKey key, int64_t now) {
     }
     if (schedule_.Playing()) {
         schedule_.Stop();
-        awaitingDue_ = false;
+        awaitingDue_ = restartWhenSeen_ = false;
     } else {
+        // From the step shown: the first move is due a period after it is.
         schedule_.Start(now);
+        awaitingDue_ = restartWhenSeen_ = !TargetSeen();
         forward_ = true;
     }
     UpdateWanted();
@@ -40,7 +42,7 @@ void SeriesPlayer::MoveTo(size_t index, int64_t now) {
     if (schedule_.Playing()) {
         // Playing goes on from here, a period after this step is shown.
         schedule_.Start(now);
-        awaitingDue_ = !ShowTargetIfReady();
+        awaitingDue_ = restartWhenSeen_ = !ShowTargetIfReady();
     } else {
         ShowTargetIfReady();
     }
@@ -54,7 +56,7 @@ void SeriesPlayer::Tick(int64_t now) {
     if (ShowTargetIfReady())
         schedule_.Shown(now);
     else
-        awaitingDue_ = true;
+        awaitingDue_ = true;  // never skipped: the frame waits for its step
     UpdateWanted();
 }
 
@@ -62,21 +64,30 @@ int64_t SeriesPlayer::Wait(int64_t now) const {
     return awaitingDue_ ? -1 : schedule_.Wait(now);
 }
 
+bool SeriesPlayer::TargetSeen() const {
+    return displayedId_ == ids_[target_] || cache_.FailureOf(ids_[target_]) != nullptr;
+}
+
+void SeriesPlayer::Display(std::shared_ptr<const StepPayload> payload) {
+    displayed_ = std::move(payload);
+    displayedAt_ = target_;
+    displayedId_ = ids_[target_];
+    cache_.Shown(ids_[target_]);
+}
+
 bool SeriesPlayer::ShowTargetIfReady() {
-    const StepId id = ids_[target_];
-    if (std::shared_ptr<const StepPayload> kept = cache_.Find(id)) {
-        displayed_ = std::move(kept);
-        displayedAt_ = target_;
-        cache_.Shown(id);
-        return true;
-    }
-    return cache_.FailureOf(id) != nullptr;
+    if (std::shared_ptr<const StepPayload> kept = cache_.Find(ids_[target_])) Display(kept);
+    return TargetSeen();
 }
 
 void SeriesPlayer::TargetSettled(int64_t now) {
     if (!awaitingDue_) return;
     awaitingDue_ = false;
-    schedule_.Shown(now);
+    if (restartWhenSeen_)
+        schedule_.Start(now);
+    else
+        schedule_.Shown(now);
+    restartWhenSeen_ = false;
 }
 
 void SeriesPlayer::UpdateWanted() {
@@ -136,9 +147,7 @@ void SeriesPlayer::Loaded(StepId id, std::shared_ptr<const StepPayload> payload,
     const bool isTarget = id == ids_[target_];
     cache_.Keep(id, payload, bytes);
     if (isTarget) {
-        displayed_ = std::move(payload);
-        displayedAt_ = target_;
-        cache_.Shown(id);
+        Display(std::move(payload));
         TargetSettled(now);
     }
     UpdateWanted();
@@ -189,10 +198,7 @@ void SeriesPlayer::Relisted(std::vector<SeriesStep> fresh, const LoadResult& lis
     steps_ = std::move(fresh);
     ids_ = std::move(freshIds);
     target_ = target;
-    if (ids_[target_] != targetWas) {
-        const bool shown = ShowTargetIfReady();
-        if (shown) TargetSettled(now);
-    }
+    if (ids_[target_] != targetWas && ShowTargetIfReady()) TargetSettled(now);
     UpdateWanted();
 }
 

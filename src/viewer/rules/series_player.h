@@ -84,8 +84,10 @@ class SeriesPlayer {
 
   private:
     void MoveTo(size_t index, int64_t now);
-    // Shows the target if it is kept; whether the user now sees the target
-    // (its picture or its failure).
+    // Whether the user sees the target: its picture, or its failure.
+    bool TargetSeen() const;
+    void Display(std::shared_ptr<const StepPayload> payload);
+    // Shows the target if it is kept; whether the user now sees it.
     bool ShowTargetIfReady();
     void TargetSettled(int64_t now);
     void UpdateWanted();
@@ -100,10 +102,14 @@ class SeriesPlayer {
     size_t target_ = 0;
     bool forward_ = true;         // the direction of travel
     bool awaitingDue_ = false;    // playing: the due step is not on the screen yet
+    // ... and the schedule starts again once it is (playing started, or a
+    // key moved, while the target was not on the screen)
+    bool restartWhenSeen_ = false;
     uint64_t estimate_ = 0;       // the bytes of the last step loaded
     std::optional<StepId> underWay_;
     std::shared_ptr<const StepPayload> displayed_;
     size_t displayedAt_ = kNone;  // its step, while it is in the series
+    std::optional<StepId> displayedId_;
     std::string listingFailure_;
     // The wanted steps' ids and places, nearest first (reused for every
     // UpdateWanted).
