@@ -33,7 +33,7 @@ TEST(SeriesPaths, NaturalOrder) {
         {"t9.dat", "t9.25.dat", "t9.5.dat", "t9.50.dat", "t10.dat", "t10.5"},  // times
         {"t1.5", "t1.50.0", "t1.5.1", "t1.6", "v1.10", "v1.9"},
         {"a0.dat", "a00.dat", "a001.dat", "a01.dat", "a1.dat", "a2.dat"},  // ties: the plain text
-        {"s99999999999999999999.dat", "s100000000000000000000.dat"},      // beyond 64 bits
+        {"s99999999999999999999.dat", "s100000000000000000000.dat"},       // beyond 64 bits
         {"s00000000000000000000000000009", "s10"},
         {"A.dat", "a.dat", "b.dat", "B10.dat", "b10.dat"},  // case folded, ties by bytes
         {"run", "run1", "run_1", "runa"},                   // shorter first, digits before letters
@@ -63,16 +63,25 @@ TEST(SeriesPaths, Patterns) {
         const char *name, *pattern;
         bool matches;
     } rows[] = {
-        {"step_0017.dat", "step_*.dat", true},  {"STEP_1.DAT", "step_*.dat", true},
-        {"step_.dat", "step_*.dat", true},      {"step_1.dat.part", "step_*.dat", false},
-        {"step_1.dat", "step_?.dat", true},     {"step_10.dat", "step_?.dat", false},
-        {"\u00e9.dat", "?.dat", true},          {"\u03a9\u00e9.dat", "??.dat", true},
-        {"\u03a9\u00e9.dat", "?.dat", false},   {"\u00c9.dat", "\u00e9*", true},
-        {"abc", "*", true},                     {"", "*", true},
-        {"", "?", false},                       {"abcabd", "*abd", true},
+        {"step_0017.dat", "step_*.dat", true},
+        {"STEP_1.DAT", "step_*.dat", true},
+        {"step_.dat", "step_*.dat", true},
+        {"step_1.dat.part", "step_*.dat", false},
+        {"step_1.dat", "step_?.dat", true},
+        {"step_10.dat", "step_?.dat", false},
+        {"\u00e9.dat", "?.dat", true},
+        {"\u03a9\u00e9.dat", "??.dat", true},
+        {"\u03a9\u00e9.dat", "?.dat", false},
+        {"\u00c9.dat", "\u00e9*", true},
+        {"abc", "*", true},
+        {"", "*", true},
+        {"", "?", false},
+        {"abcabd", "*abd", true},
         {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", "*a*a*a*a*a*a*a*a*a*b", false},
-        {"mississippi", "m*iss*ppi", true},     {"mississippi", "m*iss*ppx", false},
-        {"x.dat", "*.*", true},                 {"xdat", "*.*", false},
+        {"mississippi", "m*iss*ppi", true},
+        {"mississippi", "m*iss*ppx", false},
+        {"x.dat", "*.*", true},
+        {"xdat", "*.*", false},
     };
     for (const auto& r : rows)
         EXPECT_EQ(MatchesNamePattern(r.name, r.pattern, FoldSomeLetters), r.matches)
@@ -82,9 +91,15 @@ TEST(SeriesPaths, Patterns) {
         PathStyle style;
         bool inFolder;
     } paths[] = {
-        {"run42/step_*.dat", P, false}, {"run*/step_1.dat", P, true},  {"a/b?/c*", P, true},
-        {"runs\\*\\x.dat", W, true},    {"runs\\*\\x.dat", P, false},  {"runs/*/", P, false},
-        {"\\\\?\\C:\\r\\s*.dat", W, false}, {"\\\\?\\C:\\r*\\s.dat", W, true}, {"*.dat", W, false},
+        {"run42/step_*.dat", P, false},
+        {"run*/step_1.dat", P, true},
+        {"a/b?/c*", P, true},
+        {"runs\\*\\x.dat", W, true},
+        {"runs\\*\\x.dat", P, false},
+        {"runs/*/", P, false},
+        {"\\\\?\\C:\\r\\s*.dat", W, false},
+        {"\\\\?\\C:\\r*\\s.dat", W, true},
+        {"*.dat", W, false},
     };
     for (const auto& p : paths) EXPECT_EQ(WildcardInFolder(p.path, p.style), p.inFolder) << p.path;
 }
@@ -105,14 +120,17 @@ struct FakeFiles {
         fs.facts = [this](const std::string& path) {
             ++questions;
             PathFacts f;
-            const std::string bare = path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
+            const std::string bare =
+                path.size() > 1 && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
             if (folders.count(bare)) f.kind = PathKind::Folder;
             if (files.count(path)) f = {PathKind::File, files.at(path)};
             return f;
         };
         fs.list = [this](const std::string& folder, std::vector<FolderEntry>& entries) {
             ++listings;
-            const std::string f = folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1) : folder;
+            const std::string f = folder.size() > 1 && folder.back() == '/'
+                                      ? folder.substr(0, folder.size() - 1)
+                                      : folder;
             if (!folders.count(f)) return false;
             const std::string prefix = f.empty() ? "" : f + "/";
             auto child = [&](const std::string& path) {
@@ -122,7 +140,8 @@ struct FakeFiles {
             for (const auto& [path, stamp] : files)
                 if (child(path)) entries.push_back({path.substr(prefix.size()), false, stamp});
             for (const std::string& path : folders)
-                if (!path.empty() && child(path)) entries.push_back({path.substr(prefix.size()), true, {}});
+                if (!path.empty() && child(path))
+                    entries.push_back({path.substr(prefix.size()), true, {}});
             std::reverse(entries.begin(), entries.end());  // no help from the listing's order
             return true;
         };
@@ -204,15 +223,18 @@ TEST(SeriesPaths, Expansion) {
 TEST(SeriesPaths, LongSeriesIsNamesOnly) {
     FakeFiles disk;
     const size_t n = 100000;
-    for (size_t k = n; k >= 1; --k) disk.Add("run/step_" + std::to_string((k * 7919) % n + 1) + ".dat");
+    for (size_t k = n; k >= 1; --k)
+        disk.Add("run/step_" + std::to_string((k * 7919) % n + 1) + ".dat");
     disk.Add("run/quorlane.ini");
     const SeriesFileSystem fs = disk.Interface();
     std::vector<SeriesStep> steps;
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(ExpandSeries({"run/step_*.dat"}, fs, steps, P).ok);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ASSERT_EQ(steps.size(), n);
-    for (size_t k = 0; k < n; k += 997) EXPECT_EQ(steps[k].files.name, "step_" + std::to_string(k + 1) + ".dat");
+    for (size_t k = 0; k < n; k += 997)
+        EXPECT_EQ(steps[k].files.name, "step_" + std::to_string(k + 1) + ".dat");
     EXPECT_EQ(disk.listings, 1);
     EXPECT_EQ(disk.questions, 1);
     EXPECT_LT(seconds, 5.0);  // about 0.1 s natively; generous for the sanitizers

@@ -22,23 +22,28 @@ TEST(SeriesRules, KeysWheelAndStepNumbers) {
         SeriesKey key;
         size_t at, count, to;
     } moves[] = {
-        {K::Next, 0, 240, 1},          {K::Next, 239, 240, 239},      {K::Previous, 5, 240, 4},
-        {K::Previous, 0, 240, 0},      {K::First, 17, 240, 0},        {K::Last, 17, 240, 239},
-        {K::PageForward, 0, 240, 24},  {K::PageForward, 230, 240, 239}, {K::PageBack, 30, 240, 6},
-        {K::PageBack, 23, 240, 0},     {K::PageForward, 0, 9, 1},     {K::PageBack, 3, 9, 2},
-        {K::PageForward, 0, 1, 0},     {K::Next, 0, 1, 0},            {K::PlayOrPause, 7, 9, 7},
+        {K::Next, 0, 240, 1},         {K::Next, 239, 240, 239},
+        {K::Previous, 5, 240, 4},     {K::Previous, 0, 240, 0},
+        {K::First, 17, 240, 0},       {K::Last, 17, 240, 239},
+        {K::PageForward, 0, 240, 24}, {K::PageForward, 230, 240, 239},
+        {K::PageBack, 30, 240, 6},    {K::PageBack, 23, 240, 0},
+        {K::PageForward, 0, 9, 1},    {K::PageBack, 3, 9, 2},
+        {K::PageForward, 0, 1, 0},    {K::Next, 0, 1, 0},
+        {K::PlayOrPause, 7, 9, 7},
     };
     for (const auto& m : moves)
         EXPECT_EQ(StepAfterKey(m.key, m.at, m.count), m.to) << int(m.key) << " " << m.at;
     int pending = 0;
     const int deltas[] = {120, -360, 40, 40, 39, 1, -30, 2147483600, 2147483600};
     const int notches[] = {1, -3, 0, 0, 0, 1, 0, 17895696, 17895697};
-    for (size_t k = 0; k < std::size(deltas); ++k) EXPECT_EQ(WheelNotches(pending, deltas[k]), notches[k]) << k;
+    for (size_t k = 0; k < std::size(deltas); ++k)
+        EXPECT_EQ(WheelNotches(pending, deltas[k]), notches[k]) << k;
     const struct {
         const char* text;
         size_t index;  // SIZE_MAX: refused
-    } numbers[] = {{"17", 16}, {" 240 ", 239}, {"1", 0}, {"0", SIZE_MAX}, {"241", SIZE_MAX},
-                   {"", SIZE_MAX}, {"1 7", SIZE_MAX}, {"-3", SIZE_MAX}, {"99999999999999999999999", SIZE_MAX}};
+    } numbers[] = {{"17", 16},        {" 240 ", 239},    {"1", 0},
+                   {"0", SIZE_MAX},   {"241", SIZE_MAX}, {"", SIZE_MAX},
+                   {"1 7", SIZE_MAX}, {"-3", SIZE_MAX},  {"99999999999999999999999", SIZE_MAX}};
     for (const auto& n : numbers) {
         size_t index = SIZE_MAX;
         const std::string told = ParseStepNumber(n.text, 240, index);
@@ -52,8 +57,9 @@ TEST(SeriesRules, Titles) {
     InputFiles step = InputsOf("run42/step_0017.dat", false, PathStyle::Posix);
     EXPECT_EQ(SeriesTitle(step, 16, 240, false, ""), "step_0017.dat (17/240) - Quorlane");
     EXPECT_EQ(SeriesTitle(step, 16, 240, true, ""), "step_0017.dat (17/240) - Quorlane (playing)");
-    EXPECT_EQ(SeriesTitle(step, 16, 240, false, "Error reading \"run42/step_0017.dat\""),
-              "step_0017.dat (17/240) - Quorlane (not shown: Error reading \"run42/step_0017.dat\")");
+    EXPECT_EQ(
+        SeriesTitle(step, 16, 240, false, "Error reading \"run42/step_0017.dat\""),
+        "step_0017.dat (17/240) - Quorlane (not shown: Error reading \"run42/step_0017.dat\")");
     EXPECT_EQ(SeriesTitle(InputsOf("run42", true, PathStyle::Posix), 0, 1, true, "x"),
               "run42 (1/1) - Quorlane (playing) (not shown: x)");
 }
@@ -138,18 +144,21 @@ struct Rig {
         if (underWay || !(underWay = player.NextLoad())) return;
         loads.push_back(StepOf(underWay->files));
         doneAt = now + loadMs;
-        loading = std::make_shared<FakeStep>(StepOf(underWay->files), bytes(StepOf(underWay->files)), live);
+        loading = std::make_shared<FakeStep>(StepOf(underWay->files),
+                                             bytes(StepOf(underWay->files)), live);
     }
     void Observe() {
         const auto* picture = static_cast<const FakeStep*>(player.Picture());
-        if (picture && (shown.empty() || shown.back() != picture->step)) shown.push_back(picture->step);
+        if (picture && (shown.empty() || shown.back() != picture->step))
+            shown.push_back(picture->step);
         EXPECT_LE(player.Cache().KeptBytes(), player.Cache().Budget());
         EXPECT_LE(live, player.Cache().Budget() + 2 * largest) << "at " << now;
     }
     std::set<size_t> Kept() const {
         std::set<size_t> kept;
         for (size_t k = 0; k < player.Count(); ++k)
-            if (auto p = player.Cache().Find(IdOf(k))) kept.insert(static_cast<const FakeStep&>(*p).step);
+            if (auto p = player.Cache().Find(IdOf(k)))
+                kept.insert(static_cast<const FakeStep&>(*p).step);
         return kept;
     }
     StepId IdOf(size_t index) const {
@@ -231,11 +240,13 @@ TEST(SeriesRules, Playing) {
         rig.loadMs = r.loadMs;
         rig.Run(1);
         rig.Press(K::PlayOrPause);
-        EXPECT_EQ(rig.player.Title(), "step_1.dat (1/" + std::to_string(r.count) + ") - Quorlane (playing)");
+        EXPECT_EQ(rig.player.Title(),
+                  "step_1.dat (1/" + std::to_string(r.count) + ") - Quorlane (playing)");
         rig.Run(2000);
         EXPECT_EQ(rig.loads.size(), r.loadsAfter) << r.what;
         EXPECT_EQ(rig.shown.size(), r.shownAfter) << r.what;
-        for (size_t k = 0; k < rig.shown.size(); ++k) EXPECT_EQ(rig.shown[k], k % r.count + 1) << r.what;
+        for (size_t k = 0; k < rig.shown.size(); ++k)
+            EXPECT_EQ(rig.shown[k], k % r.count + 1) << r.what;
         rig.Press(K::PlayOrPause);
         const size_t at = rig.shown.size(), target = rig.player.Target() + 1;
         rig.Run(1000);
@@ -253,7 +264,8 @@ TEST(SeriesRules, FailingStep) {
     rig.Press(K::Next);
     rig.Press(K::Next);
     rig.Run(20);
-    EXPECT_EQ(rig.player.Title(), "step_3.dat (3/5) - Quorlane (not shown: Error reading \"r/step_3.dat\")");
+    EXPECT_EQ(rig.player.Title(),
+              "step_3.dat (3/5) - Quorlane (not shown: Error reading \"r/step_3.dat\")");
     EXPECT_EQ(rig.shown, (std::vector<size_t>{1, 2}));
     rig.Press(K::PlayOrPause);
     rig.Run(1000);
@@ -301,11 +313,11 @@ TEST(SeriesRules, MemoryBound) {
 TEST(SeriesRules, Growth) {
     const struct {
         const char* what;
-        size_t at;                 // the step shown (from 1) before the new listing
-        size_t first, count;       // the new listing: steps first .. first + count - 1
-        size_t rewritten;          // a step whose grid stamp changed, or 0
-        const char* title;         // after the new listing is taken and loaded
-        size_t reloads;            // loads after the listing
+        size_t at;            // the step shown (from 1) before the new listing
+        size_t first, count;  // the new listing: steps first .. first + count - 1
+        size_t rewritten;     // a step whose grid stamp changed, or 0
+        const char* title;    // after the new listing is taken and loaded
+        size_t reloads;       // loads after the listing
     } rows[] = {
         {"on the last: follows", 4, 1, 6, 0, "step_6.dat (6/6) - Quorlane", 1},
         {"earlier: stays, the count grows", 2, 1, 6, 0, "step_2.dat (2/6) - Quorlane", 0},
@@ -330,12 +342,15 @@ TEST(SeriesRules, Growth) {
             ASSERT_FALSE(after.empty()) << r.what;
             EXPECT_EQ(after[0], r.rewritten ? r.rewritten : r.first + r.count - 1) << r.what;
         }
-        EXPECT_EQ(static_cast<const FakeStep*>(rig.player.Picture())->step, StepOf(rig.player.Step(rig.player.Target()).files)) << r.what;
+        EXPECT_EQ(static_cast<const FakeStep*>(rig.player.Picture())->step,
+                  StepOf(rig.player.Step(rig.player.Target()).files))
+            << r.what;
     }
     Rig rig(3, 1000);
     rig.Run(50);
     rig.player.Relisted({}, LoadFailure(kNoGridFileIn, "r"), rig.now);
-    EXPECT_EQ(rig.player.Title(), "step_1.dat (1/3) - Quorlane (not updated: No grid file in \"r\")");
+    EXPECT_EQ(rig.player.Title(),
+              "step_1.dat (1/3) - Quorlane (not updated: No grid file in \"r\")");
     rig.player.Relisted(Steps(3), LoadOk(), rig.now);
     EXPECT_EQ(rig.player.Title(), "step_1.dat (1/3) - Quorlane");
 }

@@ -26,10 +26,25 @@ TEST(ViewerOptions, Arguments) {
         // Without --series the series' options are paths, as they always were.
         {{"--fps", "0", "--cache"}, "", 10, 2 * GiB, {"--fps", "0", "--cache"}, 0},
         {{"--series", "run/step_*.dat"}, "s", 10, 2 * GiB, {"run/step_*.dat"}, 0},
-        {{"a", "--fps", "120", "--series", "--cache", "0", "--watch", "b"}, "sw", 120, 0, {"a", "b"}, 0},
-        {{"--series", "--fps", "1", "--cache", "1048576", "x"}, "s", 1, (uint64_t(1) << 40), {"x"}, 0},
+        {{"a", "--fps", "120", "--series", "--cache", "0", "--watch", "b"},
+         "sw",
+         120,
+         0,
+         {"a", "b"},
+         0},
+        {{"--series", "--fps", "1", "--cache", "1048576", "x"},
+         "s",
+         1,
+         (uint64_t(1) << 40),
+         {"x"},
+         0},
         {{"--series", "--fps", "007", "--", "--fps", "-"}, "s", 7, 2 * GiB, {"--fps", "-"}, 0},
-        {{"--series", "--inputs", "l.txt", "a", "--inputs", "--watch"}, "sw", 10, 2 * GiB, {"a"}, 2},
+        {{"--series", "--inputs", "l.txt", "a", "--inputs", "--watch"},
+         "sw",
+         10,
+         2 * GiB,
+         {"a"},
+         2},
         {{"--series", "--fps", "0", "/?"}, "hs", 10, 2 * GiB, {}, 0},
         {{"--help", "x"}, "h", 10, 2 * GiB, {}, 0},
     };
@@ -48,25 +63,30 @@ TEST(ViewerOptions, Arguments) {
         std::vector<std::string> args;
         const char* error;
     } wrong[] = {
-        {{"--series", "--fps", "0", "a"}, "--fps \"0\": the steps a second are a whole number from 1 to 120"},
+        {{"--series", "--fps", "0", "a"},
+         "--fps \"0\": the steps a second are a whole number from 1 to 120"},
         {{"--series", "--fps", "abc", "a"}, "--fps \"abc\": the steps a second"},
         {{"--series", "--fps", "121", "a"}, "--fps \"121\""},
         {{"--series", "--fps", "99999999999999999999999", "a"}, "--fps \"9999"},
         {{"--series", "--fps", "+5", "a"}, "--fps \"+5\""},
         {{"--series", "a", "--fps"}, "--fps needs a value"},
-        {{"--series", "--cache", "-1", "a"}, "--cache \"-1\": the cache's size is a whole number of MB from 0 to 1048576"},
+        {{"--series", "--cache", "-1", "a"},
+         "--cache \"-1\": the cache's size is a whole number of MB from 0 to 1048576"},
         {{"--series", "--cache", "1048577", "a"}, "--cache \"1048577\""},
         {{"--series", "--cache", "1.5", "a"}, "--cache \"1.5\""},
         {{"--series", "--fsp", "30", "a"}, "Unknown option \"--fsp\""},
         {{"--series"}, "--series needs a PATH or --inputs FILE"},
-        {{"--series", "runs*/step_1.dat"}, "\"runs*/step_1.dat\": * and ? may stand in the last component"},
+        {{"--series", "runs*/step_1.dat"},
+         "\"runs*/step_1.dat\": * and ? may stand in the last component"},
         {{"--series", "a", "r?/*.dat"}, "\"r?/*.dat\": * and ? may stand"},
     };
     for (const auto& w : wrong) {
         ViewerOptions o;
         const std::string error = ParseViewerArguments(w.args, 16 * GiB, o);
         EXPECT_EQ(error.compare(0, std::string(w.error).size(), w.error), 0) << error;
-        EXPECT_NE(UsageBoxText(error).find(error + "\n\nUsage: quorlane [--watch] [FOLDER | GRIDFILE ...]\n"), std::string::npos);
+        EXPECT_NE(UsageBoxText(error).find(
+                      error + "\n\nUsage: quorlane [--watch] [FOLDER | GRIDFILE ...]\n"),
+                  std::string::npos);
     }
     // A quarter of the memory, at most 2 GiB.
     EXPECT_EQ(DefaultCacheBytes(4 * GiB), GiB);

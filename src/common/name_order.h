@@ -3,10 +3,11 @@
 // digits compare by their value, whatever their length ("step_2" before
 // "step_10", "t9.5" before "t10"), and so does a fraction after a whole
 // number, as times are written ("t9" before "t9.25" before "t9.5"; version
-// numbers such as "v1.10" therefore come before "v1.9"), the other characters by their UTF-8 bytes
-// after the file system's case folding, and names that are still equal (in
-// leading zeros or letter case alone) by their plain bytes, so that the order
-// is total and the same on every run.
+// numbers such as "v1.10" therefore come before "v1.9"). The other
+// characters compare by their UTF-8 bytes after the file system's case
+// folding, and names that are still equal (in leading zeros or letter case
+// alone) by their plain bytes, so that the order is total and the same on
+// every run.
 #include <cstddef>
 #include <string>
 #include <vector>

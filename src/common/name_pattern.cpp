@@ -56,7 +56,6 @@ bool MatchesFoldedPattern(const std::string& name, const std::string& pattern) {
     return p == pattern.size();
 }
 
-bool MatchesNamePattern(const std::string& name, const std::string& pattern,
-                        const CaseFold& fold) {
+bool MatchesNamePattern(const std::string& name, const std::string& pattern, const CaseFold& fold) {
     return MatchesFoldedPattern(fold(name), fold(pattern));
 }

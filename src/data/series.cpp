@@ -51,7 +51,7 @@ class Expansion {
         std::vector<FolderEntry> entries;
         const size_t before = steps_.size();
         if (fs_.list(folder, entries)) {
-            const LoadResult r = Matches(folder, entries, fold_(LastComponent(path, style_)), true);
+            LoadResult r = Matches(folder, entries, fold_(LastComponent(path, style_)), true);
             if (!r.ok) return r;
         }
         return steps_.size() > before ? LoadOk() : LoadFailure(kNoGridFileMatches, path);
@@ -82,7 +82,7 @@ class Expansion {
                 Step(path, e.stamp, settings);
                 continue;
             }
-            const LoadResult r = Folder(path);
+            LoadResult r = Folder(path);
             if (!r.ok) return r;
         }
         return LoadOk();
@@ -106,10 +106,10 @@ class Expansion {
         } else {
             auto known = settingsStamps_.find(step.files.settingsPath);
             if (known == settingsStamps_.end())
-                known = settingsStamps_
-                            .emplace(step.files.settingsPath,
-                                     fs_.facts(step.files.settingsPath).stamp)
-                            .first;
+                known =
+                    settingsStamps_
+                        .emplace(step.files.settingsPath, fs_.facts(step.files.settingsPath).stamp)
+                        .first;
             step.settings = known->second;
         }
         steps_.push_back(std::move(step));
@@ -130,7 +130,7 @@ LoadResult ExpandSeries(const std::vector<std::string>& paths, const SeriesFileS
     steps.clear();
     Expansion expansion(fs, style, fold, steps);
     for (const std::string& path : paths) {
-        const LoadResult r = expansion.Path(path);
+        LoadResult r = expansion.Path(path);
         if (!r.ok) {
             steps.clear();
             return r;

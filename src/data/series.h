@@ -4,12 +4,13 @@
 // whose last component holds '*' or '?' is every name that matches it, each
 // taken as if it had been given (a folder among them is expanded as a
 // folder), so that a pattern that a shell has already expanded gives the
-// same steps; the settings file is never one of them. Within a folder or a pattern the steps come in the natural
-// order of their names (common/name_order); across paths, in the order the
-// paths were given. Each step shows with the "quorlane.ini" beside its grid
-// file. Names only: nothing is loaded, and the file system is asked through
-// the caller's SeriesFileSystem (one listing per folder or pattern, one
-// question per path given and per settings file not seen in a listing).
+// same steps; the settings file is never one of them. Within a folder or a
+// pattern the steps come in the natural order of their names
+// (common/name_order); across paths, in the order the paths were given. Each
+// step shows with the "quorlane.ini" beside its grid file. Names only:
+// nothing is loaded, and the file system is asked through the caller's
+// SeriesFileSystem (one listing per folder or pattern, one question per path
+// given and per settings file not seen in a listing).
 #include <functional>
 #include <string>
 #include <vector>

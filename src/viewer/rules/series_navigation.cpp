@@ -12,13 +12,20 @@ size_t PageStride(size_t count) {
 size_t StepAfterKey(SeriesKey key, size_t at, size_t count) {
     const size_t last = count - 1, page = PageStride(count);
     switch (key) {
-        case SeriesKey::Next: return std::min(at + 1, last);
-        case SeriesKey::Previous: return at == 0 ? 0 : at - 1;
-        case SeriesKey::First: return 0;
-        case SeriesKey::Last: return last;
-        case SeriesKey::PageForward: return last - at < page ? last : at + page;
-        case SeriesKey::PageBack: return at < page ? 0 : at - page;
-        case SeriesKey::PlayOrPause: break;
+    case SeriesKey::Next:
+        return std::min(at + 1, last);
+    case SeriesKey::Previous:
+        return at == 0 ? 0 : at - 1;
+    case SeriesKey::First:
+        return 0;
+    case SeriesKey::Last:
+        return last;
+    case SeriesKey::PageForward:
+        return last - at < page ? last : at + page;
+    case SeriesKey::PageBack:
+        return at < page ? 0 : at - page;
+    case SeriesKey::PlayOrPause:
+        break;
     }
     return at;
 }
@@ -32,7 +39,7 @@ int WheelNotches(int& pending, int delta, int notch) {
 }
 
 std::string ParseStepNumber(const std::string& text, size_t count, size_t& index) {
-    const std::string told = "Give a step number from 1 to " + std::to_string(count) + ".";
+    std::string told = "Give a step number from 1 to " + std::to_string(count) + ".";
     const size_t start = text.find_first_not_of(" \t");
     if (start == std::string::npos) return told;
     const size_t end = text.find_last_not_of(" \t") + 1;

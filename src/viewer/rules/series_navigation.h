@@ -10,13 +10,13 @@
 // What a key asks of a series window. The wheel's notches are Next (towards
 // the user) and Previous (away from the user).
 enum class SeriesKey {
-    Next,          // Right
-    Previous,      // Left
-    First,         // Home
-    Last,          // End
-    PageForward,   // Page Down
-    PageBack,      // Page Up
-    PlayOrPause,   // Space
+    Next,         // Right
+    Previous,     // Left
+    First,        // Home
+    Last,         // End
+    PageForward,  // Page Down
+    PageBack,     // Page Up
+    PlayOrPause,  // Space
 };
 
 // A tenth of the series, at least one step.

@@ -93,8 +93,8 @@ void SeriesPlayer::TargetSettled(int64_t now) {
 void SeriesPlayer::UpdateWanted() {
     const size_t count = steps_.size();
     const bool playing = schedule_.Playing();
-    const size_t fit = estimate_ == 0 ? 0 : size_t(std::min<uint64_t>(
-                                                cache_.Budget() / estimate_, count));
+    const size_t fit =
+        estimate_ == 0 ? 0 : size_t(std::min<uint64_t>(cache_.Budget() / estimate_, count));
     size_t ahead = std::min(fit, count - 1);
     if (!playing) ahead = std::min(ahead, tuning_.aheadWhilePaused);
     // Paused at an end, the only way on is back.
@@ -160,8 +160,7 @@ void SeriesPlayer::Failed(StepId id, const std::string& message, int64_t now) {
     if (id == ids_[target_]) TargetSettled(now);
 }
 
-void SeriesPlayer::Relisted(std::vector<SeriesStep> fresh, const LoadResult& listing,
-                            int64_t now) {
+void SeriesPlayer::Relisted(std::vector<SeriesStep> fresh, const LoadResult& listing, int64_t now) {
     if (!listing.ok || fresh.empty()) {
         listingFailure_ = listing.ok ? std::string(kNoGridFileMatches) : listing.message;
         return;

@@ -61,8 +61,7 @@ class SeriesPlayer {
     bool ShouldAbandon() const;
     void Abandoned(StepId id);
     // A load's outcome. `bytes` is what the payload holds in memory.
-    void Loaded(StepId id, std::shared_ptr<const StepPayload> payload, uint64_t bytes,
-                int64_t now);
+    void Loaded(StepId id, std::shared_ptr<const StepPayload> payload, uint64_t bytes, int64_t now);
     void Failed(StepId id, const std::string& message, int64_t now);
 
     // --watch: the series expanded again. New steps join in their order,
@@ -100,12 +99,12 @@ class SeriesPlayer {
     StepCache cache_;
     PlaybackSchedule schedule_;
     size_t target_ = 0;
-    bool forward_ = true;         // the direction of travel
-    bool awaitingDue_ = false;    // playing: the due step is not on the screen yet
+    bool forward_ = true;       // the direction of travel
+    bool awaitingDue_ = false;  // playing: the due step is not on the screen yet
     // ... and the schedule starts again once it is (playing started, or a
     // key moved, while the target was not on the screen)
     bool restartWhenSeen_ = false;
-    uint64_t estimate_ = 0;       // the bytes of the last step loaded
+    uint64_t estimate_ = 0;  // the bytes of the last step loaded
     std::optional<StepId> underWay_;
     std::shared_ptr<const StepPayload> displayed_;
     size_t displayedAt_ = kNone;  // its step, while it is in the series

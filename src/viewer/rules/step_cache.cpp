@@ -33,8 +33,8 @@ std::unordered_map<StepId, StepCache::Entry>::iterator StepCache::Victim(size_t 
     // recently shown, then the first kept; among the wanted the farthest.
     auto key = [](const Entry& e) {
         const bool wanted = e.wantedAt != kNotWanted;
-        return std::make_tuple(wanted, wanted ? SIZE_MAX - e.wantedAt : 0,
-                               wanted ? 0 : e.shownAt, wanted ? 0 : e.keptAt);
+        return std::make_tuple(wanted, wanted ? SIZE_MAX - e.wantedAt : 0, wanted ? 0 : e.shownAt,
+                               wanted ? 0 : e.keptAt);
     };
     for (auto e = entries_.begin(); e != entries_.end(); ++e) {
         if (e->second.wantedAt != kNotWanted && e->second.wantedAt <= rank) continue;

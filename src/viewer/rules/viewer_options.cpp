@@ -38,7 +38,7 @@ std::string ParseSeries(const std::vector<std::string>& args, ViewerOptions& opt
     for (size_t k = 0; k < args.size(); ++k) {
         const std::string& a = args[k];
         if (optionsEnd || a.size() < 2 || a.compare(0, 2, "--") != 0) {
-            const std::string wrong = PathError(a);
+            std::string wrong = PathError(a);
             if (!wrong.empty()) return wrong;
             options.paths.push_back(a);
             continue;
