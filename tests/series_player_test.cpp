@@ -79,6 +79,10 @@ TEST(SeriesRules, PlaybackSchedule) {
     EXPECT_EQ(s.NextDue(), 1283);
     s.Shown(1300);  // 1283 due, 1266 + 34 = 1316 is less than half a period away
     EXPECT_EQ(s.NextDue(), 1333);
+    PlaybackSchedule ten(10);
+    ten.Start(0);
+    ten.Shown(150);  // 100 due, the next at 200 is half a period away: kept
+    EXPECT_EQ(ten.NextDue(), 200);
     s.Stop();
     EXPECT_FALSE(s.Due(5000));
     PlaybackSchedule fast(120);
@@ -157,13 +161,8 @@ struct Rig {
     std::set<size_t> Kept() const {
         std::set<size_t> kept;
         for (size_t k = 0; k < player.Count(); ++k)
-            if (auto p = player.Cache().Find(IdOf(k)))
-                kept.insert(static_cast<const FakeStep&>(*p).step);
+            if (player.Kept(k)) kept.insert(StepOf(player.Step(k).files));
         return kept;
-    }
-    StepId IdOf(size_t index) const {
-        // Ids are handed out in order at the start; the test asks only before any growth.
-        return StepId(index);
     }
 
     SeriesPlayer player;
@@ -175,6 +174,31 @@ struct Rig {
     std::shared_ptr<FakeStep> loading;
     std::vector<size_t> loads, shown;
 };
+
+// The cache's answers: kept only within the budget, the nearer wanted steps never dropped for a
+// farther one, the unwanted ones only in free room and the first dropped.
+TEST(SeriesRules, CacheKeeps) {
+    StepCache c(30);
+    const auto p = std::make_shared<StepPayload>();
+    c.Want({1, 2, 3});
+    EXPECT_EQ(c.NextLoad(10), std::optional<size_t>(0));
+    EXPECT_TRUE(c.Keep(1, p, 10));
+    EXPECT_TRUE(c.Keep(2, p, 10));
+    EXPECT_EQ(c.NextLoad(20), std::nullopt);  // 20 do not fit beside the nearer 20
+    EXPECT_FALSE(c.Keep(3, p, 20));
+    EXPECT_FALSE(c.Keep(9, p, 15));  // not wanted: only in the free 10
+    EXPECT_TRUE(c.Keep(9, p, 10));
+    c.Fail(3, "x");
+    EXPECT_EQ(c.NextLoad(1), std::nullopt);
+    c.Want({3, 1});
+    c.Retry(3);
+    EXPECT_EQ(c.NextLoad(20), std::optional<size_t>(0));
+    EXPECT_TRUE(c.Keep(3, p, 20));  // 2 and 9 make room
+    EXPECT_EQ(c.KeptSteps(), 2u);
+    EXPECT_TRUE(c.Kept(1) && c.Kept(3));
+    EXPECT_FALSE(c.Keep(4, p, 31));
+    EXPECT_EQ(c.KeptBytes(), 30u);
+}
 
 // Paused, the cache loads the shown step, then three ahead in the direction of travel as far as
 // the budget (four steps) allows, and drops the least recently shown.

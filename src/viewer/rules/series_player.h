@@ -79,6 +79,8 @@ class SeriesPlayer {
     size_t Count() const { return steps_.size(); }
     bool Playing() const { return schedule_.Playing(); }
     const SeriesStep& Step(size_t index) const { return steps_[index]; }
+    // Whether step `index` is in the cache.
+    bool Kept(size_t index) const { return cache_.Kept(ids_[index]); }
     const StepCache& Cache() const { return cache_; }
 
   private:
