@@ -83,10 +83,13 @@ std::string ParseViewerArguments(const std::vector<std::string>& args, uint64_t 
                                  ViewerOptions& options) {
     options = ViewerOptions();
     options.cacheBytes = DefaultCacheBytes(physicalBytes);
-    for (const std::string& a : args) {
-        options.help = options.help || a == "/?" || a == "--help";
-        options.watch = options.watch || a == "--watch";
-        options.series = options.series || a == "--series";
+    // With --series, "--" ends the options; without it every argument counts,
+    // as it always has.
+    const auto optionsEnd = std::find(args.begin(), args.end(), std::string("--"));
+    options.series = std::find(args.begin(), optionsEnd, std::string("--series")) != optionsEnd;
+    for (auto a = args.begin(); a != (options.series ? optionsEnd : args.end()); ++a) {
+        options.help = options.help || *a == "/?" || *a == "--help";
+        options.watch = options.watch || *a == "--watch";
     }
     if (options.help) return std::string();
     if (options.series) return ParseSeries(args, options);
