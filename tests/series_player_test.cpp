@@ -1,5 +1,5 @@
 // A series window's rules, driven by a fake clock and a fake loader: keys and the wheel, step
-// numbers, titles, the playback schedule, what the step cache loads, keeps and drops for
+// numbers, the titles, the playback schedule, what the step cache loads, keeps and drops for
 // stepping, jumping, playing and reversing, the memory it holds, and the series' growth.
 #include <gtest/gtest.h>
 
@@ -51,17 +51,6 @@ TEST(SeriesRules, KeysWheelAndStepNumbers) {
         EXPECT_EQ(index, n.index) << n.text;
         EXPECT_TRUE(told.empty() || told == "Give a step number from 1 to 240.") << told;
     }
-}
-
-TEST(SeriesRules, Titles) {
-    InputFiles step = InputsOf("run42/step_0017.dat", false, PathStyle::Posix);
-    EXPECT_EQ(SeriesTitle(step, 16, 240, false, ""), "step_0017.dat (17/240) - Quorlane");
-    EXPECT_EQ(SeriesTitle(step, 16, 240, true, ""), "step_0017.dat (17/240) - Quorlane (playing)");
-    EXPECT_EQ(
-        SeriesTitle(step, 16, 240, false, "Error reading \"run42/step_0017.dat\""),
-        "step_0017.dat (17/240) - Quorlane (not shown: Error reading \"run42/step_0017.dat\")");
-    EXPECT_EQ(SeriesTitle(InputsOf("run42", true, PathStyle::Posix), 0, 1, true, "x"),
-              "run42 (1/1) - Quorlane (playing) (not shown: x)");
 }
 
 TEST(SeriesRules, PlaybackSchedule) {
