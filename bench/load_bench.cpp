@@ -1,20 +1,27 @@
 // Loading grid files from disk, in MB/s of file read, with the peak resident
-// memory of the process during the loads ("peak_MB"):
-//   BM_LoadGrid/3162/0      about ten million value lines (~100 MB), on every thread;
-//   BM_LoadGrid/3162/1      the same on one thread;
-//   BM_LoadGrid/10000/0     a 10,000 × 10,000 grid (~800 MB of "12.3456" lines; needs that
-//                           much room in the temporary folder and about 400 MB of memory);
-//   BM_RealPrefix           the conversion of one value line alone.
+// memory of the process during the loads ("peak_MB"). FORM is how the values
+// are written: 0 "%.4f" (50.3003), 1 "%.9g" (50.3003174), 2 "%.18e"
+// (5.030031738281250000e+01, what a numerical library writes by default);
+// the values are uniform in [0, 100).
+//   BM_LoadGrid/4000/FORM/0    a 4000 × 4000 grid (127, 160 and 400 MB), on every thread;
+//   BM_LoadGrid/4000/0/1       the %.4f one on one thread;
+//   BM_LoadGrid/10000/0/0      a 10,000 × 10,000 grid (~790 MB of %.4f; needs that much
+//                              room in the temporary folder and about 400 MB of memory);
+//   BM_Convert/FORM            the conversion of value lines alone (items_per_second).
 // The files are written once per process into the temporary folder and removed
-// at exit. --benchmark_filter=3162 leaves the large one out.
+// at exit; `--files=DIR` keeps them in DIR instead (written when missing, else
+// reused), which is how bench/peers.py times other readers on the same files.
+// --benchmark_filter=4000 leaves the large one out.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/worker_pool.h"
@@ -24,48 +31,75 @@
 
 namespace {
 
-struct GridFile {
-    std::string path;
-    size_t bytes = 0;
-};
-std::map<unsigned, GridFile> files;
+constexpr const char* kForms[] = {"%.4f", "%.9g", "%.18e"};
+constexpr const char* kFormNames[] = {"f4", "g9", "e18"};
 
-// A side × side grid file (a 3162-wide one 3163 rows high), written once: values of
-// "12.345678" for the ~100 MB file, "12.3456" for larger ones.
-const GridFile& File(unsigned side) {
-    GridFile& f = files[side];
-    if (!f.path.empty()) return f;
-    const unsigned rows = side == 3162 ? 3163 : side, decimals = side == 3162 ? 6 : 4;
-    f.path =
-        (std::filesystem::temp_directory_path() / ("quorlane_load_bench_" + std::to_string(side) +
-                                                   "_" + std::to_string(std::rand()) + ".dat"))
-            .string();
-    std::FILE* out = std::fopen(f.path.c_str(), "wb");
-    if (!out) std::abort();
-    f.bytes += size_t(std::fprintf(out, "%u\n%u\n1.0\n0.5\n", side, rows));
-    std::vector<char> buf;
-    unsigned seed = 12345;
-    for (size_t k = 0, cells = size_t(side) * rows; k < cells; ++k) {
-        seed = seed * 1103515245u + 12345u;
-        const unsigned v = (seed >> 8) % 100000000u;
-        char line[32];
-        const int len =
-            decimals == 6
-                ? std::snprintf(line, sizeof line, "%u.%06u\n", v / 1000000u, v % 1000000u)
-                : std::snprintf(line, sizeof line, "%u.%04u\n", v / 1000000u, v % 10000u);
-        buf.insert(buf.end(), line, line + len);
-        if (buf.size() > (1u << 20) || k + 1 == cells) {
-            f.bytes += std::fwrite(buf.data(), 1, buf.size(), out);
-            buf.clear();
-        }
+// A deterministic stream of values uniform in [0, 100).
+class Values {
+  public:
+    double Next() {
+        state_ = state_ * 6364136223846793005u + 1442695040888963407u;
+        return double(state_ >> 11) * 0x1p-53 * 100.0;
     }
-    std::fclose(out);
-    return f;
-}
 
-void RemoveFiles() {
-    for (const auto& f : files) std::remove(f.second.path.c_str());
-}
+  private:
+    uint64_t state_ = 12345;
+};
+
+// The grid files of this run and where they lie.
+class GridFiles {
+  public:
+    GridFiles() = default;
+    GridFiles(const GridFiles&) = delete;
+    GridFiles& operator=(const GridFiles&) = delete;
+    ~GridFiles() {
+        if (keep_.empty())
+            for (const auto& f : files_) std::remove(f.second.c_str());
+    }
+
+    void KeepIn(std::string folder) { keep_ = std::move(folder); }
+
+    // The path of the side × side grid of `form`, written when it is not there yet.
+    const std::string& Path(unsigned side, unsigned form) {
+        std::string& path = files_[{side, form}];
+        if (!path.empty()) return path;
+        const std::string name =
+            "quorlane_load_" + std::to_string(side) + "_" + kFormNames[form] + ".dat";
+        if (!keep_.empty()) {
+            path = (std::filesystem::path(keep_) / name).string();
+            if (std::filesystem::exists(path)) return path;
+        } else {
+            path = (std::filesystem::temp_directory_path() /
+                    (std::to_string(std::rand()) + "_" + name))
+                       .string();
+        }
+        Write(path, side, kForms[form]);
+        return path;
+    }
+
+  private:
+    static void Write(const std::string& path, unsigned side, const char* form) {
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        if (!out) std::abort();
+        std::fprintf(out, "%u %u 1.0 1.0\n", side, side);
+        std::vector<char> buf(1 << 20);
+        size_t used = 0;
+        Values values;
+        for (size_t k = 0, cells = size_t(side) * side; k < cells; ++k) {
+            if (buf.size() - used < 64) {
+                std::fwrite(buf.data(), 1, used, out);
+                used = 0;
+            }
+            used += size_t(std::snprintf(buf.data() + used, 64, form, values.Next()));
+            buf[used++] = '\n';
+        }
+        std::fwrite(buf.data(), 1, used, out);
+        if (std::fclose(out) != 0) std::abort();
+    }
+
+    std::string keep_;
+    std::map<std::pair<unsigned, unsigned>, std::string> files_;
+};
 
 // The process's peak resident memory in MB since the last ResetPeak(), from
 // the kernel's high-water mark (0 where it cannot be read).
@@ -79,56 +113,79 @@ void ResetPeak() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-// Arguments: the grid's side, and the threads (0: one per core).
-void BM_LoadGrid(benchmark::State& state) {
-    const GridFile& f = File(unsigned(state.range(0)));
-    const unsigned threads = unsigned(state.range(1));
+// Arguments: the grid's side, its form, and the threads (0: one per core).
+void LoadGridCase(benchmark::State& state, GridFiles& files) {
+    const unsigned form = unsigned(state.range(1));
+    const std::string& path = files.Path(unsigned(state.range(0)), form);
+    const double bytes = double(std::filesystem::file_size(path));
+    const unsigned threads = unsigned(state.range(2));
     WorkerPool pool(threads == 0 ? WorkerPool::CoreThreads() : threads);
     ResetPeak();
     for (auto _ : state) {
         Grid grid;
-        FileSource source;
-        if (!source.Open(f.path)) {
-            state.SkipWithError("cannot open");
-            break;
-        }
-        const LoadResult r = LoadGridFrom(grid, source, pool);
+        const LoadResult r = LoadGrid(grid, pool, path);
         if (!r.ok) {
             state.SkipWithError(r.message.c_str());
             break;
         }
         benchmark::DoNotOptimize(grid.cells.data());
     }
-    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(f.bytes));
-    state.counters["MB"] = double(f.bytes) / 1e6;
+    state.SetBytesProcessed(int64_t(double(state.iterations()) * bytes));
+    state.SetLabel(kForms[form]);
+    state.counters["MB"] = bytes / 1e6;
     state.counters["peak_MB"] = PeakResidentMB();
     state.counters["threads"] = pool.Threads();
 }
-BENCHMARK(BM_LoadGrid)
-    ->Args({3162, 0})
-    ->Args({3162, 1})
-    ->Unit(benchmark::kMillisecond)
-    ->MinTime(2.0)
-    ->UseRealTime();
-BENCHMARK(BM_LoadGrid)
-    ->Args({10000, 0})
-    ->Unit(benchmark::kMillisecond)
-    ->MinTime(5.0)
-    ->UseRealTime();
 
-void BM_RealPrefix(benchmark::State& state) {
-    std::vector<std::string> lines;
-    unsigned seed = 7;
+// The conversion of every line of 4096 in the loader's own loop, per value.
+void ConvertCase(benchmark::State& state) {
+    const char* const form = kForms[state.range(0)];
+    std::string text;
+    Values values;
+    char line[64];
     for (int k = 0; k < 4096; ++k) {
-        seed = seed * 1103515245u + 12345u;
-        lines.push_back(std::to_string(seed % 100) + "." + std::to_string(1000 + seed % 9000) +
-                        "\n");
+        text.append(line, size_t(std::snprintf(line, sizeof line, form, values.Next())));
+        text += '\n';
     }
-    size_t k = 0;
-    for (auto _ : state) benchmark::DoNotOptimize(RealPrefix(lines[k++ % lines.size()]));
+    std::vector<float> out(4096);
+    for (auto _ : state) {
+        const char* p = text.data();
+        for (float& v : out) v = ReadLineValue(p, text.data() + text.size());
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * 4096);
+    state.SetLabel(form);
 }
-BENCHMARK(BM_RealPrefix);
-
-const bool kRemoveAtExit = [] { return std::atexit(RemoveFiles) == 0; }();
 
 }  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    GridFiles files;
+    for (int k = 1; k < argc; ++k) {
+        if (std::strncmp(argv[k], "--files=", 8) == 0) {
+            files.KeepIn(argv[k] + 8);
+        } else {
+            std::fprintf(stderr, "load_bench: unknown argument %s\n", argv[k]);
+            return 2;
+        }
+    }
+    const auto load = [&files](benchmark::State& state) { LoadGridCase(state, files); };
+    benchmark::RegisterBenchmark("BM_LoadGrid", load)
+        ->Args({4000, 0, 0})
+        ->Args({4000, 1, 0})
+        ->Args({4000, 2, 0})
+        ->Args({4000, 0, 1})
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(2.0)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_LoadGrid", load)
+        ->Args({10000, 0, 0})
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(5.0)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("BM_Convert", ConvertCase)->DenseRange(0, 2);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing need, but only
 # those that are missing. Works as root or through sudo.
+#   --native-only  the native build alone (no cross compiler, Wine, fuzzing)
+#   --peers        also the readers bench/peers.py compares with (pandas, numpy);
+#                  nothing else needs them
 set -euo pipefail
 
 need=()
 want() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed' || need+=("$1"); }
 
 # native core, unit tests, benchmarks, and the checks of tidiness and formatting
-for p in build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev clang-tidy clang-format black; do want "$p"; done
+for p in build-essential cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev libfast-float-dev zlib1g-dev clang-tidy clang-format black; do want "$p"; done
+if [ "${1:-}" = "--peers" ]; then
+  for p in python3-pandas python3-numpy; do want "$p"; done
+fi
 if [ "${1:-}" != "--native-only" ]; then
   # Windows program: cross compiler and resource compiler, Wine, virtual display, window tools
   for p in g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 libz-mingw-w64-dev wine wine64 fonts-wine xvfb xdotool x11-utils imagemagick python3; do want "$p"; done

@@ -12,11 +12,14 @@
 
 #if QUORLANE_SSE2
 #include <emmintrin.h>
+
+#include <cstdint>
 #if defined(_MSC_VER) && !defined(__clang__)
 #include <intrin.h>
 #endif
 
-// The index of the lowest and of the highest set bit of a mask that is not 0.
+// The index of the lowest and of the highest set bit of a mask that is not 0,
+// of 32 and of 64 bits.
 inline unsigned LowestSetBit(unsigned mask) {
 #if defined(_MSC_VER) && !defined(__clang__)
     unsigned long index;
@@ -24,6 +27,24 @@ inline unsigned LowestSetBit(unsigned mask) {
     return unsigned(index);
 #else
     return unsigned(__builtin_ctz(mask));
+#endif
+}
+inline unsigned LowestSetBit64(uint64_t mask) {
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long index;
+    _BitScanForward64(&index, mask);
+    return unsigned(index);
+#else
+    return unsigned(__builtin_ctzll(mask));
+#endif
+}
+inline unsigned HighestSetBit64(uint64_t mask) {
+#if defined(_MSC_VER) && !defined(__clang__)
+    unsigned long index;
+    _BitScanReverse64(&index, mask);
+    return unsigned(index);
+#else
+    return unsigned(63 - __builtin_clzll(mask));
 #endif
 }
 inline unsigned HighestSetBit(unsigned mask) {

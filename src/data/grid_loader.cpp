@@ -120,9 +120,7 @@ void ValueReader::Parse(Piece& s) {
     const char* p = s.text;
     const char* const end = s.text + s.size;
     for (size_t r = 0; r < s.reads && p < end; ++r) {
-        const char* const e = LineReadEnd(p, end);
-        row[i] = RealPrefix(p, e);
-        p = e;
+        row[i] = ReadLineValue(p, end);
         if (++i > columns) {
             i = 1;
             row += stride;

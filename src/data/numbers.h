@@ -19,12 +19,18 @@ inline bool IsDigit(char c) {
 int32_t IntPrefix(std::string_view s);
 
 // Real prefix conversion: white space, optional sign, digits with an optional
-// point, optional exponent. No number gives 0. Correctly rounded to a 32-bit
-// float; a value too large gives an infinity of its sign.
+// point, optional exponent (taken only when it has a digit), the text after
+// the number ignored. No number gives 0. Correctly rounded to a 32-bit float;
+// a value too large for a float gives an infinity of its sign, one too small
+// for its smallest subnormal a zero of its sign.
 float RealPrefix(const char* p, const char* end);
 inline float RealPrefix(std::string_view s) {
     return RealPrefix(s.data(), s.data() + s.size());
 }
+// The same conversion of a text that starts where the white space ends, at
+// the sign or the first digit. `numberEnd` is set to where the number's text
+// ends, or to p when the text holds no number.
+float SignedRealPrefix(const char* p, const char* end, const char*& numberEnd);
 
 // First word ("%s"): white space skipped, the run of non-white characters.
 // Returns false when the text holds no word.

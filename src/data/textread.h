@@ -10,6 +10,7 @@
 //     the only decimal separator, no "nan", "inf" or hexadecimal forms.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "data/bytesource.h"
@@ -38,6 +39,25 @@ inline const char* LineReadEnd(const char* p, const char* end) {
     const char* const lim = end - p > ptrdiff_t(kLineMax) ? p + kLineMax : end;
     while (p < lim && *p != '\n') ++p;
     return p < lim ? p + 1 : lim;
+}
+
+// The value of the line read that starts at p (before end), by real prefix
+// conversion, with p moved to the line read's end: RealPrefix(p, e) and p = e
+// for e = LineReadEnd(p, end), in one pass over the text. The number cannot
+// hold a line feed, so the line read's end is found from where it ends.
+inline float ReadLineValue(const char*& p, const char* end) {
+    const char* const lim = end - p > ptrdiff_t(kLineMax) ? p + kLineMax : end;
+    const char* q = p;
+    while (q < lim && *q != '\n' && IsSpace(*q)) ++q;
+    const char* after = q;
+    const float v = q < lim && *q != '\n' ? SignedRealPrefix(q, lim, after) : 0.0f;
+    if (after < lim && *after == '\n') {  // the common line: the number, then its line feed
+        p = after + 1;
+    } else {
+        const void* nl = std::memchr(after, '\n', size_t(lim - after));
+        p = nl != nullptr ? static_cast<const char*>(nl) + 1 : lim;
+    }
+    return v;
 }
 
 // One line read. Returns false when the text ends before the line's first
