@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "viewer/rules/viewer_options.h"
@@ -13,57 +14,30 @@ namespace {
 constexpr uint64_t MiB = uint64_t(1) << 20, GiB = uint64_t(1) << 30;
 
 TEST(ViewerOptions, Arguments) {
-    const struct {
-        std::vector<std::string> args;
-        const char* flags;  // 'h' help, 'w' watch, 's' series
-        int fps;
-        uint64_t cache;
-        std::vector<std::string> paths;
-        size_t lists;
-    } usable[] = {
-        {{}, "", 10, 2 * GiB, {}, 0},
-        {{"a", "--watch", "b"}, "w", 10, 2 * GiB, {"a", "b"}, 0},
+    // Each row: the arguments, then the options read as "FLAGS FPS CACHE-MiB PATHS LISTS" with
+    // the flags h (help), w (watch), s (series) and the paths joined by '|'.
+    const std::pair<std::vector<std::string>, const char*> usable[] = {
+        {{}, " 10 2048  0"},
+        {{"a", "--watch", "b"}, "w 10 2048 a|b 0"},
         // Without --series the series' options are paths, as they always were.
-        {{"--fps", "0", "--cache"}, "", 10, 2 * GiB, {"--fps", "0", "--cache"}, 0},
-        {{"--series", "run/step_*.dat"}, "s", 10, 2 * GiB, {"run/step_*.dat"}, 0},
-        {{"a", "--fps", "120", "--series", "--cache", "0", "--watch", "b"},
-         "sw",
-         120,
-         0,
-         {"a", "b"},
-         0},
-        {{"--series", "--fps", "1", "--cache", "1048576", "x"},
-         "s",
-         1,
-         (uint64_t(1) << 40),
-         {"x"},
-         0},
+        {{"--fps", "0", "--cache"}, " 10 2048 --fps|0|--cache 0"},
+        {{"--series", "run/step_*.dat"}, "s 10 2048 run/step_*.dat 0"},
+        {{"a", "--fps", "120", "--series", "--cache", "0", "--watch", "b"}, "ws 120 0 a|b 0"},
+        {{"--series", "--fps", "1", "--cache", "1048576", "x"}, "s 1 1048576 x 0"},
         {{"--series", "--fps", "007", "--", "--fps", "--watch", "/?"},
-         "s",
-         7,
-         2 * GiB,
-         {"--fps", "--watch", "/?"},
-         0},
-        {{"--", "--series", "--watch"}, "w", 10, 2 * GiB, {"--", "--series"}, 0},
-        {{"--series", "--inputs", "l.txt", "a", "--inputs", "--watch"},
-         "sw",
-         10,
-         2 * GiB,
-         {"a"},
-         2},
-        {{"--series", "--fps", "0", "/?"}, "hs", 10, 2 * GiB, {}, 0},
-        {{"--help", "x"}, "h", 10, 2 * GiB, {}, 0},
+         "s 7 2048 --fps|--watch|/? 0"},
+        {{"--", "--series", "--watch"}, "w 10 2048 --|--series 0"},
+        {{"--series", "--inputs", "l.txt", "a", "--inputs", "--watch"}, "ws 10 2048 a 2"},
+        {{"--series", "--fps", "0", "/?"}, "hs 10 2048  0"},
     };
-    for (const auto& u : usable) {
+    for (const auto& [args, read] : usable) {
         ViewerOptions o;
-        EXPECT_EQ(ParseViewerArguments(u.args, 16 * GiB, o), "") << u.args.size();
-        EXPECT_EQ(o.help, std::string(u.flags).find('h') != std::string::npos);
-        EXPECT_EQ(o.watch, std::string(u.flags).find('w') != std::string::npos);
-        EXPECT_EQ(o.series, std::string(u.flags).find('s') != std::string::npos);
-        EXPECT_EQ(o.fps, u.fps);
-        EXPECT_EQ(o.cacheBytes, u.cache);
-        EXPECT_EQ(o.paths, u.paths);
-        EXPECT_EQ(o.lists.size(), u.lists);
+        EXPECT_EQ(ParseViewerArguments(args, 16 * GiB, o), "") << read;
+        std::string got = std::string(o.help ? "h" : "") + (o.watch ? "w" : "") +
+                          (o.series ? "s" : "") + " " + std::to_string(o.fps) + " " +
+                          std::to_string(o.cacheBytes / MiB) + " ";
+        for (size_t k = 0; k < o.paths.size(); ++k) got += (k ? "|" : "") + o.paths[k];
+        EXPECT_EQ(got + " " + std::to_string(o.lists.size()), read);
     }
     const struct {
         std::vector<std::string> args;

@@ -48,22 +48,22 @@ void StepCache::Drop(std::unordered_map<StepId, Entry>::iterator e) {
     entries_.erase(e);
 }
 
-bool StepCache::Keep(StepId id, std::shared_ptr<const StepPayload> payload, uint64_t bytes) {
+void StepCache::Keep(StepId id, std::shared_ptr<const StepPayload> payload, uint64_t bytes) {
     failures_.erase(id);
     const auto old = entries_.find(id);
     if (old != entries_.end()) Drop(old);
-    if (bytes > budget_) return false;
+    if (bytes > budget_) return;
     size_t rank = kNotWanted;
     for (size_t k = 0; k < wanted_.size() && rank == kNotWanted; ++k)
         if (wanted_[k] == id) rank = k;
     if (rank == kNotWanted) {
-        if (bytes > budget_ - keptBytes_) return false;
+        if (bytes > budget_ - keptBytes_) return;
     } else {
         // Only what may make room counts: is there enough of it?
         uint64_t room = budget_ - keptBytes_;
         for (const auto& e : entries_)
             if (e.second.wantedAt == kNotWanted || e.second.wantedAt > rank) room += e.second.bytes;
-        if (room < bytes) return false;
+        if (room < bytes) return;
         while (bytes > budget_ - keptBytes_) Drop(Victim(rank));
     }
     Entry& e = entries_[id];
@@ -72,7 +72,6 @@ bool StepCache::Keep(StepId id, std::shared_ptr<const StepPayload> payload, uint
     e.keptAt = ++clock_;
     e.wantedAt = rank;
     keptBytes_ += bytes;
-    return true;
 }
 
 void StepCache::Fail(StepId id, const std::string& message) {

@@ -43,9 +43,9 @@ class StepCache {
     // step of `estimate` bytes fits in what the nearer kept ones leave.
     std::optional<size_t> NextLoad(uint64_t estimate) const;
 
-    // Takes a loaded step of `bytes`: true when it is kept (see above); a
+    // Takes a loaded step of `bytes`, if it is to be kept (see above); a
     // step that is not wanted is kept only in free room.
-    bool Keep(StepId id, std::shared_ptr<const StepPayload> payload, uint64_t bytes);
+    void Keep(StepId id, std::shared_ptr<const StepPayload> payload, uint64_t bytes);
     // A step that cannot be loaded: not asked for again until Retry or Forget.
     void Fail(StepId id, const std::string& message);
     void Retry(StepId id) { failures_.erase(id); }
