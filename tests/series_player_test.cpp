@@ -109,7 +109,7 @@ size_t StepOf(const InputFiles& files) {
 // bytes(k) bytes; the steps in `failing` fail. Checks at every millisecond that memory stays
 // within the budget and two grids.
 struct Rig {
-    Rig(size_t count, uint64_t budget, int fps = 10) : player(Steps(count), {budget, fps, 3}) {}
+    Rig(size_t count, uint64_t budget, int fps = 10) : player(Steps(count), {budget, fps, 3, 4}) {}
 
     void Run(int64_t ms) {
         for (const int64_t end = now + ms; now < end; ++now) {

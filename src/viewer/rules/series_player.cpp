@@ -96,7 +96,7 @@ void SeriesPlayer::UpdateWanted() {
     const size_t fit =
         estimate_ == 0 ? 0 : size_t(std::min<uint64_t>(cache_.Budget() / estimate_, count));
     size_t ahead = std::min(fit, count - 1);
-    if (!playing) ahead = std::min(ahead, tuning_.aheadWhilePaused);
+    ahead = std::min(ahead, playing ? tuning_.aheadWhilePlaying : tuning_.aheadWhilePaused);
     // Paused at an end, the only way on is back.
     bool forward = forward_ || playing;
     if (!playing && forward && target_ + 1 == count) forward = false;

@@ -25,9 +25,13 @@
 struct SeriesTuning {
     uint64_t cacheBytes = 0;  // the step cache's budget
     int fps = 10;             // steps a second while playing
-    // How many steps ahead are loaded while the series does not play; while
-    // it plays, as many as the budget holds.
+    // How many steps ahead are wanted while the series does not play, and
+    // while it plays (at most as many as the budget holds). Playing, the
+    // steps wanted move on with it, so a series that fits in the budget is
+    // all kept after the first round; the bound keeps each frame's work on
+    // the window thread small for long series of small steps.
     size_t aheadWhilePaused = 8;
+    size_t aheadWhilePlaying = 256;
 };
 
 // A load for the loader thread: the step's id (to hand back) and its files.
