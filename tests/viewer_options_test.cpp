@@ -28,6 +28,7 @@ TEST(ViewerOptions, Arguments) {
          "s 7 2048 --fps|--watch|/? 0"},
         {{"--", "--series", "--watch"}, "w 10 2048 --|--series 0"},
         {{"--series", "--inputs", "l.txt", "a", "--inputs", "--watch"}, "ws 10 2048 a 2"},
+        {{"--series", "--fps=30", "--cache=64", "--inputs=l.txt", "a"}, "s 30 64 a 1"},
         {{"--series", "--fps", "0", "/?"}, "hs 10 2048  0"},
     };
     for (const auto& [args, read] : usable) {
@@ -50,6 +51,8 @@ TEST(ViewerOptions, Arguments) {
         {{"--series", "--fps", "99999999999999999999999", "a"}, "--fps \"9999"},
         {{"--series", "--fps", "+5", "a"}, "--fps \"+5\""},
         {{"--series", "a", "--fps"}, "--fps needs a value"},
+        {{"--series", "--fps=", "a"}, "--fps \"\": the steps a second"},
+        {{"--series", "--inputs=", "a"}, "--inputs needs a file"},
         {{"--series", "--cache", "-1", "a"},
          "--cache \"-1\": the cache's size is a whole number of MB from 0 to 1048576"},
         {{"--series", "--cache", "1048577", "a"}, "--cache \"1048577\""},

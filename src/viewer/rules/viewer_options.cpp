@@ -47,13 +47,17 @@ std::string ParseSeries(const std::vector<std::string>& args, ViewerOptions& opt
             optionsEnd = true;
         } else if (a == "--series" || a == "--watch") {
             // read before
-        } else if (a == "--fps" || a == "--cache" || a == "--inputs") {
-            if (k + 1 == args.size()) return a + " needs a value";
-            const std::string& value = args[++k];
+        } else if (const std::string name = a.substr(0, a.find('='));
+                   name == "--fps" || name == "--cache" || name == "--inputs") {
+            // "--fps=N" or "--fps N", as the exporter takes its options
+            const bool joined = name.size() < a.size();
+            if (!joined && k + 1 == args.size()) return a + " needs a value";
+            const std::string value = joined ? a.substr(name.size() + 1) : args[++k];
             uint64_t n = 0;
-            if (a == "--inputs") {
+            if (name == "--inputs") {
+                if (value.empty()) return "--inputs needs a file that lists paths";
                 options.lists.push_back({value, options.paths.size()});
-            } else if (a == "--fps") {
+            } else if (name == "--fps") {
                 if (!ParseWhole(value, kFastestFps, n) || n < 1)
                     return "--fps " + Quoted(value) + ": the steps a second are a whole number " +
                            "from 1 to " + std::to_string(kFastestFps);

@@ -6,9 +6,9 @@
 //   quorlane --series [--fps N] [--cache MB] [--inputs FILE] [--watch] PATH...
 //
 // Without --series every argument but --watch, /? and --help is a path, as it
-// always was. With it, --fps, --cache and --inputs take a value, "--" ends
-// the options, and each PATH is a grid file, a folder or a pattern
-// (data/series.h).
+// always was. With it, --fps, --cache and --inputs take a value ("--fps 30"
+// or "--fps=30"), "--" ends the options, and each PATH is a grid file, a
+// folder or a pattern (data/series.h).
 #include <cstddef>
 #include <cstdint>
 #include <functional>
