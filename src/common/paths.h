@@ -2,6 +2,7 @@
 // The text rules of paths, shared by the input files and the exporter's output
 // names. Pure text: the file system is never asked.
 #include <cstddef>
+#include <functional>
 #include <string>
 
 // How paths are spelled: on Windows both '\' and '/' separate folders and a
@@ -26,6 +27,10 @@ std::string FolderOf(const std::string& path, PathStyle style);
 // A name with the letters A to Z in lower case, the others as they are: the
 // file system's comparison of names, as far as it is the same everywhere.
 std::string FoldAsciiCase(const std::string& name);
+// A UTF-8 name in the one letter case that the file system compares names
+// in; FoldAsciiCase folds A to Z alone, for systems whose names are compared
+// another way (Windows hands in its own table, which folds every letter).
+using CaseFold = std::function<std::string(const std::string&)>;
 // The last component of a path, separators at its end left out ("run42" for
 // "runs/run42/"; "" for a drive or a root alone).
 std::string LastComponent(const std::string& path, PathStyle style);

@@ -42,11 +42,6 @@ std::string CheckOutputName(const std::string& path, PathStyle style = kSystemPa
 // for a file name of a file.
 std::string ReservedDeviceName(const std::string& path, PathStyle style = kSystemPathStyle);
 
-// A UTF-8 name in the one letter case that the file system compares names
-// in; FoldAsciiCase (common/paths) folds A to Z alone, for systems whose
-// names are compared another way.
-using CaseFold = std::function<std::string(const std::string&)>;
-
 // Two output paths that name the same file on this system give the same key:
 // "." components and repeated separators are left out, ".." is taken
 // lexically and on Windows either separator is one and names are folded
