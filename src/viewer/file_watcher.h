@@ -61,6 +61,10 @@ class FileWatcher {
 
   private:
     void Run();
+    void Follow();
+    // Puts an outcome in the hand-over slot and tells the window; false
+    // when the window is gone.
+    bool Hand(std::unique_ptr<Reload> reload);
 
     const HWND window_;
     const InputFiles inputs_;

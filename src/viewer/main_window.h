@@ -6,6 +6,7 @@
 // The resize benchmark fills a value of its own and drives the same window.
 #include <windows.h>
 
+#include <exception>
 #include <memory>
 #include <string>
 
@@ -50,3 +51,12 @@ HWND CreateMainWindow(Application& app, const std::string& title = std::string()
                       bool besideOthers = false);
 
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// A message box with no owner and the caption "Quorlane". ASCII texts take
+// the narrow call, as every report without an argument always has; other
+// characters (a path's) need the wide one.
+void ShowMessage(const std::string& text, UINT icon);
+
+// An exception that would end the program shown as a report; the exit
+// status for it, 1. Called once the main window is gone.
+int ReportUnexpectedFailure(const std::exception& e);
