@@ -2,6 +2,7 @@
 #include "exporter/image_file.h"
 
 #include <algorithm>
+#include <new>
 
 #include "gdi/system_error.h"
 #include "quorlane_version.h"
@@ -134,6 +135,18 @@ class FileSink final : public ByteSink {
   private:
     HANDLE file_;
 };
+
+// Whether the file `path` names is there under that name, as the folder
+// lists it (in any letter case: a file replaced keeps its own on some
+// systems).
+bool HoldsName(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    const size_t start = path.find_last_of(L"\\/:") + 1;  // npos + 1 == 0
+    return CompareStringOrdinal(found.cFileName, -1, path.c_str() + start, -1, TRUE) == CSTR_EQUAL;
+}
 
 }  // namespace
 
@@ -284,18 +297,35 @@ ImageFileWriter::Outcome ImageFileWriter::Write(PixelImage image, int width, int
             return Outcome::Failed;
         }
     }
-    HRESULT hr = ownPng ? EncodePng(image, width, height, file, source, pool)
-                        : Encode(image, width, height, format, file);
+    HRESULT hr = E_OUTOFMEMORY;
+    try {
+        hr = ownPng ? EncodePng(image, width, height, file, source, pool)
+                    : Encode(image, width, height, format, file);
+    } catch (const std::bad_alloc&) {
+        // the temporary file goes below
+    }
     CloseHandle(file);
-    if (SUCCEEDED(hr) &&
-        !MoveFileExW(temp.c_str(), target.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0))
-        hr = HRESULT_FROM_WIN32(GetLastError());
-    if (SUCCEEDED(hr)) return Outcome::Written;
-    DeleteFileW(temp.c_str());
+    bool renamed = false;
+    if (SUCCEEDED(hr)) {
+        renamed =
+            MoveFileExW(temp.c_str(), target.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0);
+        if (!renamed) hr = HRESULT_FROM_WIN32(GetLastError());
+    }
+    // A system may cut a name it cannot hold short instead of refusing it
+    // (Wine on Linux does): the file must be there under the name as written.
+    if (renamed && HoldsName(target)) return Outcome::Written;
+    DeleteFileW(renamed ? target.c_str() : temp.c_str());  // by the name that finds it
     if (hr == E_ABORT) return Outcome::Stopped;
     if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) ||
         hr == HRESULT_FROM_WIN32(ERROR_FILE_EXISTS))
         return Outcome::Exists;
-    reason = ErrorReason(hr);
+    // Beside a temporary file in the same folder, only the name can be wrong.
+    const bool nameRefused = hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
+                             hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) ||
+                             hr == HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
+    reason = renamed || hr == HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE) ||
+                     (nameRefused && FileNameTooLong(path))
+                 ? "the name is too long"
+                 : ErrorReason(hr);
     return Outcome::Failed;
 }

@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "common/worker_pool.h"
@@ -134,38 +135,45 @@ struct PaintPlan {
     std::vector<uint32_t> bandColours;                       // per band column
 };
 
-// The field image rows of the pixel rows r0 … r1 − 1. `scratch` holds four
-// rows of field values: three cached array rows along x and one row of
-// interpolated values.
+// The field image columns painted at once: the scratch rows of a runner hold
+// this many values, however wide the picture (a picture 2^26 pixels wide and
+// one high would else take a gigabyte of them for each thread).
+constexpr int64_t kColumnsAtOnce = 1 << 14;
+
+// The field image rows of the pixel rows r0 … r1 − 1, in runs of at most
+// kColumnsAtOnce columns. `scratch` holds four rows of field values: three
+// cached array rows along x and one row of interpolated values.
 void PaintFieldRows(const PaintPlan& f, const Canvas& canvas, float* scratch) {
     const VisibleField& p = f.visible;
-    const int64_t nc = p.Columns();
     const int64_t first = std::max(p.ny0, p.ny0 + (canvas.r0 - p.row0));
     const int64_t last = std::min(p.ny1, p.ny0 + (canvas.r1 - 1 - p.row0));
-    const XWeights* xw = f.columnWeights.data();
-
-    // Three slots of array rows along x, each remembering which row it holds.
-    float* slot[3] = {scratch, scratch + nc, scratch + 2 * nc};
-    float* values = scratch + 3 * nc;
-    int64_t held[3] = {-1, -1, -1};
-    auto rowAlongX = [&](int64_t r) -> const float* {
-        const int s = int(r % 3);
-        if (held[s] != r) {
-            const float* src = f.grid.Row(uint32_t(r));
-            for (int64_t k = 0; k < nc; ++k) slot[s][k] = AlongX(xw[k], src);
-            held[s] = r;
-        }
-        return slot[s];
-    };
-
     const double ky = f.layout.cellsPerPixelY;
-    for (int64_t n = first; n <= last; ++n) {
-        const YWeights yw = RowWeights(f.grid, float(double(n) * ky));
-        const float* f0 = rowAlongX(int64_t(yw.row) - 1);
-        const float* f1 = rowAlongX(yw.row);
-        const float* f2 = rowAlongX(int64_t(yw.row) + 1);
-        for (int64_t k = 0; k < nc; ++k) values[k] = AlongY(yw, f0[k], f1[k], f2[k]);
-        f.painter.Paint(values, canvas.Line(p.row0 + (n - p.ny0)) + p.col0, int(nc));
+    for (int64_t k0 = 0; k0 < p.Columns(); k0 += kColumnsAtOnce) {
+        const int64_t nc = std::min(kColumnsAtOnce, p.Columns() - k0);
+        const XWeights* xw = f.columnWeights.data() + k0;
+
+        // Three slots of array rows along x, each remembering which row it holds.
+        float* slot[3] = {scratch, scratch + nc, scratch + 2 * nc};
+        float* values = scratch + 3 * nc;
+        int64_t held[3] = {-1, -1, -1};
+        auto rowAlongX = [&](int64_t r) -> const float* {
+            const int s = int(r % 3);
+            if (held[s] != r) {
+                const float* src = f.grid.Row(uint32_t(r));
+                for (int64_t k = 0; k < nc; ++k) slot[s][k] = AlongX(xw[k], src);
+                held[s] = r;
+            }
+            return slot[s];
+        };
+
+        for (int64_t n = first; n <= last; ++n) {
+            const YWeights yw = RowWeights(f.grid, float(double(n) * ky));
+            const float* f0 = rowAlongX(int64_t(yw.row) - 1);
+            const float* f1 = rowAlongX(yw.row);
+            const float* f2 = rowAlongX(int64_t(yw.row) + 1);
+            for (int64_t k = 0; k < nc; ++k) values[k] = AlongY(yw, f0[k], f1[k], f2[k]);
+            f.painter.Paint(values, canvas.Line(p.row0 + (n - p.ny0)) + p.col0 + k0, int(nc));
+        }
     }
 }
 
@@ -216,28 +224,35 @@ void PlanBand(PaintPlan& f) {
 
 }  // namespace
 
-void PaintClient(const Grid& grid, const FieldRowPainter& painter, const Layout& layout,
+bool PaintClient(const Grid& grid, const FieldRowPainter& painter, const Layout& layout,
                  PixelImage image, WorkerPool& pool, unsigned threads) {
-    if (image.pixels == nullptr || layout.width <= 0 || layout.height <= 0) return;
+    if (image.pixels == nullptr || layout.width <= 0 || layout.height <= 0) return true;
     PaintPlan f{grid, painter, layout, layout.hasField && grid.Loaded(), VisibleField(), {}, 0, 0,
                 0,    0,       {}};
     if (f.drawField) f.visible = VisibleFieldOf(layout);
     const int64_t nc = f.visible.any ? f.visible.Columns() : 0;
-    f.columnWeights.resize(size_t(nc));
-    for (int64_t k = 0; k < nc; ++k)
-        f.columnWeights[k] =
-            ColumnWeights(grid, float(double(f.visible.nx0 + k) * layout.cellsPerPixelX));
-    if (layout.hasBand) PlanBand(f);
-
     // Slices of rows, a few per thread so that they share the work evenly.
     const int64_t height = layout.height;
     if (int64_t(layout.width) * height < kThreadedPixels) threads = 1;
-    const unsigned runners = threads == 0 ? pool.Threads() : std::min(threads, pool.Threads());
+    unsigned runners = threads == 0 ? pool.Threads() : std::min(threads, pool.Threads());
     const int64_t slices = runners <= 1 ? 1 : std::min<int64_t>(height, 4 * int64_t(runners));
-    std::vector<float> scratch(size_t(runners) * 4 * size_t(nc));
+    runners = unsigned(std::min<int64_t>(runners, slices));  // scratch for those that run
+    std::vector<float> scratch;
+    try {
+        f.columnWeights.resize(size_t(nc));
+        if (layout.hasBand) PlanBand(f);
+        scratch.resize(size_t(runners) * 4 * size_t(std::min(nc, kColumnsAtOnce)));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (int64_t k = 0; k < nc; ++k)
+        f.columnWeights[k] =
+            ColumnWeights(grid, float(double(f.visible.nx0 + k) * layout.cellsPerPixelX));
+    const size_t scratchPerRunner = scratch.size() / runners;
     pool.ForEach(size_t(slices), runners, [&](size_t slice, unsigned runner) {
         const int64_t r0 = height * int64_t(slice) / slices;
         const int64_t r1 = height * (int64_t(slice) + 1) / slices;
-        PaintSlice(f, image, r0, r1, scratch.data() + size_t(runner) * 4 * size_t(nc));
+        PaintSlice(f, image, r0, r1, scratch.data() + size_t(runner) * scratchPerRunner);
     });
+    return true;
 }
