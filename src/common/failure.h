@@ -5,6 +5,9 @@
 #include <new>
 #include <string>
 
+// The reason of an exception that is not a std::exception.
+constexpr char kUnknownFailure[] = "an unexpected failure";
+
 inline std::string ExceptionReason(const std::exception& e) {
     if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) return "not enough memory";
     return e.what();

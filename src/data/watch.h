@@ -80,7 +80,7 @@ class ReloadSchedule {
 
 // The title while watching: `title` as it is, or with why the picture is
 // older than the files, e.g. `run42 - Quorlane (not updated: Error reading
-// "run42/quorlane.dat")`.
+// "runs/run42/quorlane.dat")`.
 std::string WatchTitle(const std::string& title, const std::string& failure);
 
 // The settings a reload shows: all of `loaded` except the window size,

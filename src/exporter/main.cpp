@@ -70,6 +70,8 @@ int wmain() {
         return Run(console);
     } catch (const std::exception& e) {
         console.Err(std::string(kExporterName) + ": cannot go on: " + ExceptionReason(e));
-        return 1;
+    } catch (...) {
+        console.Err(std::string(kExporterName) + ": cannot go on: " + kUnknownFailure);
     }
+    return 1;
 }

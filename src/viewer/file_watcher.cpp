@@ -130,8 +130,8 @@ class FolderChanges {
     void Ask() {
         if (event_ != nullptr) ResetEvent(event_);
         asked_ = handle_ != INVALID_HANDLE_VALUE && event_ != nullptr &&
-                 ReadDirectoryChangesW(handle_, buffer_.data(), DWORD(buffer_.size() * 4),
-                                       FALSE, kChanges, nullptr, &overlapped_, nullptr);
+                 ReadDirectoryChangesW(handle_, buffer_.data(), DWORD(buffer_.size() * 4), FALSE,
+                                       kChanges, nullptr, &overlapped_, nullptr);
     }
 
     const InputFiles& inputs_;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/command_line.h"
+#include "common/failure.h"
 #include "data/inputs.h"
 #include "data/load_result.h"
 #include "data/window_title.h"
@@ -155,6 +156,8 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmd
     try {
         return Run(hInstance, hPrevInstance, nCmdShow);
     } catch (const std::exception& e) {
-        return ReportUnexpectedFailure(e);
+        return ReportUnexpectedFailure(ExceptionReason(e));
+    } catch (...) {
+        return ReportUnexpectedFailure(kUnknownFailure);
     }
 }

@@ -144,11 +144,11 @@ void ShowMessage(const std::string& text, UINT icon) {
         MessageBoxW(nullptr, Utf16(text).c_str(), L"Quorlane", MB_OK | icon);
 }
 
-int ReportUnexpectedFailure(const std::exception& e) {
+int ReportUnexpectedFailure(const std::string& reason) {
     // A quit the window's destruction asked for would close the box at once.
     MSG quit;
     PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-    ShowMessage("Quorlane cannot go on: " + ExceptionReason(e), MB_ICONEXCLAMATION);
+    ShowMessage("Quorlane cannot go on: " + reason, MB_ICONEXCLAMATION);
     return 1;
 }
 
@@ -196,7 +196,10 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         return HandleMessage(hWnd, msg, wParam, lParam);
     } catch (const std::exception& e) {
         DestroyWindow(hWnd);
-        PostQuitMessage(ReportUnexpectedFailure(e));
-        return 0;
+        PostQuitMessage(ReportUnexpectedFailure(ExceptionReason(e)));
+    } catch (...) {
+        DestroyWindow(hWnd);
+        PostQuitMessage(ReportUnexpectedFailure(kUnknownFailure));
     }
+    return 0;
 }

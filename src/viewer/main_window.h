@@ -6,7 +6,6 @@
 // The resize benchmark fills a value of its own and drives the same window.
 #include <windows.h>
 
-#include <exception>
 #include <memory>
 #include <string>
 
@@ -57,6 +56,6 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 // characters (a path's) need the wide one.
 void ShowMessage(const std::string& text, UINT icon);
 
-// An exception that would end the program shown as a report; the exit
-// status for it, 1. Called once the main window is gone.
-int ReportUnexpectedFailure(const std::exception& e);
+// An exception that would end the program shown as a report with its
+// reason; the exit status for it, 1. Called once the main window is gone.
+int ReportUnexpectedFailure(const std::string& reason);
