@@ -224,16 +224,21 @@ void FileWatcher::Taken() {
 void FileWatcher::Run() {
     // No exception may end the thread (and with it the program): a failure
     // of its own ends the watch, and the title says why.
+    std::string reason;
     try {
         Follow();
+        return;
     } catch (const std::exception& e) {
-        try {
-            auto reload = std::make_unique<Reload>();
-            reload->result = {false, 1, "watching stopped: " + ExceptionReason(e)};
-            Hand(std::move(reload));
-        } catch (const std::exception&) {
-            // without memory even for that, the title stays as it was
-        }
+        reason = ExceptionReason(e);
+    } catch (...) {
+        reason = kUnknownFailure;
+    }
+    try {
+        auto reload = std::make_unique<Reload>();
+        reload->result = {false, 1, "watching stopped: " + reason};
+        Hand(std::move(reload));
+    } catch (...) {
+        // without memory even for that, the title stays as it was
     }
 }
 
