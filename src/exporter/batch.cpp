@@ -185,8 +185,7 @@ void Batch::Load(size_t k, Loaded& into, GridTextBuffer& text) {
     into.index = k;
     into.failure = in.failure;
     if (!into.failure.empty()) return;
-    if (!options_.overwrite &&
-        GetFileAttributesW(Utf16(in.output).c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (!options_.overwrite && OutputExists(in.output)) {
         into.failure = ExistsReport(in.output);
         return;
     }
@@ -229,7 +228,8 @@ bool Batch::Draw(const Loaded& loaded, int width, int height, DrawnPicture& fram
     bool drawn = false;
     try {
         const FieldRowPainter painter(loaded.settings);
-        drawn = DrawClientPicture(frame.picture, nullptr, loaded.grid, painter, pool_, width, height);
+        drawn =
+            DrawClientPicture(frame.picture, nullptr, loaded.grid, painter, pool_, width, height);
     } catch (const std::bad_alloc&) {
         // reported below
     }
@@ -252,9 +252,9 @@ void Batch::Encode(DrawnPicture& frame, ImageFileWriter& writer) {
     WorkerPool* pool = inputs_.size() == 1 ? &pool_ : nullptr;
     ImageFileWriter::Outcome outcome = ImageFileWriter::Outcome::Failed;
     try {
-        outcome = writer.Write(frame.picture.image(), frame.width, frame.height,
-                               FormatOfPath(in.output), in.output, options_.overwrite, reason,
-                               in.path, pool);
+        outcome =
+            writer.Write(frame.picture.image(), frame.width, frame.height, FormatOfPath(in.output),
+                         in.output, options_.overwrite, reason, in.path, pool);
     } catch (const std::exception& e) {
         reason = ExceptionReason(e);
     }

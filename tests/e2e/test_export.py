@@ -366,6 +366,7 @@ def faults(a):
         ),
         ("endless_list", ["--inputs", "/dev/zero"], usage("/dev/zero, line 1: holds a NUL byte")),
         ("name_too_long", ["--overwrite", "--out", cjk, rb, tc], cjk_failed),
+        ("name_too_long_kept", ["--out", cjk, rb, tc], cjk_failed),  # never a false "exists"
         ("name_too_long_ascii", ["--out", ascii_long, rb], failed(rb, too_long % ascii_long)),
         ("separator_kept", ["--quiet", "runs/bad"], failed("runs/bad", slashed), [], runs_bad),
     ]
