@@ -140,6 +140,10 @@ TEST(ExportOptions, InputLists) {
         {"# a comment in Latin-1: \xE9t\xE9\n\xF0\x9F\x98\x80\n\xEF\xBF\xBD",
          {"\xF0\x9F\x98\x80", "\xEF\xBF\xBD"}},
         {std::string(32768, 'a') + "\r\n", {std::string(32768, 'a')}},
+        // the first and last letters of each length: U+0080, U+07FF, U+0800, U+D7FF, U+10000,
+        // U+10FFFF
+        {"\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\n",
+         {"\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"}},
     };
     for (const auto& c : lists)
         for (size_t chunk : {size_t(1), size_t(3), c.text.size() + 1}) {
@@ -161,19 +165,23 @@ TEST(ExportOptions, InputListsRefused) {
         std::string text, error;
     } lists[] = {
         {"a\n\xE9t\xE9\n", "line 2: not UTF-8"},  // Latin-1
-        {"\xFF\xFE" "a\n", "line 1: not UTF-8"},
+        {"\xFF\xFE"
+         "a\n",
+         "line 1: not UTF-8"},
         {"ok\n\xC3\x28", "line 2: not UTF-8"},
         {"\xC0\xAF", "line 1: not UTF-8"},          // "/" in two bytes
         {"\xE0\x80\xAF", "line 1: not UTF-8"},      // and in three
         {"\xED\xA0\x80", "line 1: not UTF-8"},      // a surrogate
         {"\xF4\x90\x80\x80", "line 1: not UTF-8"},  // beyond U+10FFFF
         {"a\xE2\x82\n", "line 1: not UTF-8"},       // cut short by the line's end
-        {"\xE2\x82", "line 1: not UTF-8"},           // and by the list's
+        {"\xE2\x82", "line 1: not UTF-8"},          // and by the list's
         {"a/quorlane.dat\0.x\n"s, "line 1: holds a NUL byte"},
         {"a\n\n# c\n \nx\0junk"s, "line 5: holds a NUL byte"},
         {"# \0"s, "line 1: holds a NUL byte"},
         {"a\n" + longest + "b\n", "line 2: longer than 32768 characters"},
-        {longestWide + "\r\n" + longestWide + "\xE2\x82\xAC", "line 2: longer than 32768 characters"},
+        {longest + "b\n\xFF\n", "line 1: longer than 32768 characters"},  // the first refusal
+        {longestWide + "\r\n" + longestWide + "\xE2\x82\xAC",
+         "line 2: longer than 32768 characters"},
     };
     for (const auto& c : lists)
         for (size_t chunk : {size_t(1), size_t(4096), c.text.size() + 1}) {
@@ -234,10 +242,8 @@ TEST(ExportOptions, InputListsAmongPaths) {
     }
     ExportOptions o;
     ASSERT_EQ(ParseExportArguments({"--inputs", "-"}, o), "");
-    EXPECT_EQ(ReadInputLists(o,
-                             [](const std::string&, const TakeBytes& take) {
-                                 return take("\0", 1) || true;
-                             }),
+    EXPECT_EQ(ReadInputLists(o, [](const std::string&,
+                                   const TakeBytes& take) { return take("\0", 1) || true; }),
               "standard input, line 1: holds a NUL byte");
 }
 
@@ -411,10 +417,10 @@ TEST(ExportOptions, FileNamesTooLong) {
         {times("f", 252) + ".png", W, true},
         {times("d", 300) + "\\" + times("f", 251) + ".png", W, false},
         {times("d", 300) + "\\" + times("f", 252) + ".png", P, true},  // one name on Linux
-        {times("\u6f22", 85), W, false},                                // 255 bytes
-        {times("\u6f22", 90) + "_0001.png", W, true},                   // 279 bytes, 99 units
-        {times("\U0001F600", 63) + "abc", W, false},                    // 255 bytes, 129 units
-        {times("\U0001F600", 64), W, true},                             // 256 bytes
+        {times("\u6f22", 85), W, false},                               // 255 bytes
+        {times("\u6f22", 90) + "_0001.png", W, true},                  // 279 bytes, 99 units
+        {times("\U0001F600", 63) + "abc", W, false},                   // 255 bytes, 129 units
+        {times("\U0001F600", 64), W, true},                            // 256 bytes
     };
     for (const auto& c : cases)
         EXPECT_EQ(FileNameTooLong(c.path, c.style), c.tooLong) << c.path.size() << " bytes";
