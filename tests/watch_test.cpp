@@ -105,7 +105,8 @@ TEST(Watch, ASteadyWriterIsFollowed) {
         for (const int64_t w : writes) {
             const auto shown = std::lower_bound(run.loads.begin(), run.loads.end(), w);
             ASSERT_NE(shown, run.loads.end()) << "write at " << w << ", loads of " << loadMs;
-            ASSERT_LE(*shown + loadMs - w, L + loadMs) << "write at " << w << ", loads of " << loadMs;
+            ASSERT_LE(*shown + loadMs - w, L + loadMs)
+                << "write at " << w << ", loads of " << loadMs;
         }
     }
 }
@@ -129,20 +130,34 @@ TEST(Watch, AFileThatCouldNotBeOpenedIsTriedAgain) {
     const auto open = kCannotOpen;
     const struct {
         const char* what;
+        std::vector<int64_t> notes;
+        int64_t loadMs;
         std::vector<const char*> reasons;
         std::vector<int64_t> loads;
         const char* failure;
     } rows[] = {
-        {"opens at the next check", {open}, {100 + Q, 1000 + Q}, ""},
+        {"opens at the next check", {100}, 10, {open}, {100 + Q, 1000 + Q}, ""},
         {"tried at every check until it opens",
+         {100},
+         10,
          {open, open, open},
          {100 + Q, 1000 + Q, 2000 + Q, 3000 + Q},
          ""},
-        {"opens, but is invalid: not tried again", {open, kErrorReading}, {100 + Q, 1000 + Q},
+        {"opens, but is invalid: not tried again",
+         {100},
+         10,
+         {open, kErrorReading},
+         {100 + Q, 1000 + Q},
          "Error reading \"g.dat\""},
+        {"a check during a load that opens asks for no other",
+         {100, 960},
+         100,
+         {open},
+         {100 + Q, 960 + Q},
+         ""},
     };
     for (const auto& row : rows) {
-        const Outcome run = Drive({100}, 10, 3500, {}, row.reasons);
+        const Outcome run = Drive(row.notes, row.loadMs, 3500, {}, row.reasons);
         EXPECT_EQ(run.loads, row.loads) << row.what;
         EXPECT_EQ(run.failure, row.failure) << row.what;
     }
