@@ -259,15 +259,17 @@ def folder_made_again(s, save):
         for name, content in files.items():
             replace(d, name, content)
         reloaded(app, before, 5, "the folder %s and made again" % how)
+        # That reload may be a failed one of the folder as it went, and the first step after it
+        # may wait for the check that finds the folder anew (within a second) and watches it again.
         took = []
-        for k in range(k + 1, k + 4):
+        for k in range(k + 1, k + 5):
             before = titles(app)
             files["quorlane.dat"] = grid(k)
             replace(d, "quorlane.dat", files["quorlane.dat"])
             took.append(reloaded(app, before, 5, "step %d" % k))
         k += 1
         why = "%s: later steps shown after %s s" % (how, ", ".join("%.2f" % t for t in took))
-        check(max(took) < 0.5, why)
+        check(max(took[1:]) < 0.5, why)
         app.match_client(win, files, save_to=save)
         print("ok   folder made again, " + why, flush=True)
     check(app.close(win) == 0, "exit status %s" % app.status)
