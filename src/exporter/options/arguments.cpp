@@ -186,8 +186,7 @@ bool InputListReader::EndLine() {
     if (Utf8Characters(line_) > kLongestListLine) return Refuse(kTooLong);
     if (!blank && !comment) {
         if (!IsUtf8(line_)) return Refuse("not UTF-8");
-        if (paths_.size() >= kMostInputs)
-            return Refuse(MoreThanTheMostInputs());
+        if (paths_.size() >= kMostInputs) return Refuse(MoreThanTheMostInputs());
         paths_.push_back(line_);
     }
     line_.clear();
@@ -206,8 +205,8 @@ std::string ReadInputLists(ExportOptions& options, const ReadInputList& read) {
         const bool readable =
             read(list.file, [&](const char* bytes, size_t n) { return reader.Take(bytes, n); });
         const std::string refused = reader.End();
-        const std::string name = list.file == "-" ? "standard input" : list.file;
-        if (!refused.empty()) return name + ", " + refused;
+        if (!refused.empty())
+            return (list.file == "-" ? "standard input" : list.file) + ", " + refused;
         if (!readable) return "--inputs " + Quoted(list.file) + ": cannot be read";
     }
     paths.insert(paths.end(), options.paths.begin() + ptrdiff_t(given), options.paths.end());
