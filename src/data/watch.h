@@ -55,7 +55,8 @@ class ReloadSchedule {
     // Whether a load is to start now. The caller reads the stamps just before
     // it and hands them to LoadStarted, and the outcome to LoadFinished.
     bool LoadDue(int64_t now) const {
-        return pending_ && !loading_ && (now - lastHint_ >= kQuietMs || now - firstHint_ >= kLatestMs);
+        return pending_ && !loading_ &&
+               (now - lastHint_ >= kQuietMs || now - firstHint_ >= kLatestMs);
     }
     void LoadStarted(const InputStamps& stamps);
     void LoadFinished(const LoadResult& result);

@@ -21,8 +21,8 @@ int main(int argc, char** argv) {
             bytes.insert(bytes.end(), chunk, chunk + n);
         std::fclose(source);
     }
-    const HANDLE file =
-        CreateFileA(argv[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileA(argv[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     if (file == INVALID_HANDLE_VALUE ||
         !WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) ||
