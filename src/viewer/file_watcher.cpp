@@ -180,14 +180,20 @@ class SharedFile final : public ByteSource {
 }  // namespace
 
 LoadResult LoadInputsShared(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
-                            DisplaySettings& settings, const GridLoadOptions& options) {
+                            DisplaySettings& settings, const GridLoadOptions& options,
+                            SettingsOpened settingsOpened) {
     SharedFile gridFile(inputs.gridPath);
     if (!gridFile.Opened()) return LoadFailure(kCannotOpen, inputs.gridPath);
+    std::optional<SharedFile> settingsFile;
+    if (settingsOpened == SettingsOpened::BeforeTheGrid) {
+        settingsFile.emplace(inputs.settingsPath);
+        if (!settingsFile->Opened()) return LoadFailure(kCannotOpen, inputs.settingsPath);
+    }
     const LoadResult r = LoadGridFrom(grid, gridFile, pool, options, inputs.gridPath);
     if (!r.ok) return r;
-    SharedFile settingsFile(inputs.settingsPath);
-    if (!settingsFile.Opened()) return LoadFailure(kCannotOpen, inputs.settingsPath);
-    return LoadSettingsFrom(settings, settingsFile, inputs.settingsPath);
+    if (!settingsFile) settingsFile.emplace(inputs.settingsPath);
+    if (!settingsFile->Opened()) return LoadFailure(kCannotOpen, inputs.settingsPath);
+    return LoadSettingsFrom(settings, *settingsFile, inputs.settingsPath);
 }
 
 InputStamps ReadStamps(const InputFiles& inputs) {
@@ -274,8 +280,8 @@ void FileWatcher::Follow() {
             options.buffer = &text;
             options.stop = &stop_;
             try {
-                reload->result =
-                    LoadInputsShared(inputs_, pool, reload->grid, reload->settings, options);
+                reload->result = LoadInputsShared(inputs_, pool, reload->grid, reload->settings,
+                                                  options, SettingsOpened::BeforeTheGrid);
                 if (reload->result.ok)
                     reload->painter = std::make_unique<FieldRowPainter>(reload->settings);
             } catch (const std::exception& e) {
