@@ -198,6 +198,12 @@ TEST(PaintImage, SameAsPlainPerPixelRendering) {
         L.field = box;
         ExpectSameAsPlain(small, rainbowPainter, L, "by hand");
     }
+    // Wider than the columns painted at once: the runs of columns meet without a seam.
+    Layout wide = ComputeLayout(small, rainbow, 40000, 7);
+    wide.hasField = true;
+    wide.field = {-1.5f, 39990.25f, 0.5f, 6};
+    wide.cellsPerPixelX = 7.0f / 40000, wide.cellsPerPixelY = 0.75f;
+    ExpectSameAsPlain(small, rainbowPainter, wide, "wide");
     std::mt19937 rng(7);
     std::uniform_real_distribution<float> d(-30, 270);
     for (int t = 0; t < 100; ++t) {

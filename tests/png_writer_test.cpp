@@ -148,8 +148,9 @@ TEST(PngWriter, StripsGrowWithThePicture) {
     const struct {
         int width, height;
         unsigned strips;
-    } rows[] = {{1, 1, 1},      {0, 5, 1},       {512, 511, 1},     {512, 512, 1},
-                {1024, 512, 2}, {1920, 1080, 7}, {16384, 16384, 8}, {-3, 9, 1}};
+    } rows[] = {{1, 1, 1},        {0, 5, 1},        {512, 511, 1},     {512, 512, 1},
+                {1024, 512, 2},   {1920, 1080, 7},  {16384, 16384, 8}, {-3, 9, 1},
+                {699050, 300, 8}, {699051, 300, 7}, {1 << 20, 256, 5}, {67108863, 4, 1}};
     for (const auto& row : rows)
         EXPECT_EQ(PngStrips(row.width, row.height), row.strips) << row.width << "x" << row.height;
 }

@@ -24,3 +24,8 @@ inline LoadResult LoadOk() {
 inline LoadResult LoadFailure(const char* reason, const std::string& file) {
     return {false, 1, std::string(reason) + " \"" + file + "\""};
 }
+// Whether a load failed because a file could not be opened (missing, held
+// by a writer that shares it with no one, not readable).
+inline bool CouldNotOpen(const LoadResult& r) {
+    return !r.ok && r.message.compare(0, sizeof kCannotOpen, std::string(kCannotOpen) + " ") == 0;
+}

@@ -4,9 +4,10 @@
 #include <algorithm>
 
 ReloadSchedule::ReloadSchedule(int64_t now, const InputStamps& loaded)
-    : loaded_(loaded), lastHint_(now), lastCheck_(now) {}
+    : loaded_(loaded), firstHint_(now), lastHint_(now), lastCheck_(now) {}
 
 void ReloadSchedule::Notified(int64_t now) {
+    if (!pending_) firstHint_ = now;
     lastHint_ = now;
     pending_ = true;
 }
@@ -15,7 +16,8 @@ void ReloadSchedule::Checked(int64_t now, const InputStamps& stamps) {
     lastCheck_ = now;
     // A difference from what the last load began with is a change no
     // notification may have told of; while a load runs, it asks for one more.
-    if (stamps != loaded_ && !pending_) Notified(now);
+    const bool retry = unopened_ && !loading_;
+    if ((stamps != loaded_ || retry) && !pending_) Notified(now);
 }
 
 void ReloadSchedule::LoadStarted(const InputStamps& stamps) {
@@ -26,13 +28,16 @@ void ReloadSchedule::LoadStarted(const InputStamps& stamps) {
 
 void ReloadSchedule::LoadFinished(const LoadResult& result) {
     loading_ = false;
+    unopened_ = CouldNotOpen(result);
     failure_ = result.ok ? std::string() : result.message;
 }
 
 int64_t ReloadSchedule::Wait(int64_t now) const {
     int64_t wait = std::max<int64_t>(0, lastCheck_ + kCheckMs - now);
-    if (pending_ && !loading_)
-        wait = std::min(wait, std::max<int64_t>(0, lastHint_ + kQuietMs - now));
+    if (pending_ && !loading_) {
+        const int64_t due = std::min(lastHint_ + kQuietMs, firstHint_ + kLatestMs);
+        wait = std::min(wait, std::max<int64_t>(0, due - now));
+    }
     return wait;
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/failure.h"
 #include "common/worker_pool.h"
 #include "data/grid.h"
 #include "data/inputs.h"
@@ -184,16 +185,20 @@ void Batch::Load(size_t k, Loaded& into, GridTextBuffer& text) {
     into.index = k;
     into.failure = in.failure;
     if (!into.failure.empty()) return;
-    if (!options_.overwrite &&
-        GetFileAttributesW(Utf16(in.output).c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (!options_.overwrite && OutputExists(in.output)) {
         into.failure = ExistsReport(in.output);
         return;
     }
     into.settings = DisplaySettings();
     GridLoadOptions options;
     options.buffer = &text;
-    const LoadResult r = LoadInputs(in.files, pool_, into.grid, into.settings, options);
-    if (!r.ok) into.failure = r.message;
+    try {
+        const LoadResult r = LoadInputs(in.files, pool_, into.grid, into.settings, options);
+        if (!r.ok) into.failure = r.message;
+    } catch (const std::exception& e) {
+        into.grid = Grid();
+        into.failure = ExceptionReason(e);
+    }
 }
 
 bool Batch::SizeOf(const Loaded& loaded, int& width, int& height) {
@@ -220,8 +225,15 @@ bool Batch::SizeOf(const Loaded& loaded, int& width, int& height) {
 }
 
 bool Batch::Draw(const Loaded& loaded, int width, int height, DrawnPicture& frame) {
-    const FieldRowPainter painter(loaded.settings);
-    if (!DrawClientPicture(frame.picture, nullptr, loaded.grid, painter, pool_, width, height)) {
+    bool drawn = false;
+    try {
+        const FieldRowPainter painter(loaded.settings);
+        drawn =
+            DrawClientPicture(frame.picture, nullptr, loaded.grid, painter, pool_, width, height);
+    } catch (const std::bad_alloc&) {
+        // reported below
+    }
+    if (!drawn) {
         Fail(loaded.index, "Not enough memory for a " + std::to_string(width) + " x " +
                                std::to_string(height) + " picture");
         return false;
@@ -238,8 +250,15 @@ void Batch::Encode(DrawnPicture& frame, ImageFileWriter& writer) {
     std::string reason;
     // A picture alone has the pool to itself: its strips are compressed on it.
     WorkerPool* pool = inputs_.size() == 1 ? &pool_ : nullptr;
-    switch (writer.Write(frame.picture.image(), frame.width, frame.height, FormatOfPath(in.output),
-                         in.output, options_.overwrite, reason, in.path, pool)) {
+    ImageFileWriter::Outcome outcome = ImageFileWriter::Outcome::Failed;
+    try {
+        outcome =
+            writer.Write(frame.picture.image(), frame.width, frame.height, FormatOfPath(in.output),
+                         in.output, options_.overwrite, reason, in.path, pool);
+    } catch (const std::exception& e) {
+        reason = ExceptionReason(e);
+    }
+    switch (outcome) {
     case ImageFileWriter::Outcome::Written:
         Written(frame.index, frame.width, frame.height);
         break;

@@ -2,6 +2,7 @@
 #include "exporter/image_file.h"
 
 #include <algorithm>
+#include <new>
 
 #include "gdi/system_error.h"
 #include "quorlane_version.h"
@@ -135,7 +136,30 @@ class FileSink final : public ByteSink {
     HANDLE file_;
 };
 
+// Whether the file `path` names is there under that name, as the folder
+// lists it (in any letter case: a file replaced keeps its own on some
+// systems). A folder that cannot be searched (listing not allowed) tells
+// nothing, and the file is taken to be there.
+bool HoldsName(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND &&
+               error != ERROR_NO_MORE_FILES && error != ERROR_INVALID_NAME &&
+               error != ERROR_FILENAME_EXCED_RANGE;
+    }
+    FindClose(search);
+    const size_t start = path.find_last_of(L"\\/:") + 1;  // npos + 1 == 0
+    return CompareStringOrdinal(found.cFileName, -1, path.c_str() + start, -1, TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
+
+bool OutputExists(const std::string& path) {
+    const std::wstring name = Utf16(path);
+    return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES && HoldsName(name);
+}
 
 std::string ErrorReason(HRESULT error) {
     DWORD code = DWORD(error);
@@ -284,14 +308,33 @@ ImageFileWriter::Outcome ImageFileWriter::Write(PixelImage image, int width, int
             return Outcome::Failed;
         }
     }
-    HRESULT hr = ownPng ? EncodePng(image, width, height, file, source, pool)
-                        : Encode(image, width, height, format, file);
+    HRESULT hr = E_OUTOFMEMORY;
+    try {
+        hr = ownPng ? EncodePng(image, width, height, file, source, pool)
+                    : Encode(image, width, height, format, file);
+    } catch (const std::bad_alloc&) {
+        // the temporary file goes below
+    }
     CloseHandle(file);
-    if (SUCCEEDED(hr) &&
-        !MoveFileExW(temp.c_str(), target.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0))
-        hr = HRESULT_FROM_WIN32(GetLastError());
-    if (SUCCEEDED(hr)) return Outcome::Written;
-    DeleteFileW(temp.c_str());
+    bool renamed = false, refused = false;
+    if (SUCCEEDED(hr)) {
+        renamed =
+            MoveFileExW(temp.c_str(), target.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0);
+        refused = !renamed;
+        if (refused) hr = HRESULT_FROM_WIN32(GetLastError());
+    }
+    // A system may cut a name it cannot hold short instead of refusing it
+    // (Wine on Linux does), and then refuse another output cut to the same
+    // name as existing or in use: the file must be there under the name as
+    // written, and a long name refused while it is not there is too long.
+    if (renamed && HoldsName(target)) return Outcome::Written;
+    const bool tooLong = renamed || hr == HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE) ||
+                         (refused && FileNameTooLong(path) && !HoldsName(target));
+    DeleteFileW(renamed ? target.c_str() : temp.c_str());  // by the name that finds it
+    if (tooLong) {
+        reason = "the name is too long";
+        return Outcome::Failed;
+    }
     if (hr == E_ABORT) return Outcome::Stopped;
     if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) ||
         hr == HRESULT_FROM_WIN32(ERROR_FILE_EXISTS))

@@ -36,6 +36,11 @@ struct PngEncoding {
 // system's text.
 std::string ErrorReason(HRESULT error);
 
+// Whether a file is there under the name `path` (UTF-8) as written: a file a
+// system found under a name it cut short (another output's, under Wine) is
+// not.
+bool OutputExists(const std::string& path);
+
 // One writer serves one thread: for BMP and TIFF it enters the thread into
 // COM's multithreaded apartment and holds a WIC factory of its own, and it
 // keeps the memory it encodes in from one file to the next.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/failure.h"
 #include "exporter/batch.h"
 #include "exporter/options/arguments.h"
 #include "gdi/utf.h"
@@ -25,29 +26,28 @@ BOOL WINAPI AskToStop(DWORD event) {
     return TRUE;  // the run stops by itself, its temporary files removed
 }
 
-// The bytes of an input list: a file, or standard input for "-".
-bool ReadListBytes(const std::string& file, std::string& bytes) {
+// Reads an input list, a file or standard input for "-", handing its bytes
+// on as they come, until it ends or `take` wants no more.
+bool ReadList(const std::string& file, const TakeBytes& take) {
     const bool standardInput = file == "-";
     const HANDLE h = standardInput ? GetStdHandle(STD_INPUT_HANDLE)
                                    : CreateFileW(Utf16(file).c_str(), GENERIC_READ,
                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE || h == nullptr) return false;
-    char chunk[65536];
+    std::vector<char> chunk(65536);
     DWORD got = 0;
     bool ok = true;
-    while ((ok = ReadFile(h, chunk, sizeof chunk, &got, nullptr) != 0) && got > 0)
-        bytes.append(chunk, got);
+    while ((ok = ReadFile(h, chunk.data(), DWORD(chunk.size()), &got, nullptr) != 0) && got > 0 &&
+           take(chunk.data(), got)) {
+    }
     // A pipe whose writer has closed its end is read to its end.
     if (!ok && GetLastError() == ERROR_BROKEN_PIPE) ok = true;
     if (!standardInput) CloseHandle(h);
     return ok;
 }
 
-}  // namespace
-
-int wmain() {
-    Console console;
+int Run(Console& console) {
     const std::vector<std::string> args = CommandLineArguments();
     ExportOptions options;
     std::string error = ParseExportArguments(args, options);
@@ -55,8 +55,23 @@ int wmain() {
         console.Out(ExportUsage());
         return 0;
     }
-    if (error.empty()) error = ReadInputLists(options, ReadListBytes);
+    if (error.empty()) error = ReadInputLists(options, ReadList);
     if (!error.empty()) return UsageError(console, error);
     SetConsoleCtrlHandler(AskToStop, TRUE);
     return ExportAll(options, ExportTuning(), console, &stopAsked);
+}
+
+}  // namespace
+
+int wmain() {
+    Console console;
+    // No exception leaves the program: it is a report and status 1.
+    try {
+        return Run(console);
+    } catch (const std::exception& e) {
+        console.Err(std::string(kExporterName) + ": cannot go on: " + ExceptionReason(e));
+    } catch (...) {
+        console.Err(std::string(kExporterName) + ": cannot go on: " + kUnknownFailure);
+    }
+    return 1;
 }

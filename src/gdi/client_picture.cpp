@@ -15,17 +15,19 @@ bool DrawClientPicture(OffscreenPicture& picture, HDC reference, const Grid& gri
     GdiFlush();  // GDI is done with the bits before the core writes them
     const Layout layout = ComputeLayout(grid, painter.Settings(), width, height);
     const PixelImage image = picture.image();
+    bool drawn = false;
     if (beside) {
         std::atomic<bool> painted{false};
         pool.Submit([&] {
-            PaintClient(grid, painter, layout, image, pool);
+            drawn = PaintClient(grid, painter, layout, image, pool);
             painted = true;
         });
         beside();
         pool.HelpUntil([&] { return painted.load(); });
     } else {
-        PaintClient(grid, painter, layout, image, pool);
+        drawn = PaintClient(grid, painter, layout, image, pool);
     }
+    if (!drawn) return false;
     for (int t = 0; t < layout.textCount; ++t) {
         const PaintText& pt = layout.texts[t];
         TextOutA(picture.dc(), pt.x, pt.y, pt.str, pt.count);

@@ -18,7 +18,7 @@ class WorkerPool;
 // three texts with the memory DC's defaults (the system font, black on opaque
 // white). `beside`, when given, runs on the calling thread while the pool
 // paints. False, with nothing drawn, when no memory can be had for the
-// picture.
+// picture or the paint.
 bool DrawClientPicture(OffscreenPicture& picture, HDC reference, const Grid& grid,
                        const FieldRowPainter& painter, WorkerPool& pool, int width, int height,
                        const std::function<void()>& beside = {});

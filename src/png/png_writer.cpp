@@ -100,6 +100,11 @@ void FilterRowAdaptive(const uint8_t* row, const uint8_t* prior, size_t n, uint8
 // The filtered rows handed to zlib at once: about 256 KB of them.
 constexpr size_t kBandBytes = size_t(1) << 18;
 
+// The rows all strips of a picture work in together, at most (unless one
+// strip needs more): a picture a few million pixels wide is one strip or a
+// few, instead of eight that would each take four of its rows.
+constexpr uint64_t kStripRowBytes = uint64_t(1) << 26;
+
 }  // namespace
 
 // What one strip keeps from one picture to the next: zlib's state, the rows
@@ -120,8 +125,12 @@ struct PngScratch::Strip {
 };
 
 unsigned PngStrips(int width, int height) {
-    const uint64_t pixels = uint64_t(std::max(width, 0)) * uint64_t(std::max(height, 0));
-    return unsigned(std::clamp<uint64_t>(pixels >> 18, 1, 8));
+    const uint64_t columns = uint64_t(std::max(width, 0));
+    const uint64_t pixels = columns * uint64_t(std::max(height, 0));
+    // Each strip works in four rows of 3 bytes a pixel and a filter byte.
+    const uint64_t rowBytes = 4 * (3 * columns + 1);
+    const uint64_t fit = std::max<uint64_t>(1, kStripRowBytes / rowBytes);
+    return unsigned(std::min(std::clamp<uint64_t>(pixels >> 18, 1, 8), fit));
 }
 
 PngScratch::PngScratch() = default;

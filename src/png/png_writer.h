@@ -41,7 +41,9 @@ struct PngOptions {
 
 // The strips of rows a picture is best compressed in: one for every 2^18
 // pixels, at least one and at most 8, so that one picture alone is encoded
-// on several cores. The file depends on the picture alone, not on the cores.
+// on several cores; fewer where their rows would take more than 64 MB (a
+// picture over about 700,000 pixels wide). The file depends on the picture
+// alone, not on the cores.
 unsigned PngStrips(int width, int height);
 
 // Memory a writer keeps from one picture to the next (zlib's state and the

@@ -9,9 +9,10 @@
 //
 // Speed. The x weights and the pixel column depend only on the column, the
 // y weights only on the row, and the three row results along x only on the
-// column and the cell row, so each is formed once; per pixel there remains
-// the step along y and the field row painter over the whole row. The results
-// are bit-identical to interpolating and colouring every pixel on its own.
+// column and the cell row, so each is formed once per slice of rows and run
+// of columns; per pixel there remains the step along y and the field row
+// painter over the whole row. The results are bit-identical to
+// interpolating and colouring every pixel on its own.
 //
 // Threads. The image is cut into slices of whole rows, and each slice is
 // drawn completely (background, frames, field, band) by one thread in the
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "common/worker_pool.h"
@@ -127,51 +129,69 @@ struct PaintPlan {
     const Grid& grid;
     const FieldRowPainter& painter;
     const Layout& layout;
-    bool drawField;                       // the field box is drawn
-    VisibleField visible;                 // and the part of its image that falls inside the picture
-    std::vector<XWeights> columnWeights;  // per field image column
+    bool drawField;        // the field box is drawn
+    VisibleField visible;  // and the part of its image that falls inside the picture
     int64_t bandC0 = 0, bandC1 = 0, bandR0 = 0, bandR1 = 0;  // the band's inside, clipped
     std::vector<uint32_t> bandColours;                       // per band column
 };
 
-// The field image rows of the pixel rows r0 … r1 − 1. `scratch` holds four
-// rows of field values: three cached array rows along x and one row of
-// interpolated values.
-void PaintFieldRows(const PaintPlan& f, const Canvas& canvas, float* scratch) {
+// The field image columns painted at once: the scratch of a runner holds
+// their x weights and rows of values, however wide the picture (a picture
+// 2^26 pixels wide and one high would else take 1.3 GB of weights and a
+// gigabyte of rows for each thread, five times the picture itself).
+constexpr int64_t kColumnsAtOnce = 1 << 14;
+
+// What one runner works in: the x weights of a run of columns, and four rows
+// of field values (three cached array rows along x and one row of
+// interpolated values), each kColumnsAtOnce long.
+struct RunnerScratch {
+    XWeights* weights;
+    float* values;
+};
+
+// The field image rows of the pixel rows r0 … r1 − 1, in runs of at most
+// kColumnsAtOnce columns.
+void PaintFieldRows(const PaintPlan& f, const Canvas& canvas, RunnerScratch scratch) {
     const VisibleField& p = f.visible;
-    const int64_t nc = p.Columns();
     const int64_t first = std::max(p.ny0, p.ny0 + (canvas.r0 - p.row0));
     const int64_t last = std::min(p.ny1, p.ny0 + (canvas.r1 - 1 - p.row0));
-    const XWeights* xw = f.columnWeights.data();
+    const double kx = f.layout.cellsPerPixelX, ky = f.layout.cellsPerPixelY;
+    for (int64_t k0 = 0; k0 < p.Columns(); k0 += kColumnsAtOnce) {
+        const int64_t nc = std::min(kColumnsAtOnce, p.Columns() - k0);
+        XWeights* xw = scratch.weights;
+        for (int64_t k = 0; k < nc; ++k)
+            xw[k] = ColumnWeights(f.grid, float(double(p.nx0 + k0 + k) * kx));
 
-    // Three slots of array rows along x, each remembering which row it holds.
-    float* slot[3] = {scratch, scratch + nc, scratch + 2 * nc};
-    float* values = scratch + 3 * nc;
-    int64_t held[3] = {-1, -1, -1};
-    auto rowAlongX = [&](int64_t r) -> const float* {
-        const int s = int(r % 3);
-        if (held[s] != r) {
-            const float* src = f.grid.Row(uint32_t(r));
-            for (int64_t k = 0; k < nc; ++k) slot[s][k] = AlongX(xw[k], src);
-            held[s] = r;
+        // Three slots of array rows along x, each remembering which row it holds.
+        float* const rows = scratch.values;
+        float* slot[3] = {rows, rows + nc, rows + 2 * nc};
+        float* values = rows + 3 * nc;
+        int64_t held[3] = {-1, -1, -1};
+        auto rowAlongX = [&](int64_t r) -> const float* {
+            const int s = int(r % 3);
+            if (held[s] != r) {
+                const float* src = f.grid.Row(uint32_t(r));
+                for (int64_t k = 0; k < nc; ++k) slot[s][k] = AlongX(xw[k], src);
+                held[s] = r;
+            }
+            return slot[s];
+        };
+
+        for (int64_t n = first; n <= last; ++n) {
+            const YWeights yw = RowWeights(f.grid, float(double(n) * ky));
+            const float* f0 = rowAlongX(int64_t(yw.row) - 1);
+            const float* f1 = rowAlongX(yw.row);
+            const float* f2 = rowAlongX(int64_t(yw.row) + 1);
+            for (int64_t k = 0; k < nc; ++k) values[k] = AlongY(yw, f0[k], f1[k], f2[k]);
+            f.painter.Paint(values, canvas.Line(p.row0 + (n - p.ny0)) + p.col0 + k0, int(nc));
         }
-        return slot[s];
-    };
-
-    const double ky = f.layout.cellsPerPixelY;
-    for (int64_t n = first; n <= last; ++n) {
-        const YWeights yw = RowWeights(f.grid, float(double(n) * ky));
-        const float* f0 = rowAlongX(int64_t(yw.row) - 1);
-        const float* f1 = rowAlongX(yw.row);
-        const float* f2 = rowAlongX(int64_t(yw.row) + 1);
-        for (int64_t k = 0; k < nc; ++k) values[k] = AlongY(yw, f0[k], f1[k], f2[k]);
-        f.painter.Paint(values, canvas.Line(p.row0 + (n - p.ny0)) + p.col0, int(nc));
     }
 }
 
 // The rows r0 … r1 − 1 of the whole picture, in the order of a single pass:
 // background, field frame, field image, band frame, band.
-void PaintSlice(const PaintPlan& f, PixelImage image, int64_t r0, int64_t r1, float* scratch) {
+void PaintSlice(const PaintPlan& f, PixelImage image, int64_t r0, int64_t r1,
+                RunnerScratch scratch) {
     const Layout& L = f.layout;
     const Canvas canvas{image, L.width, r0, r1, f.visible.Area()};
     for (int64_t y = r0; y < r1; ++y) canvas.FillSpan(y, 0, L.width, kGreyPixel, true);
@@ -216,28 +236,34 @@ void PlanBand(PaintPlan& f) {
 
 }  // namespace
 
-void PaintClient(const Grid& grid, const FieldRowPainter& painter, const Layout& layout,
+bool PaintClient(const Grid& grid, const FieldRowPainter& painter, const Layout& layout,
                  PixelImage image, WorkerPool& pool, unsigned threads) {
-    if (image.pixels == nullptr || layout.width <= 0 || layout.height <= 0) return;
-    PaintPlan f{grid, painter, layout, layout.hasField && grid.Loaded(), VisibleField(), {}, 0, 0,
+    if (image.pixels == nullptr || layout.width <= 0 || layout.height <= 0) return true;
+    PaintPlan f{grid, painter, layout, layout.hasField && grid.Loaded(), VisibleField(), 0, 0,
                 0,    0,       {}};
     if (f.drawField) f.visible = VisibleFieldOf(layout);
     const int64_t nc = f.visible.any ? f.visible.Columns() : 0;
-    f.columnWeights.resize(size_t(nc));
-    for (int64_t k = 0; k < nc; ++k)
-        f.columnWeights[k] =
-            ColumnWeights(grid, float(double(f.visible.nx0 + k) * layout.cellsPerPixelX));
-    if (layout.hasBand) PlanBand(f);
-
     // Slices of rows, a few per thread so that they share the work evenly.
     const int64_t height = layout.height;
     if (int64_t(layout.width) * height < kThreadedPixels) threads = 1;
-    const unsigned runners = threads == 0 ? pool.Threads() : std::min(threads, pool.Threads());
+    unsigned runners = threads == 0 ? pool.Threads() : std::min(threads, pool.Threads());
     const int64_t slices = runners <= 1 ? 1 : std::min<int64_t>(height, 4 * int64_t(runners));
-    std::vector<float> scratch(size_t(runners) * 4 * size_t(nc));
+    runners = unsigned(std::min<int64_t>(runners, slices));  // scratch for those that run
+    const size_t run = size_t(std::min(nc, kColumnsAtOnce));
+    std::vector<XWeights> weights;
+    std::vector<float> values;
+    try {
+        if (layout.hasBand) PlanBand(f);
+        weights.resize(runners * run);
+        values.resize(runners * 4 * run);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     pool.ForEach(size_t(slices), runners, [&](size_t slice, unsigned runner) {
         const int64_t r0 = height * int64_t(slice) / slices;
         const int64_t r1 = height * (int64_t(slice) + 1) / slices;
-        PaintSlice(f, image, r0, r1, scratch.data() + size_t(runner) * 4 * size_t(nc));
+        PaintSlice(f, image, r0, r1,
+                   {weights.data() + runner * run, values.data() + runner * 4 * run});
     });
+    return true;
 }

@@ -24,6 +24,8 @@ struct PixelImage {
 // The colours come from `painter` and the settings it was made from. The
 // picture is cut into slices of whole rows, drawn on at most `threads`
 // threads of `pool` (0: all of them, 1: only the caller's); the pixels are
-// the same for any number.
-void PaintClient(const Grid& grid, const FieldRowPainter& painter, const Layout& layout,
+// the same for any number. False, with nothing drawn, when there is no
+// memory for the paint's plan (the band's colours, four bytes a column, and
+// a little scratch for each thread).
+bool PaintClient(const Grid& grid, const FieldRowPainter& painter, const Layout& layout,
                  PixelImage image, WorkerPool& pool, unsigned threads = 0);

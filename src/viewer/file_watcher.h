@@ -40,8 +40,14 @@ InputStamps ReadStamps(const InputFiles& inputs);
 // included, so that a writer that removes a file being read is not refused
 // (the C runtime's opening refuses it). A rename over a file being read
 // still waits for the load, as the system allows no more.
+// `settingsOpened` says when a settings file that cannot be opened is found:
+// after the grid is read, as LoadInputs finds it (start-up, whose reports
+// are those without --watch), or before (a reload: the retry once a second
+// while a file cannot be opened then reads no grid).
+enum class SettingsOpened { AfterTheGrid, BeforeTheGrid };
 LoadResult LoadInputsShared(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
-                            DisplaySettings& settings, const GridLoadOptions& options = {});
+                            DisplaySettings& settings, const GridLoadOptions& options = {},
+                            SettingsOpened settingsOpened = SettingsOpened::AfterTheGrid);
 
 class FileWatcher {
   public:
@@ -61,6 +67,10 @@ class FileWatcher {
 
   private:
     void Run();
+    void Follow();
+    // Puts an outcome in the hand-over slot and tells the window; false
+    // when the window is gone.
+    bool Hand(std::unique_ptr<Reload> reload);
 
     const HWND window_;
     const InputFiles inputs_;

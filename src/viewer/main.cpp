@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/command_line.h"
+#include "common/failure.h"
 #include "data/inputs.h"
 #include "data/load_result.h"
 #include "data/window_title.h"
@@ -35,18 +36,6 @@ const char kUsage[] =
 
 // The option of the watch mode.
 const char kWatch[] = "--watch";
-
-// A message box with no owner and the caption "Quorlane". ASCII texts take
-// the narrow call, as every report without an argument always has; other
-// characters (a path's) need the wide one.
-void ShowMessage(const std::string& text, UINT icon) {
-    bool ascii = true;
-    for (const char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii)
-        MessageBoxA(nullptr, text.c_str(), "Quorlane", MB_OK | icon);
-    else
-        MessageBoxW(nullptr, Utf16(text).c_str(), L"Quorlane", MB_OK | icon);
-}
 
 // The start-up failure report: a warning box.
 int StartupFailure(const std::string& message, int status) {
@@ -92,11 +81,16 @@ bool StartAnotherCopy(const std::string& path, bool watch, std::string& reason) 
     return true;
 }
 
-}  // namespace
+// The main window of a run, destroyed when the run ends however it ends, so
+// that it never outlives the application value it shows.
+struct MainWindowOfRun {
+    HWND hWnd = nullptr;
+    ~MainWindowOfRun() {
+        if (hWnd != nullptr && IsWindow(hWnd)) DestroyWindow(hWnd);
+    }
+};
 
-int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmdLine,
-                    int nCmdShow) {
-    (void)lpszCmdLine;  // the UTF-16 command line is read instead
+int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     std::vector<std::string> args;
     bool watch = false;
     for (const std::string& a : CommandLineArguments()) {
@@ -139,10 +133,11 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmd
         return StartupFailure("Cannot create the main window", 1);
     // With an argument the title names the input, and a window that would
     // cover another of this program's exactly moves aside.
-    HWND hWnd = args.empty() ? CreateMainWindow(app) : CreateMainWindow(app, app.title, true);
-    if (!hWnd) return StartupFailure("Cannot create the main window", 1);
-    if (watch) app.watcher = std::make_unique<FileWatcher>(hWnd, inputs, loaded);
-    ShowWindow(hWnd, nCmdShow);
+    MainWindowOfRun window;
+    window.hWnd = args.empty() ? CreateMainWindow(app) : CreateMainWindow(app, app.title, true);
+    if (!window.hWnd) return StartupFailure("Cannot create the main window", 1);
+    if (watch) app.watcher = std::make_unique<FileWatcher>(window.hWnd, inputs, loaded);
+    ShowWindow(window.hWnd, nCmdShow);
 
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0)) {
@@ -150,4 +145,19 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmd
         DispatchMessageA(&msg);
     }
     return static_cast<int>(msg.wParam);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmdLine,
+                    int nCmdShow) {
+    (void)lpszCmdLine;  // the UTF-16 command line is read instead
+    // No exception leaves the program: it is a report and status 1.
+    try {
+        return Run(hInstance, hPrevInstance, nCmdShow);
+    } catch (const std::exception& e) {
+        return ReportUnexpectedFailure(ExceptionReason(e));
+    } catch (...) {
+        return ReportUnexpectedFailure(kUnknownFailure);
+    }
 }

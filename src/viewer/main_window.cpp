@@ -1,6 +1,7 @@
 // The main window: its class, its placement, paint, destroy and the About command.
 #include "viewer/main_window.h"
 
+#include "common/failure.h"
 #include "data/watch.h"
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
@@ -134,7 +135,26 @@ HWND CreateMainWindow(Application& app, const std::string& title, bool besideOth
     return hWnd;
 }
 
-LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+void ShowMessage(const std::string& text, UINT icon) {
+    bool ascii = true;
+    for (const char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii)
+        MessageBoxA(nullptr, text.c_str(), "Quorlane", MB_OK | icon);
+    else
+        MessageBoxW(nullptr, Utf16(text).c_str(), L"Quorlane", MB_OK | icon);
+}
+
+int ReportUnexpectedFailure(const std::string& reason) {
+    // A quit the window's destruction asked for would close the box at once.
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    ShowMessage("Quorlane cannot go on: " + reason, MB_ICONEXCLAMATION);
+    return 1;
+}
+
+namespace {
+
+LRESULT HandleMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCCREATE) {
         // The application value handed to CreateWindowExA stays with the window.
         const CREATESTRUCTA* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
@@ -165,4 +185,21 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) 
         return 0;
     }
     return DefWindowProcA(hWnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    // No exception may pass through the system's frames: the window goes,
+    // and the program ends with a report and status 1.
+    try {
+        return HandleMessage(hWnd, msg, wParam, lParam);
+    } catch (const std::exception& e) {
+        DestroyWindow(hWnd);
+        PostQuitMessage(ReportUnexpectedFailure(ExceptionReason(e)));
+    } catch (...) {
+        DestroyWindow(hWnd);
+        PostQuitMessage(ReportUnexpectedFailure(kUnknownFailure));
+    }
+    return 0;
 }

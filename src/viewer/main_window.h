@@ -50,3 +50,12 @@ HWND CreateMainWindow(Application& app, const std::string& title = std::string()
                       bool besideOthers = false);
 
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// A message box with no owner and the caption "Quorlane". ASCII texts take
+// the narrow call, as every report without an argument always has; other
+// characters (a path's) need the wide one.
+void ShowMessage(const std::string& text, UINT icon);
+
+// An exception that would end the program shown as a report with its
+// reason; the exit status for it, 1. Called once the main window is gone.
+int ReportUnexpectedFailure(const std::string& reason);

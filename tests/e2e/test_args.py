@@ -74,6 +74,7 @@ def arguments(s, save):
         (["runs/nothing"], 'Cannot open "runs/nothing"'),
         (["runs/nothing \u03a9"], 'Cannot open "runs/nothing \u03a9"'),
         ([grid_only], 'Cannot open "%s\\quorlane.ini"' % grid_only),
+        (["./grid only"], 'Cannot open "./grid only/quorlane.ini"'),  # the user's separator
     ]:
         report(s, root, args, text)
         print("ok   %-70r" % (args,), flush=True)

@@ -129,17 +129,19 @@ class Exporter:
     def folder(self, name, files):
         return write_files(os.path.join(self.tmp, name), files)
 
-    def spawn(self, args, cwd, out=subprocess.DEVNULL, err=subprocess.DEVNULL, exe=None):
+    def spawn(
+        self, args, cwd, out=subprocess.DEVNULL, err=subprocess.DEVNULL, exe=None, stdin=None
+    ):
         """The program under Wine in a session of its own, so that stop() ends all it started."""
         cmd = ["wine", exe or self.exe, *args]
-        opts = dict(stdin=subprocess.DEVNULL, start_new_session=True, env=self.env)
+        opts = dict(stdin=stdin or subprocess.DEVNULL, start_new_session=True, env=self.env)
         return subprocess.Popen(cmd, cwd=cwd, stdout=out, stderr=err, **opts)
 
-    def run(self, *args, cwd=None, timeout=120, exe=None):
+    def run(self, *args, cwd=None, timeout=120, exe=None, stdin=None):
         """(status, stdout, stderr). Through files: Wine's services would hold pipes open."""
         out, err = (tempfile.TemporaryFile(dir=self.tmp) for _ in range(2))
         with out, err:
-            proc = self.spawn(args, cwd or self.tmp, out, err, exe)
+            proc = self.spawn(args, cwd or self.tmp, out, err, exe, stdin)
             try:
                 status = proc.wait(timeout=timeout)
             except subprocess.TimeoutExpired:
@@ -299,6 +301,21 @@ def faults(a):
     listed.update(("%s/%s" % (d, n), b) for d, c in zip("abc", CASES) for n, b in CASES[c].items())
     list_args = ["--quiet", "--out", "{n}-{name}.png", "c", "--inputs", "lists/steps.txt"]
     in_order, unreadable = ["0001-c.png", "0002-a.png", "0003-b.png"], "cannot be read"
+    # a Latin-1 line (as a code-page tool writes it) and a NUL byte: nothing is read or written,
+    # not even the good input before them
+    latin1 = {"l.txt": b"a\n\xe9t\xe9\n", **{"a/" + n: b for n, b in CASES["rainbow"].items()}}
+    nul, in_list = dict(latin1, **{"l.txt": b"a/quorlane.dat\0.x\n"}), ["--inputs", "l.txt"]
+    # names longer than the file system holds: 90 letters of 3 bytes each, and 256 ASCII letters
+    cjk, ascii_long = "\u6f22" * 90 + "_{n}.png", "f" * 252 + ".png"
+    too_long = 'Cannot write "%s": the name is too long'
+    cjk_err = [
+        "quorlane-export: %s: %s" % (p, too_long % cjk.replace("{n}", n))
+        for p, n in [(rb, "0001"), (tc, "0002")]
+    ]
+    cjk_failed = (1, "", lambda err: sorted(err.splitlines()) == cjk_err)
+    # a path joined on an input written with "/" keeps it
+    runs_bad = {"runs/" + n: b for n, b in bad.items()}
+    slashed = 'Invalid grid size in "runs/bad/quorlane.dat"'
 
     # name, arguments, (status, stdout or a callable that checks it, stderr), then, if any, the
     # files in the output folder (a fresh one by that name) afterwards and the files it holds before
@@ -332,6 +349,13 @@ def faults(a):
         ("grid_file", tiff_args, wrote(step, tiff, "320 x 200"), [tiff]),
         ("drive_root", ["q:\\"], wrote("q:\\", "Q.png", "632 x 434"), ["Q.png"]),
         ("long_name", ["--out", longest, rb], wrote(rb, longest, "632 x 434"), [longest]),
+        ("latin1_list", in_list, usage("l.txt, line 2: not UTF-8"), ["l.txt"], latin1),
+        ("nul_in_list", in_list, usage("l.txt, line 1: holds a NUL byte"), ["l.txt"], nul),
+        ("endless_list", ["--inputs", "/dev/zero"], usage("/dev/zero, line 1: holds a NUL byte")),
+        ("name_too_long", ["--overwrite", "--out", cjk, rb, tc], cjk_failed),
+        ("name_too_long_kept", ["--out", cjk, rb, tc], cjk_failed),  # never a false "exists"
+        ("name_too_long_ascii", ["--out", ascii_long, rb], failed(rb, too_long % ascii_long)),
+        ("separator_kept", ["--quiet", "runs/bad"], failed("runs/bad", slashed), [], runs_bad),
     ]
     drive = os.path.join(ex.prefix, "dosdevices", "q:")  # drive Q: is the rainbow folder
     if os.path.lexists(drive):
@@ -345,8 +369,9 @@ def faults(a):
                 d = ex.folder(name, before)
                 got = ex.run(*args, cwd=d)
                 ok_out = want_out(got[1]) if callable(want_out) else got[1] == want_out
+                ok_err = want_err(got[2]) if callable(want_err) else got[2] == want_err
                 why = "status %s, stdout %r, stderr %r" % got
-                check(got[0] == status and ok_out and got[2] == want_err, why)
+                check(got[0] == status and ok_out and ok_err, why)
                 files = sorted(n for n in os.listdir(d) if not os.path.isdir(os.path.join(d, n)))
                 check(files == sorted(after), "files %r, wanted %r" % (files, after))
                 for n in after:  # every picture decodes; a file left alone is byte-identical
@@ -359,6 +384,7 @@ def faults(a):
             except E2EError as err:
                 failures.append(name)
                 print("FAIL %-22s %s" % (name, err), flush=True)
+        endless_input(ex)
         interrupted(ex, rb)
         stopped(ex, rb)
         full_disk(ex, rb)
@@ -366,6 +392,21 @@ def faults(a):
     finally:
         os.remove(drive)
         ex.close()
+
+
+def endless_input(ex):
+    """A list on standard input that never ends (yes | quorlane-export --inputs -) is refused once
+    it holds more inputs than a run takes, instead of growing without bound."""
+    yes = subprocess.Popen(["yes"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    try:
+        t0 = time.time()
+        got = ex.run("--inputs", "-", stdin=yes.stdout, timeout=60)
+    finally:
+        yes.kill()
+        yes.wait()
+    want = usage("standard input, line 1000001: more than 1000000 inputs")
+    check(got == want, "status %s, stdout %r, stderr %r" % got)
+    print("ok   %-22s refused after a million lines, %.1f s" % ("endless_input", time.time() - t0))
 
 
 def interrupted(ex, folder):

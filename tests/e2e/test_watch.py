@@ -5,13 +5,17 @@ files as a writer changes them, its picture held pixel for pixel against quorlan
 """
 import argparse
 import os
+import shutil
+import subprocess
 import sys
+import threading
 import time
 
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 from inputs import example_files, grid_text, settings_text  # noqa: E402
 from winsession import E2EError, Session, check, wait_until  # noqa: E402
+from winsession.wait import stop_group  # noqa: E402
 
 WM_SETTEXT = 0x0C
 INI = settings_text(windowWidth=640, windowHeight=480, caption="Watched", scaleMin=-5, scaleMax=5)
@@ -51,12 +55,19 @@ def memory_kb(app):
         return int(next(line.split()[1] for line in f if line.startswith("VmRSS:")))
 
 
+def reloaded(app, before, within, what):
+    """Waits for a reload after `before` titles; how long it took, at most `within` seconds."""
+    t0 = time.monotonic()
+    wait_until(lambda: titles(app) > before, within, what)
+    return time.monotonic() - t0
+
+
 def step(name, t0):
     print("ok   %-24s %.1f s" % (name, time.monotonic() - t0), flush=True)
     return time.monotonic()
 
 
-def watched(s, save):
+def watched(s, save, holder):
     d = os.path.join(s.tmp, "watched")
     os.makedirs(d)
     files = {"quorlane.dat": grid(0), "quorlane.ini": INI}
@@ -101,6 +112,57 @@ def watched(s, save):
         rewrite(d, "quorlane.dat", files["quorlane.dat"])
     shows()
     t = step("a burst of fifty writes", t)
+
+    # A Windows writer that keeps the new step to itself for a while after its last write: the
+    # load cannot open it, and once the writer lets go (no change of size or write time) the
+    # once-a-second check loads it.
+    files["quorlane.dat"] = grid(4)
+    source = os.path.join(s.tmp, "held.dat")
+    rewrite(s.tmp, "held.dat", files["quorlane.dat"])
+    cmd = ["wine", holder, "quorlane.dat", os.path.relpath(source, d), "800"]
+    writer = subprocess.Popen(
+        cmd, cwd=d, env=s.wine_env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL
+    )
+    try:
+        check(writer.stdout.readline().strip() == b"written", "the writer did not write")
+        app.wait_window('Quorlane (not updated: Cannot open "quorlane.dat")', timeout=5)
+        check(writer.wait(timeout=20) == 0, "the writer's status %s" % writer.returncode)
+    finally:
+        stop_group(writer)
+    shows(timeout=5)
+    app.wait_window("Quorlane", timeout=5)
+    t = step("held without sharing", t)
+
+    # A writer that renames a new step into place every 10 ms and never pauses: the picture
+    # follows it all along (a load at the latest 200 ms after a change it does not show).
+    done, written = threading.Event(), []
+
+    def steady():
+        for k in range(1000):
+            if done.wait(max(0, start + 0.01 * k - time.monotonic())):
+                return
+            written.append(flat_grid(24, -4.9 + 0.0098 * k))
+            replace(d, "quorlane.dat", written[-1])
+
+    before, seen, changes = titles(app), None, 0
+    x, y, w, h = app.client_rect(win)
+    writer, start = threading.Thread(target=steady), time.monotonic()
+    writer.start()
+    try:
+        while writer.is_alive():
+            shot = s.display.screenshot().crop(x, y + h // 4, w, h // 2).data
+            changes += seen is not None and shot != seen
+            seen = shot
+    finally:
+        done.set()
+        writer.join()
+    loads = titles(app) - before
+    why = "%d steps written in 10 s: %d loads, the picture changed %d times"
+    check(loads >= 20 and changes >= 10, why % (len(written), loads, changes))
+    files["quorlane.dat"] = written[-1]
+    shows()
+    t = step("a step every 10 ms", t)
+    print("     " + why % (len(written), loads, changes))
 
     # Palette, caption, scale and margins take effect; the window keeps its size.
     files["quorlane.ini"] = settings_text(
@@ -172,6 +234,47 @@ def watched(s, save):
     step("closed during a reload", t)
 
 
+def folder_made_again(s, save):
+    """The watched folder renamed away, or removed, and made again: watched again, so that
+    notifications, not the once-a-second check, bring each later step (about 0.1 s, not 1 s)."""
+    parent = os.path.join(s.tmp, "renamed")
+    d = os.path.join(parent, "run")
+    os.makedirs(d)
+    files = {"quorlane.dat": grid(0), "quorlane.ini": INI}
+    for name, content in files.items():
+        rewrite(d, name, content)
+    app = s.run(parent, args=["--watch", "run"])
+    win = app.wait_window("run - Quorlane")
+    app.match_client(win, files, save_to=save)
+    k = 1
+    ways = [
+        ("renamed away", lambda: os.rename(d, d + ".old")),
+        ("removed", lambda: shutil.rmtree(d)),
+    ]
+    for how, gone in ways:
+        gone()
+        os.makedirs(d)
+        before = titles(app)
+        files["quorlane.dat"] = grid(k)
+        for name, content in files.items():
+            replace(d, name, content)
+        reloaded(app, before, 5, "the folder %s and made again" % how)
+        # That reload may be a failed one of the folder as it went, and the first step after it
+        # may wait for the check that finds the folder anew (within a second) and watches it again.
+        took = []
+        for k in range(k + 1, k + 5):
+            before = titles(app)
+            files["quorlane.dat"] = grid(k)
+            replace(d, "quorlane.dat", files["quorlane.dat"])
+            took.append(reloaded(app, before, 5, "step %d" % k))
+        k += 1
+        why = "%s: later steps shown after %s s" % (how, ", ".join("%.2f" % t for t in took))
+        check(max(took[1:]) < 0.5, why)
+        app.match_client(win, files, save_to=save)
+        print("ok   folder made again, " + why, flush=True)
+    check(app.close(win) == 0, "exit status %s" % app.status)
+
+
 def unwatched(s, save):
     """Without --watch a rewritten file changes nothing."""
     files = example_files("rainbow")
@@ -199,11 +302,15 @@ def main():
     for opt in ("--exe", "--render", "--workdir"):
         ap.add_argument(opt, required=True)
     ap.add_argument("--bench", help="watch_bench.exe, run briefly at the end")
+    ap.add_argument(
+        "--holder", required=True, help="hold_unshared.exe, a writer that shares nothing"
+    )
     a = ap.parse_args()
     t0, save = time.monotonic(), os.path.join(a.workdir, "failed-watch")
     try:
         with Session(a.exe, a.workdir, render_exe=a.render) as s:
-            watched(s, save)
+            watched(s, save, os.path.abspath(a.holder))
+            folder_made_again(s, save)
             unwatched(s, save)
             if a.bench:
                 bench(s, a.bench)

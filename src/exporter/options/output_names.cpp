@@ -162,6 +162,10 @@ std::string TemporaryOutputPath(const std::string& output, unsigned long process
            ".tmp";
 }
 
+bool FileNameTooLong(const std::string& path, PathStyle style) {
+    return path.size() - FileNameStart(path, style) > kLongestFileName;
+}
+
 bool FindOutputOfAnInput(const std::vector<std::string>& outputs,
                          const std::vector<std::vector<std::string>>& inputFiles,
                          const FileQueries& ask, size_t& output, size_t& input) {

@@ -61,6 +61,15 @@ bool FindSharedOutput(const std::vector<std::string>& outputs, size_t& first, si
 std::string TemporaryOutputPath(const std::string& output, unsigned long process, unsigned k,
                                 PathStyle style = kSystemPathStyle);
 
+// The longest file name the common file systems hold: 255 UTF-16 units
+// (Windows) or 255 bytes of UTF-8 (Linux, which a Windows program under Wine
+// writes to). A name of at most 255 UTF-8 bytes has at most 255 UTF-16 units.
+constexpr size_t kLongestFileName = 255;
+
+// Whether the file name of `path` (UTF-8) is longer than kLongestFileName
+// bytes: a name that some file system where the file may land cannot hold.
+bool FileNameTooLong(const std::string& path, PathStyle style = kSystemPathStyle);
+
 // What the file system says of a path, for finding one file under two
 // names: the file's size, quick to ask, and which file the path opens (the
 // volume and the file's index on it), slower to ask. Neither for a path that
