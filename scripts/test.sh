@@ -21,7 +21,8 @@ cmake --build --preset mingw --target package
 step "Native core, unit and end-to-end tests"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
-ctest --preset native -j 1 --timeout 600
+ctest --preset native -j "$jobs" --timeout 600   # the unit tests (label unit)
+ctest --preset e2e --timeout 600                  # the end-to-end tests under Wine (label e2e), one at a time
 
 step "clang-tidy over all portable code, and the formatting of C++ and Python"
 bash scripts/tidy.sh build/native
