@@ -49,5 +49,5 @@ fi
 # Headless: tools/winsession runs the program in a Wine desktop (so that Wine
 # draws the window frame) on a private virtual display, waits for its first
 # paint, saves a screenshot of the window, closes it and stops everything again.
-shot=$(winsession shot "${own_prefix[@]}" "$exe" . "$root/build/screenshot.png" "$@")
+shot=$(winsession shot "${own_prefix[@]}" "$exe" . "$root/build/screenshot.png" -- "$@")
 echo "Screenshot of the viewer: $shot"

@@ -1,14 +1,14 @@
 """The run command's uses of a session, with tools/ on the Python path:
 
     python3 -m winsession prefix PREFIX
-    python3 -m winsession shot [--prefix PREFIX] EXE FOLDER OUT.png [PATH ...]
+    python3 -m winsession shot [--prefix PREFIX] EXE FOLDER OUT.png [-- ARG ...]
 
 "prefix" makes the Wine prefix PREFIX as the tests make theirs, with Wine's fonts, unless it is
-already so. "shot" runs EXE in FOLDER (with the PATHs as its arguments) inside a Wine desktop on a
-private virtual display (in PREFIX, made so first, or else in the user's prefix), waits for the
-first window's first paint, saves a screenshot of it with its frame (of the whole desktop for
-several PATHs), prints its path, closes the
-program with Alt+F4 and stops everything."""
+already so. "shot" runs EXE in FOLDER with the ARGs (paths, and --watch) as its arguments inside a
+Wine desktop on a private virtual display (in PREFIX, made so first, or else in the user's
+prefix), waits for the first window's first paint, saves a screenshot of it with its frame (of
+the whole desktop for several paths), prints its path, closes the program with Alt+F4 and stops
+everything."""
 
 import argparse
 import os
@@ -34,12 +34,13 @@ def shot(exe, folder, out, prefix=None, args=(), desktop=(1024, 768), timeout=12
     with Session(exe, tempfile.gettempdir(), screen=desktop, prefix=prefix) as s:
         debug = os.environ.get("WINEDEBUG", "-all")
         app = s.run(os.path.abspath(folder), debug, "Quorlane,%dx%d" % desktop, args)
-        title = title_of(args[0]) if args else "Quorlane"
+        paths = [a for a in args if a != "--watch"]
+        title = title_of(paths[0]) if paths else "Quorlane"
         win = app.wait_window(title, timeout)
         before = [None]
 
         # Several paths: the whole desktop, with every window on it.
-        target = win if len(args) < 2 else "root"
+        target = win if len(paths) < 2 else "root"
 
         def painted():
             # The middle of the window is the field: one colour until painted, then steady.
@@ -52,7 +53,7 @@ def shot(exe, folder, out, prefix=None, args=(), desktop=(1024, 768), timeout=12
         img = wait_until(painted, 20, "the window's first paint", interval=0.1)
         subprocess.run(["convert", "ppm:-", out], input=img.ppm(), check=True, timeout=30)
         print(os.path.abspath(out))
-        if len(args) < 2:  # several windows of several programs: the session stops them all
+        if len(paths) < 2:  # several windows of several programs: the session stops them all
             s.display.key(win, "alt+F4")
             wait_until(
                 lambda: not app.running() or not s.display.windows(title),
@@ -75,13 +76,13 @@ def main():
     p.add_argument("exe")
     p.add_argument("folder")
     p.add_argument("out")
-    p.add_argument("paths", nargs="*")
+    p.add_argument("args", nargs="*", help="the program's arguments, after --")
     a = ap.parse_args()
     try:
         if a.command == "prefix":
             ensure_prefix(os.path.abspath(a.prefix))
         else:
-            shot(a.exe, a.folder, a.out, a.prefix, a.paths)
+            shot(a.exe, a.folder, a.out, a.prefix, a.args)
     except E2EError as err:
         sys.exit("winsession: %s" % err)
 
