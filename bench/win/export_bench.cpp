@@ -46,6 +46,10 @@
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
 
+// The Windows folders' names are in the project's namespace (and the core's,
+// once it is there too).
+using namespace quorlane;  // NOLINT(google-build-using-namespace)
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -188,9 +192,9 @@ void TimeSteps(const std::string& file, const fs::path& out, const char* label, 
             encodings.push_back({"PNG " + std::string(filters[f]) + " " + std::to_string(level),
                                  ImageFormat::Png, png});
         }
-    for (const auto& [name, filter] : {std::pair{"none", WICPngFilterNone},
-                                       {"up", WICPngFilterUp},
-                                       {"default", WICPngFilterUnspecified}}) {
+    for (const auto& [name, filter] : {std::pair{"none", WicPngFilter::None},
+                                       {"up", WicPngFilter::Up},
+                                       {"default", WicPngFilter::Unspecified}}) {
         PngEncoding png;
         png.imagingComponent = true;
         png.wicFilter = filter;
@@ -266,7 +270,7 @@ int main(int argc, char** argv) {
 
     PngEncoding wicNone, wicDefault;
     wicNone.imagingComponent = wicDefault.imagingComponent = true;
-    wicNone.wicFilter = WICPngFilterNone;
+    wicNone.wicFilter = WicPngFilter::None;
     const struct {
         const char* name;
         PngEncoding png;
