@@ -44,9 +44,7 @@
 #include "render/paint.h"
 #include "viewer/main_window.h"
 
-// The Windows folders' names are in the project's namespace (and the core's,
-// once it is there too).
-using namespace quorlane;  // NOLINT(google-build-using-namespace)
+using namespace quorlane;  // NOLINT(google-build-using-namespace): the project's names
 
 namespace {
 

@@ -71,9 +71,9 @@ LoadResult LoadInputs(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
     if (!gridFile.Open(inputs.gridPath)) return LoadFailure(kCannotOpen, inputs.gridPath);
     if (!settingsFile.Open(inputs.settingsPath))
         return LoadFailure(kCannotOpen, inputs.settingsPath);
-    const LoadResult r = LoadGridFrom(grid, gridFile, pool, options, inputs.gridPath);
-    if (!r.ok) return r;
-    return LoadSettingsFrom(settings, settingsFile, inputs.settingsPath);
+    LoadResult r = LoadGridFrom(grid, gridFile, pool, options, inputs.gridPath);
+    if (r.ok) r = LoadSettingsFrom(settings, settingsFile, inputs.settingsPath);
+    return r;
 }
 
 LoadResult ResolveArgument(const std::string& path, InputFiles& inputs) {
