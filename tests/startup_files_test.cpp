@@ -3,6 +3,7 @@
 #include <fstream>
 #include <random>
 
+#include "data/inputs.h"
 #include "load_support.h"
 
 namespace {
@@ -82,6 +83,45 @@ TEST(StartupFiles, LoadFromDisk) {
               "fail 1: Error reading \"/proc/self/mem\"");
     EXPECT_EQ(Described(LoadSettings(settings, "/proc/self/mem"), settings),
               "fail 1: Error reading \"/proc/self/mem\"");
+    fs::remove_all(dir);
+}
+
+// A folder's two files loaded with the settings file opened after the grid is read or before it:
+// the same reports, except that a settings file that cannot be opened first leaves the grid unread.
+TEST(StartupFiles, InputsInEitherOrder) {
+    namespace fs = std::filesystem;
+    const fs::path dir =
+        fs::temp_directory_path() / ("quorlane_" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir);
+    const InputFiles in = InputsOf(dir.string(), true);
+    const string noDat = "fail 1: Cannot open \"" + in.gridPath + "\"";
+    const string noIni = "fail 1: Cannot open \"" + in.settingsPath + "\"";
+    const struct {
+        bool dat, ini;
+        string after, before;  // the grid's description for each order
+    } cases[] = {
+        {true, true, kDatGrid, kDatGrid},
+        {false, true, noDat, noDat},
+        {false, false, noDat, noDat},
+        {true, false, noIni + " (kept)", noIni},
+    };
+    for (const auto& c : cases) {
+        fs::remove(in.gridPath);
+        fs::remove(in.settingsPath);
+        if (c.dat)
+            std::ofstream(in.gridPath, std::ios::binary)
+                << "3\r\n2\r\n1.0\r\n0.5\r\n10\r\n11\r\n12\r\n20\r\n21\r\n22";
+        if (c.ini) std::ofstream(in.settingsPath, std::ios::binary) << Join(kIni, "\r\n");
+        for (const SettingsOpened when :
+             {SettingsOpened::AfterTheGrid, SettingsOpened::BeforeTheGrid}) {
+            Grid grid;
+            DisplaySettings settings;
+            const LoadResult r = LoadInputs(in, Pool(2), grid, settings, {}, when);
+            EXPECT_EQ(Described(r, grid), when == SettingsOpened::AfterTheGrid ? c.after : c.before)
+                << c.dat << c.ini;
+            EXPECT_EQ(r.ok ? Described(r, settings) : kIniListing, kIniListing);
+        }
+    }
     fs::remove_all(dir);
 }
 

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 // Seconds on the performance counter.
-inline double Now() {
+inline double SecondsNow() {
     LARGE_INTEGER f, t;
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&t);

@@ -28,7 +28,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +37,7 @@
 #include <vector>
 
 #include "../bench_grids.h"
+#include "bench_window.h"
 #include "common/worker_pool.h"
 #include "data/inputs.h"
 #include "data/settings.h"
@@ -46,16 +46,13 @@
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
 
+using namespace quorlane;  // NOLINT(google-build-using-namespace): the project's names
+
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr int kWidth = kBenchWidth, kHeight = kBenchHeight;
-
-double Seconds() {
-    using Clock = std::chrono::steady_clock;
-    return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
-}
 
 double Sum(const FILETIME& a, const FILETIME& b) {
     return 1e-7 * double((uint64_t(a.dwHighDateTime) << 32 | a.dwLowDateTime) +
@@ -65,14 +62,12 @@ double Sum(const FILETIME& a, const FILETIME& b) {
 // Processor seconds of this thread, or of the whole process: what a step
 // costs whatever else the machine runs beside it (in steps of 10 ms under
 // Wine, so steps are repeated).
-double ThreadSeconds() {
+double ProcessorSeconds(bool wholeProcess) {
     FILETIME created, exited, kernel, user;
-    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    return Sum(kernel, user);
-}
-double ProcessSeconds() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    if (wholeProcess)
+        GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    else
+        GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
     return Sum(kernel, user);
 }
 
@@ -119,9 +114,9 @@ PerFrame TimeRun(Console& console, const std::vector<std::string>& paths, const 
     options.height = kHeight;
     options.pattern = (out / "{n}").u8string() + extension;
     options.paths = paths;
-    const double t0 = Seconds(), p0 = ProcessSeconds();
+    const double t0 = SecondsNow(), p0 = ProcessorSeconds(true);
     const int status = ExportAll(options, tuning, console);
-    const double t = Seconds() - t0, p = ProcessSeconds() - p0;
+    const double t = SecondsNow() - t0, p = ProcessorSeconds(true) - p0;
     const double n = double(paths.size());
     return {status == 0 ? 1e3 * t / n : -1.0, 1e3 * p / n};
 }
@@ -158,19 +153,19 @@ void TimeSteps(const std::string& file, const fs::path& out, const char* label, 
     ResolveArgument(file, in);
     Grid grid;
     DisplaySettings settings;
-    double t0 = ThreadSeconds();
+    double t0 = ProcessorSeconds(false);
     for (int k = 0; k < repeats; ++k) LoadInputs(in, pool, grid, settings);
-    const double load = (ThreadSeconds() - t0) / repeats;
+    const double load = (ProcessorSeconds(false) - t0) / repeats;
     int width = kWidth, height = kHeight;
     if (ownSize) MainWindowClientSize(settings, width, height);
     const FieldRowPainter painter(settings);
     OffscreenPicture picture(PictureSizing::Exact);
     DrawClientPicture(picture, nullptr, grid, painter, pool, width, height);  // made once
-    t0 = ThreadSeconds();
+    t0 = ProcessorSeconds(false);
     for (int k = 0; k < repeats; ++k)
         DrawClientPicture(picture, nullptr, grid, painter, pool, width, height);
     GdiFlush();
-    const double draw = (ThreadSeconds() - t0) / repeats;
+    const double draw = (ProcessorSeconds(false) - t0) / repeats;
     std::printf("%s at %d x %d, one thread, processor ms: load %.1f, draw %.1f\n", label, width,
                 height, 1e3 * load, 1e3 * draw);
     struct Encoding {
@@ -188,9 +183,9 @@ void TimeSteps(const std::string& file, const fs::path& out, const char* label, 
             encodings.push_back({"PNG " + std::string(filters[f]) + " " + std::to_string(level),
                                  ImageFormat::Png, png});
         }
-    for (const auto& [name, filter] : {std::pair{"none", WICPngFilterNone},
-                                       {"up", WICPngFilterUp},
-                                       {"default", WICPngFilterUnspecified}}) {
+    for (const auto& [name, filter] : {std::pair{"none", WicPngFilter::None},
+                                       {"up", WicPngFilter::Up},
+                                       {"default", WicPngFilter::Unspecified}}) {
         PngEncoding png;
         png.imagingComponent = true;
         png.wicFilter = filter;
@@ -207,11 +202,12 @@ void TimeSteps(const std::string& file, const fs::path& out, const char* label, 
                                          : e.format == ImageFormat::Bmp ? ".bmp"
                                                                         : ".tif");
         std::string reason;
-        t0 = ThreadSeconds();
+        t0 = ProcessorSeconds(false);
         for (int k = 0; k < repeats; ++k)
             writer.Write(picture.image(), width, height, e.format, path, true, reason, file);
-        std::printf("  encode %-32s %5.1f ms %5.0f KB\n", e.name.c_str(),
-                    1e3 * (ThreadSeconds() - t0) / repeats, double(fs::file_size(path)) / 1024.0);
+        const double encode = (ProcessorSeconds(false) - t0) / repeats;
+        std::printf("  encode %-32s %5.1f ms %5.0f KB\n", e.name.c_str(), 1e3 * encode,
+                    double(fs::file_size(path)) / 1024.0);
     }
 }
 
@@ -223,12 +219,12 @@ double TimeStartUp(const fs::path& exe, const std::wstring& args, int runs) {
         STARTUPINFOW si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
-        const double t0 = Seconds();
+        const double t0 = SecondsNow();
         if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                             &pi))
             return -1.0;
         WaitForSingleObject(pi.hProcess, 60000);
-        const double t = Seconds() - t0;
+        const double t = SecondsNow() - t0;
         DWORD status = 1;
         GetExitCodeProcess(pi.hProcess, &status);
         CloseHandle(pi.hThread);
@@ -263,10 +259,9 @@ int main(int argc, char** argv) {
         TimeSteps(example, root, example, repeats, true);
         TimeSteps(example, root, example, repeats);
     }
-
     PngEncoding wicNone, wicDefault;
     wicNone.imagingComponent = wicDefault.imagingComponent = true;
-    wicNone.wicFilter = WICPngFilterNone;
+    wicNone.wicFilter = WicPngFilter::None;
     const struct {
         const char* name;
         PngEncoding png;
@@ -313,7 +308,7 @@ int main(int argc, char** argv) {
                     t.wall, t.processor, MeanFileKB(root / "out"));
         ok = ok && t.wall > 0;
     }
-
+    // The program's start-up, when it is beside this one's folder.
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     const fs::path exe =

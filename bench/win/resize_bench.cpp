@@ -44,6 +44,8 @@
 #include "render/paint.h"
 #include "viewer/main_window.h"
 
+using namespace quorlane;  // NOLINT(google-build-using-namespace): the project's names
+
 namespace {
 
 // The field: 403 × 344 cells with values from about -20 to 120.
@@ -60,19 +62,20 @@ bool FillApplication(Application& app) {
     std::string ini =
         "0.0\n100.0\n0\n255\n0\n0\n255\n0\n800\n600\n20\n60\n20\n10\nTemperature\n1\n1\n";
     LoadResult r = LoadGridBytes(app.grid, grid.data(), grid.size(), app.pool);
-    if (r.ok) r = LoadSettingsBytes(app.settings, ini.data(), ini.size());
+    DisplaySettings settings;
+    if (r.ok) r = LoadSettingsBytes(settings, ini.data(), ini.size());
     if (!r.ok) {
         std::printf("cannot load the field: %s\n", r.message.c_str());
         return false;
     }
-    app.painter = std::make_unique<FieldRowPainter>(app.settings);
+    app.painter = std::make_unique<FieldRowPainter>(settings);
     return true;
 }
 
 // The per-pixel design on the window's DC: every pixel computed and set on
 // its own, after erasing the client to the class background.
 void PerPixelPaint(const Application& app, HDC dc, int w, int h) {
-    const Layout L = ComputeLayout(app.grid, app.settings, w, h);
+    const Layout L = ComputeLayout(app.grid, app.Settings(), w, h);
     RECT rc = {0, 0, w, h};
     FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH)));
     SelectObject(dc, GetStockObject(BLACK_PEN));
@@ -90,7 +93,7 @@ void PerPixelPaint(const Application& app, HDC dc, int w, int h) {
                 const float qx = static_cast<float>(static_cast<double>(m) * L.cellsPerPixelX);
                 const float FF = Interpolate(app.grid, qx, qy);
                 SetPixel(dc, static_cast<int>(x), static_cast<int>(y),
-                         FieldColour(app.settings, FF));
+                         FieldColour(app.Settings(), FF));
             }
         }
     }
@@ -102,7 +105,7 @@ void PerPixelPaint(const Application& app, HDC dc, int w, int h) {
         for (int m = 1;; ++m) {
             const float x = static_cast<float>(static_cast<double>(b.xstart) + m);
             if (!(static_cast<double>(x) < static_cast<double>(b.xend) - 1)) break;
-            const Colour c = BandColour(app.settings, x, b.xstart, b.xend, width);
+            const Colour c = BandColour(app.Settings(), x, b.xstart, b.xend, width);
             for (int n = 1;; ++n) {
                 const float y = static_cast<float>(static_cast<double>(b.ystart) + n);
                 if (!(static_cast<double>(y) < static_cast<double>(b.yend) - 1)) break;
@@ -134,7 +137,7 @@ LRESULT CALLBACK TimedWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
     if (msg != WM_PAINT) return CallWindowProcA(bench.programProc, hWnd, msg, wParam, lParam);
     RECT rc;
     GetClientRect(hWnd, &rc);
-    const double t0 = Now();
+    const double t0 = SecondsNow();
     if (bench.perPixel) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(hWnd, &ps);
@@ -143,7 +146,7 @@ LRESULT CALLBACK TimedWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
     } else {
         CallWindowProcA(bench.programProc, hWnd, msg, wParam, lParam);
     }
-    bench.paints.push_back({Now() - t0, rc.right, rc.bottom});
+    bench.paints.push_back({SecondsNow() - t0, rc.right, rc.bottom});
     return 0;
 }
 

@@ -36,6 +36,8 @@
 #include "data/inputs.h"
 #include "viewer/main_window.h"
 
+using namespace quorlane;  // NOLINT(google-build-using-namespace): the project's names
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -53,9 +55,9 @@ const char kWatchProperty[] = "WatchBench";
 LRESULT CALLBACK TimedWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Watch& watch = *static_cast<Watch*>(GetPropA(hWnd, kWatchProperty));
     if (msg != WM_PAINT) return CallWindowProcA(watch.programProc, hWnd, msg, wParam, lParam);
-    const double t0 = Now();
+    const double t0 = SecondsNow();
     CallWindowProcA(watch.programProc, hWnd, msg, wParam, lParam);
-    const double t1 = Now();
+    const double t1 = SecondsNow();
     watch.paints.push_back(t1 - t0);
     if (watch.shownAt == 0 && watch.app.grid.Loaded() && watch.app.grid.Cell(1, 1) == watch.awaited)
         watch.shownAt = t1;
@@ -65,9 +67,9 @@ LRESULT CALLBACK TimedWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 // Handles messages until `done` holds or `seconds` pass; whether it held.
 template <class Done>
 bool PumpUntil(Done done, double seconds) {
-    const double end = Now() + seconds;
+    const double end = SecondsNow() + seconds;
     while (!done()) {
-        const double left = end - Now();
+        const double left = end - SecondsNow();
         if (left <= 0) return false;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(std::min(left, 0.05) * 1000) + 1,
                                   QS_ALLINPUT);
@@ -93,7 +95,7 @@ struct Steps {
 double Replace(const fs::path& folder, const std::string& text) {
     const fs::path part = folder / "quorlane.dat.part", target = folder / "quorlane.dat";
     std::ofstream(part, std::ios::binary).write(text.data(), std::streamsize(text.size()));
-    return MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? Now() : 0;
+    return MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? SecondsNow() : 0;
 }
 
 double Median(std::vector<double> v) {
@@ -129,11 +131,12 @@ int main(int argc, char** argv) {
     Application app(GetModuleHandleA(nullptr));
     const InputFiles inputs = InputsOf(folder.u8string(), true);
     const InputStamps loaded = ReadStamps(inputs);
-    if (!LoadInputs(inputs, app.pool, app.grid, app.settings).ok) return 1;
-    app.painter = std::make_unique<FieldRowPainter>(app.settings);
+    DisplaySettings settings;
+    if (!LoadInputs(inputs, app.pool, app.grid, settings).ok) return 1;
+    app.painter = std::make_unique<FieldRowPainter>(settings);
     HWND wnd = RegisterMainWindowClass(app.instance) ? CreateMainWindow(app) : nullptr;
     if (wnd == nullptr) return 1;
-    app.watcher = std::make_unique<FileWatcher>(wnd, inputs, loaded);
+    app.watcher = std::make_unique<FileWatcher>(wnd, inputs, loaded, app.Settings());
     ShowWindow(wnd, SW_SHOWNORMAL);
     SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ResizeClient(wnd, 1920, 1080);
@@ -172,9 +175,9 @@ int main(int argc, char** argv) {
             for (int k = 0; k < 5; ++k) {
                 Grid grid;
                 DisplaySettings settings;
-                const double t0 = Now();
+                const double t0 = SecondsNow();
                 LoadInputs(inputs, pool, grid, settings);
-                loads.push_back(1e3 * (Now() - t0));
+                loads.push_back(1e3 * (SecondsNow() - t0));
             }
             std::printf("; plain load %.1f (median of 5), latency / load %.2f", Median(loads),
                         Median(latencies) / Median(loads));
@@ -200,7 +203,7 @@ int main(int argc, char** argv) {
         std::printf("\n");
     }
     if (ok && big) {
-        const double written = Now();
+        const double written = SecondsNow();
         {
             std::ofstream out(folder / "quorlane.dat.part", std::ios::binary);
             out << "10000 10000 1.0 1.0\n";
@@ -215,7 +218,7 @@ int main(int argc, char** argv) {
         watch.shownAt = 0;
         MoveFileExW((folder / "quorlane.dat.part").c_str(), (folder / "quorlane.dat").c_str(),
                     MOVEFILE_REPLACE_EXISTING);
-        const double renamed = Now();
+        const double renamed = SecondsNow();
         PumpUntil([] { return false; }, 0.2);  // the load has begun
         const std::vector<double> during = Resizes(watch, wnd, 20);
         const bool overlapped = watch.shownAt == 0;

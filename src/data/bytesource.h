@@ -29,8 +29,11 @@ class FileSource final : public ByteSource {
     FileSource& operator=(const FileSource&) = delete;
 
     // Opens the file at `path` (UTF-8, any characters: on Windows it is
-    // opened by its UTF-16 name) for reading. False when it cannot be opened,
-    // and for a directory, which opens on some systems but never reads.
+    // opened by its UTF-16 name) for reading, with every sharing allowed, so
+    // that a writer may replace or remove it meanwhile. False when it cannot
+    // be opened, and for a directory, which opens on some systems but never
+    // reads. Windows' FileSource is src/win's (file_source.cpp), the other
+    // systems' this folder's.
     bool Open(const std::string& path);
     size_t Read(char* buf, size_t n) override;
     bool Failed() const override { return failed_; }
@@ -38,7 +41,10 @@ class FileSource final : public ByteSource {
   private:
     void Close();
 
-    int fd_ = -1;
+    // The open file: a descriptor, or on Windows a handle (whose
+    // INVALID_HANDLE_VALUE is -1 too).
+    static constexpr std::intptr_t kNoFile = -1;
+    std::intptr_t file_ = kNoFile;
     bool failed_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "data/bytesource.h"
 #include "data/grid_loader.h"
 #include "data/settings.h"
 
@@ -57,9 +58,21 @@ PathKind KindOfPath(const std::string& path) {
 }
 
 LoadResult LoadInputs(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
-                      DisplaySettings& settings, const GridLoadOptions& options) {
-    LoadResult r = LoadGrid(grid, pool, inputs.gridPath, options);
-    if (r.ok) r = LoadSettings(settings, inputs.settingsPath);
+                      DisplaySettings& settings, const GridLoadOptions& options,
+                      SettingsOpened settingsOpened) {
+    if (settingsOpened == SettingsOpened::AfterTheGrid) {
+        LoadResult r = LoadGrid(grid, pool, inputs.gridPath, options);
+        if (r.ok) r = LoadSettings(settings, inputs.settingsPath);
+        return r;
+    }
+    grid = Grid();
+    settings = DisplaySettings();
+    FileSource gridFile, settingsFile;
+    if (!gridFile.Open(inputs.gridPath)) return LoadFailure(kCannotOpen, inputs.gridPath);
+    if (!settingsFile.Open(inputs.settingsPath))
+        return LoadFailure(kCannotOpen, inputs.settingsPath);
+    LoadResult r = LoadGridFrom(grid, gridFile, pool, options, inputs.gridPath);
+    if (r.ok) r = LoadSettingsFrom(settings, settingsFile, inputs.settingsPath);
     return r;
 }
 

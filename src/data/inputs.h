@@ -43,10 +43,17 @@ std::string FolderName(const std::string& folder, PathStyle style = kSystemPathS
 enum class PathKind { Missing, Folder, File };
 PathKind KindOfPath(const std::string& path);
 
+// When the settings file is opened: after the grid is read (the reports of
+// a start-up), or before it, and kept open while it is read (the watch
+// mode's reloads: while the settings file cannot be opened no grid is read,
+// and the two files are read as they were when the load began).
+enum class SettingsOpened { AfterTheGrid, BeforeTheGrid };
+
 // Loads the grid file and then the settings file of `inputs`; the first
 // failure ends it.
 LoadResult LoadInputs(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
-                      DisplaySettings& settings, const GridLoadOptions& options = {});
+                      DisplaySettings& settings, const GridLoadOptions& options = {},
+                      SettingsOpened settingsOpened = SettingsOpened::AfterTheGrid);
 
 // Resolves an argument: the files it names, or the start-up failure report
 // (Cannot open "PATH") when it names nothing that exists.

@@ -4,10 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
 #include <memory>
-#include <optional>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -16,12 +13,15 @@
 #include "data/grid.h"
 #include "data/inputs.h"
 #include "data/settings.h"
+#include "exporter/batch_inputs.h"
 #include "exporter/handoff.h"
 #include "exporter/image_file.h"
-#include "exporter/options/output_names.h"
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
 #include "render/field_row.h"
+#include "win/file_facts.h"
+
+namespace quorlane {
 
 namespace {
 
@@ -34,14 +34,6 @@ std::string ExistsReport(const std::string& output) {
     return "\"" + output + "\" exists (--overwrite replaces it)";
 }
 
-// One input of the command line and the file it is to write.
-struct Input {
-    std::string path;     // as given
-    InputFiles files;     // valid when failure is empty
-    std::string output;   // empty when the path names nothing
-    std::string failure;  // why the path names nothing
-};
-
 // An input loaded and waiting to be drawn.
 struct Loaded {
     size_t index = 0;
@@ -52,9 +44,23 @@ struct Loaded {
 
 // A picture drawn and waiting to be encoded.
 struct DrawnPicture {
-    OffscreenPicture picture{PictureSizing::Exact};
+    OffscreenPicture offscreen{PictureSizing::Exact};
     size_t index = 0;
     int width = 0, height = 0;
+};
+
+// The slots of a pipelined run and the queues that hand them on: two loaded
+// inputs (one drawn while the next loads) and a picture for each encoder and
+// one more to draw into, each free or waiting for its next step.
+struct Pipeline {
+    explicit Pipeline(unsigned encoders) : pictures(encoders + 1) {
+        for (Loaded& l : loadedInputs) freeLoaded.Push(&l);
+        for (DrawnPicture& p : pictures) freePictures.Push(&p);
+    }
+    Loaded loadedInputs[2];
+    std::vector<DrawnPicture> pictures;
+    Handoff<Loaded> freeLoaded, loaded;
+    Handoff<DrawnPicture> freePictures, drawn;
 };
 
 class Batch {
@@ -65,7 +71,7 @@ class Batch {
 
     // The outputs of every input; a usage error's text when one's name is
     // refused, two inputs would write one file or an output is an input's.
-    std::string Prepare();
+    std::string Prepare() { return PrepareInputs(options_, inputs_); }
     // Every input in order; true when all were written.
     bool OneByOne();
     bool Pipelined();
@@ -81,8 +87,16 @@ class Batch {
     // The client size of a loaded input; false (reported) when it has none
     // or it is too large.
     bool SizeOf(const Loaded& loaded, int& width, int& height);
-    bool Draw(const Loaded& loaded, int width, int height, DrawnPicture& frame);
-    void Encode(DrawnPicture& frame, ImageFileWriter& writer);
+    bool Draw(const Loaded& loaded, int width, int height, DrawnPicture& picture);
+    void Encode(DrawnPicture& picture, ImageFileWriter& writer);
+    // The steps of a pipelined run, each on a thread of its own: every input
+    // loaded in turn, the loaded ones drawn, the drawn ones encoded (on as
+    // many threads as the pipeline has encoders).
+    unsigned EncoderCount() const;
+    void LoadEach(Pipeline& pipeline);
+    void DrawEach(Pipeline& pipeline);
+    void DrawOne(Pipeline& pipeline, const Loaded& in, int width, int height);
+    void EncodeEach(Pipeline& pipeline);
     void Fail(size_t k, const std::string& message);
     void Written(size_t k, int width, int height);
 
@@ -91,79 +105,11 @@ class Batch {
     Console& console_;
     const std::atomic<bool>* stop_;  // set (on another thread) to stop the run
     WorkerPool pool_{WorkerPool::CoreThreads()};
-    std::vector<Input> inputs_;
+    std::vector<BatchInput> inputs_;
     std::mutex reports_;  // the two below
     size_t done_ = 0;
     bool failed_ = false;
 };
-
-// A name as the file system compares names: every letter in capitals.
-std::string FoldFileNameCase(const std::string& name) {
-    std::wstring text = Utf16(name);
-    const int n = int(text.size());
-    if (n == 0 || LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.c_str(), n, &text[0],
-                                n, nullptr, nullptr, 0) != n)
-        return FoldAsciiCase(name);
-    return Utf8(text.data(), text.size());
-}
-
-// The size of the file `path` names, if it names one.
-std::optional<uint64_t> FileSizeOf(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(Utf16(path).c_str(), GetFileExInfoStandard, &data))
-        return std::nullopt;
-    return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-// The volume and the file index of what `path` opens, if it opens anything.
-std::optional<FileIdentity> FileIdentityOf(const std::string& path) {
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    const HANDLE file = CreateFileW(Utf16(path).c_str(), 0, share, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION info;
-    const bool known = GetFileInformationByHandle(file, &info) != 0;
-    CloseHandle(file);
-    if (!known) return std::nullopt;
-    return FileIdentity(info.dwVolumeSerialNumber,
-                        (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
-}
-
-std::string Batch::Prepare() {
-    std::vector<std::string> keys;
-    std::vector<std::vector<std::string>> files;  // each input's grid and settings files
-    for (size_t k = 0; k < options_.paths.size(); ++k) {
-        Input in;
-        in.path = options_.paths[k];
-        const LoadResult r = ResolveArgument(in.path, in.files);
-        // A path that names nothing is checked with its own last component.
-        const std::string stem = r.ok ? in.files.stem : LastComponent(in.path, kSystemPathStyle);
-        const std::string output = ExpandOutputPattern(options_.pattern, stem, k + 1);
-        const std::string error = CheckOutputName(output);
-        if (!error.empty()) return error;
-        if (r.ok) {
-            in.output = output;
-            files.push_back({in.files.gridPath, in.files.settingsPath});
-        } else {
-            in.failure = r.message;
-            files.emplace_back();
-        }
-        std::error_code ec;
-        const std::filesystem::path full =
-            std::filesystem::absolute(std::filesystem::u8path(in.output), ec);
-        keys.push_back(in.output.empty() ? std::string() : ec ? in.output : full.u8string());
-        inputs_.push_back(std::move(in));
-    }
-    size_t a = 0, b = 0;
-    if (FindSharedOutput(keys, a, b, kSystemPathStyle, FoldFileNameCase))
-        return "\"" + inputs_[a].path + "\" and \"" + inputs_[b].path + "\" would both write \"" +
-               inputs_[b].output + "\"";
-    std::vector<std::string> outputs;
-    for (const Input& in : inputs_) outputs.push_back(in.output);
-    if (FindOutputOfAnInput(outputs, files, {FileSizeOf, FileIdentityOf}, a, b))
-        return "\"" + outputs[a] + "\" would overwrite the input \"" + inputs_[b].path + "\"";
-    return std::string();
-}
 
 void Batch::Fail(size_t k, const std::string& message) {
     std::lock_guard<std::mutex> lock(reports_);
@@ -181,11 +127,11 @@ void Batch::Written(size_t k, int width, int height) {
 }
 
 void Batch::Load(size_t k, Loaded& into, GridTextBuffer& text) {
-    const Input& in = inputs_[k];
+    const BatchInput& in = inputs_[k];
     into.index = k;
     into.failure = in.failure;
     if (!into.failure.empty()) return;
-    if (!options_.overwrite && OutputExists(in.output)) {
+    if (!options_.overwrite && ThereAsNamed(in.output)) {
         into.failure = ExistsReport(in.output);
         return;
     }
@@ -224,12 +170,12 @@ bool Batch::SizeOf(const Loaded& loaded, int& width, int& height) {
     return true;
 }
 
-bool Batch::Draw(const Loaded& loaded, int width, int height, DrawnPicture& frame) {
+bool Batch::Draw(const Loaded& loaded, int width, int height, DrawnPicture& picture) {
     bool drawn = false;
     try {
         const FieldRowPainter painter(loaded.settings);
-        drawn =
-            DrawClientPicture(frame.picture, nullptr, loaded.grid, painter, pool_, width, height);
+        drawn = DrawClientPicture(picture.offscreen, nullptr, loaded.grid, painter, pool_, width,
+                                  height);
     } catch (const std::bad_alloc&) {
         // reported below
     }
@@ -239,34 +185,34 @@ bool Batch::Draw(const Loaded& loaded, int width, int height, DrawnPicture& fram
         return false;
     }
     GdiFlush();  // the texts are in the bits before another thread reads them
-    frame.index = loaded.index;
-    frame.width = width;
-    frame.height = height;
+    picture.index = loaded.index;
+    picture.width = width;
+    picture.height = height;
     return true;
 }
 
-void Batch::Encode(DrawnPicture& frame, ImageFileWriter& writer) {
-    const Input& in = inputs_[frame.index];
+void Batch::Encode(DrawnPicture& picture, ImageFileWriter& writer) {
+    const BatchInput& in = inputs_[picture.index];
     std::string reason;
     // A picture alone has the pool to itself: its strips are compressed on it.
     WorkerPool* pool = inputs_.size() == 1 ? &pool_ : nullptr;
     ImageFileWriter::Outcome outcome = ImageFileWriter::Outcome::Failed;
     try {
-        outcome =
-            writer.Write(frame.picture.image(), frame.width, frame.height, FormatOfPath(in.output),
-                         in.output, options_.overwrite, reason, in.path, pool);
+        outcome = writer.Write(picture.offscreen.image(), picture.width, picture.height,
+                               FormatOfPath(in.output), in.output, options_.overwrite, reason,
+                               in.path, pool);
     } catch (const std::exception& e) {
         reason = ExceptionReason(e);
     }
     switch (outcome) {
     case ImageFileWriter::Outcome::Written:
-        Written(frame.index, frame.width, frame.height);
+        Written(picture.index, picture.width, picture.height);
         break;
     case ImageFileWriter::Outcome::Exists:
-        Fail(frame.index, ExistsReport(in.output));
+        Fail(picture.index, ExistsReport(in.output));
         break;
     case ImageFileWriter::Outcome::Failed:
-        Fail(frame.index, "Cannot write \"" + in.output + "\": " + reason);
+        Fail(picture.index, "Cannot write \"" + in.output + "\": " + reason);
         break;
     case ImageFileWriter::Outcome::Stopped:
         break;
@@ -278,80 +224,87 @@ bool Batch::OneByOne() {
     writer.SetPngEncoding(tuning_.png);
     writer.SetStop(stop_);
     Loaded loaded;
-    DrawnPicture frame;
+    DrawnPicture picture;
     GridTextBuffer text;
     for (size_t k = 0; k < inputs_.size() && !Stopping(); ++k) {
         Load(k, loaded, text);
         int w = 0, h = 0;
         if (!loaded.failure.empty())
             Fail(k, loaded.failure);
-        else if (SizeOf(loaded, w, h) && Draw(loaded, w, h, frame))
-            Encode(frame, writer);
+        else if (SizeOf(loaded, w, h) && Draw(loaded, w, h, picture))
+            Encode(picture, writer);
         loaded.grid = Grid();
     }
     return !failed_;
 }
 
-bool Batch::Pipelined() {
-    unsigned encoders = tuning_.encoders != 0 ? tuning_.encoders : std::min(4u, pool_.Threads());
-    encoders = unsigned(std::max<size_t>(1, std::min<size_t>(encoders, inputs_.size())));
-    // Two loaded inputs (one drawn while the next loads) and a picture for
-    // each encoder and one more to draw into.
-    Loaded loadedInputs[2];
-    std::vector<DrawnPicture> pictures(encoders + 1);
-    Handoff<Loaded> freeLoaded, loaded;
-    Handoff<DrawnPicture> freePictures, drawn;
-    for (Loaded& l : loadedInputs) freeLoaded.Push(&l);
-    for (DrawnPicture& s : pictures) freePictures.Push(&s);
+unsigned Batch::EncoderCount() const {
+    const unsigned asked = tuning_.encoders != 0 ? tuning_.encoders : std::min(4u, pool_.Threads());
+    return unsigned(std::max<size_t>(1, std::min<size_t>(asked, inputs_.size())));
+}
 
-    // On a stop nothing new is loaded, drawn or encoded (an encoder gives up
-    // the file at hand), but every slot still goes back to its queue, so that
-    // no thread waits for one that is never freed: the loader ends, the
-    // drawing thread and the encoders hand back what they are given.
-    std::thread loader([&] {
-        GridTextBuffer text;
-        for (size_t k = 0; k < inputs_.size(); ++k) {
-            Loaded* into = freeLoaded.Pop();
-            if (Stopping()) break;
-            Load(k, *into, text);
-            loaded.Push(into);
-        }
-        loaded.Close();
-    });
-    std::vector<std::thread> encoding;
-    for (unsigned e = 0; e < encoders; ++e)
-        encoding.emplace_back([&] {
-            ImageFileWriter writer;
-            writer.SetPngEncoding(tuning_.png);
-            writer.SetStop(stop_);
-            while (DrawnPicture* frame = drawn.Pop()) {
-                if (!Stopping()) Encode(*frame, writer);
-                freePictures.Push(frame);
-            }
-        });
+void Batch::LoadEach(Pipeline& pipeline) {
+    GridTextBuffer text;
+    for (size_t k = 0; k < inputs_.size(); ++k) {
+        Loaded* into = pipeline.freeLoaded.Pop();
+        if (Stopping()) break;
+        Load(k, *into, text);
+        pipeline.loaded.Push(into);
+    }
+    pipeline.loaded.Close();
+}
 
-    while (Loaded* in = loaded.Pop()) {
+void Batch::DrawOne(Pipeline& pipeline, const Loaded& in, int width, int height) {
+    DrawnPicture* picture = pipeline.freePictures.Pop();
+    const size_t slots = pipeline.pictures.size();
+    if (size_t(width) * size_t(height) * sizeof(uint32_t) > kPictureBudget / slots) {
+        // A large picture: drawn only while no other is held.
+        pipeline.freePictures.WaitFor(slots - 1);
+        for (DrawnPicture* idle : pipeline.freePictures.Peek()) idle->offscreen.Release();
+    }
+    if (!Stopping() && Draw(in, width, height, *picture))  // a stop may come while it waits
+        pipeline.drawn.Push(picture);
+    else
+        pipeline.freePictures.Push(picture);
+}
+
+void Batch::DrawEach(Pipeline& pipeline) {
+    while (Loaded* in = pipeline.loaded.Pop()) {
         int w = 0, h = 0;
         if (Stopping()) {
             // not drawn
         } else if (!in->failure.empty()) {
             Fail(in->index, in->failure);
         } else if (SizeOf(*in, w, h)) {
-            DrawnPicture* frame = freePictures.Pop();
-            if (size_t(w) * size_t(h) * sizeof(uint32_t) > kPictureBudget / pictures.size()) {
-                // A large picture: drawn only while no other is held.
-                freePictures.WaitFor(pictures.size() - 1);
-                for (DrawnPicture* idle : freePictures.Peek()) idle->picture.Release();
-            }
-            if (!Stopping() && Draw(*in, w, h, *frame))  // a stop may come while it waits
-                drawn.Push(frame);
-            else
-                freePictures.Push(frame);
+            DrawOne(pipeline, *in, w, h);
         }
         in->grid = Grid();
-        freeLoaded.Push(in);
+        pipeline.freeLoaded.Push(in);
     }
-    drawn.Close();
+    pipeline.drawn.Close();
+}
+
+void Batch::EncodeEach(Pipeline& pipeline) {
+    ImageFileWriter writer;
+    writer.SetPngEncoding(tuning_.png);
+    writer.SetStop(stop_);
+    while (DrawnPicture* picture = pipeline.drawn.Pop()) {
+        if (!Stopping()) Encode(*picture, writer);
+        pipeline.freePictures.Push(picture);
+    }
+}
+
+bool Batch::Pipelined() {
+    Pipeline pipeline(EncoderCount());
+    // On a stop nothing new is loaded, drawn or encoded (an encoder gives up
+    // the file at hand), but every slot still goes back to its queue, so that
+    // no thread waits for one that is never freed: the loader ends, the
+    // drawing thread and the encoders hand back what they are given.
+    std::thread loader([&] { LoadEach(pipeline); });
+    std::vector<std::thread> encoding;
+    for (size_t e = 1; e < pipeline.pictures.size(); ++e)
+        encoding.emplace_back([&] { EncodeEach(pipeline); });
+    DrawEach(pipeline);
     for (std::thread& t : encoding) t.join();
     loader.join();
     return !failed_;
@@ -377,3 +330,5 @@ int ExportAll(const ExportOptions& options, const ExportTuning& tuning, Console&
     console.Err(report);
     return kStoppedStatus;
 }
+
+}  // namespace quorlane

@@ -12,6 +12,8 @@
 #include "exporter/image_file.h"
 #include "exporter/options/arguments.h"
 
+namespace quorlane {
+
 // How a run is carried out. The program takes the defaults; the benchmark
 // compares others.
 struct ExportTuning {
@@ -34,3 +36,5 @@ constexpr int kStoppedStatus = 130;
 // after K of N") and gives kStoppedStatus.
 int ExportAll(const ExportOptions& options, const ExportTuning& tuning, Console& console,
               const std::atomic<bool>* stop = nullptr);
+
+}  // namespace quorlane

@@ -1,7 +1,9 @@
 // Whole lines to standard output and standard error, and the usage error.
 #include "exporter/console.h"
 
-#include "gdi/utf.h"
+#include "win/utf.h"
+
+namespace quorlane {
 
 Console::Console() : out_(GetStdHandle(STD_OUTPUT_HANDLE)), err_(GetStdHandle(STD_ERROR_HANDLE)) {}
 
@@ -23,3 +25,5 @@ int UsageError(Console& console, const std::string& message) {
                 " --help\".");
     return 2;
 }
+
+}  // namespace quorlane

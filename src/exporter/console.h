@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+namespace quorlane {
+
 // The name the exporter gives itself in its reports.
 constexpr char kExporterName[] = "quorlane-export";
 
@@ -26,3 +28,5 @@ class Console {
 // Reports a usage error ("quorlane-export: MESSAGE" and where help is) on
 // standard error; the exit status for it, 2.
 int UsageError(Console& console, const std::string& message);
+
+}  // namespace quorlane

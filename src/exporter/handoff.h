@@ -5,6 +5,8 @@
 #include <mutex>
 #include <vector>
 
+namespace quorlane {
+
 // A queue that hands pointers from one thread to another; Pop waits for one
 // until the queue is closed and empty.
 template <class T>
@@ -49,3 +51,5 @@ class Handoff {
     std::deque<T*> items_;
     bool closed_ = false;
 };
+
+}  // namespace quorlane

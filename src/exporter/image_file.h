@@ -1,23 +1,21 @@
 #pragma once
 // Image files of a picture's 32-bit pixels as 24-bit colour: PNG by the
-// project's own writer on zlib, BMP and TIFF through the Windows Imaging
-// Component. A file is written under a temporary name in its own folder and
-// renamed into place, so that a file of the final name is always whole.
-#include <wincodec.h>
+// project's own writer on zlib (src/png), BMP and TIFF through the Windows
+// Imaging Component (wic_encoder). A file is written under a temporary name in
+// its own folder and renamed into place (win/atomic_write), so that a file of
+// the final name is always whole.
 #include <windows.h>
 
 #include <atomic>
-#include <cstdint>
-#include <memory>
 #include <string>
-#include <vector>
 
+#include "common/worker_pool.h"
 #include "exporter/options/output_names.h"
-#include "gdi/utf.h"
+#include "exporter/wic_encoder.h"
 #include "png/png_writer.h"
 #include "render/paint.h"
 
-class WorkerPool;
+namespace quorlane {
 
 // How PNG files are encoded. The program takes the defaults; the benchmark
 // compares others, and the Windows Imaging Component's encoder.
@@ -28,7 +26,7 @@ struct PngEncoding {
     PngFilter filter = PngFilter::Adaptive;
     int level = 2;
     bool imagingComponent = false;  // the imaging component's encoder, with wicFilter
-    WICPngFilterOption wicFilter = WICPngFilterUnspecified;
+    WicPngFilter wicFilter = WicPngFilter::Unspecified;
 };
 
 // The reason for an error code (a Win32 error or an HRESULT) in a few words:
@@ -36,21 +34,10 @@ struct PngEncoding {
 // system's text.
 std::string ErrorReason(HRESULT error);
 
-// Whether a file is there under the name `path` (UTF-8) as written: a file a
-// system found under a name it cut short (another output's, under Wine) is
-// not.
-bool OutputExists(const std::string& path);
-
-// One writer serves one thread: for BMP and TIFF it enters the thread into
-// COM's multithreaded apartment and holds a WIC factory of its own, and it
-// keeps the memory it encodes in from one file to the next.
+// One writer serves one thread (see WicEncoder), and it keeps the memory it
+// encodes in from one file to the next.
 class ImageFileWriter {
   public:
-    ImageFileWriter();
-    ~ImageFileWriter();
-    ImageFileWriter(const ImageFileWriter&) = delete;
-    ImageFileWriter& operator=(const ImageFileWriter&) = delete;
-
     enum class Outcome { Written, Exists, Failed, Stopped };
 
     // Writes the top-left width × height pixels of `image` (0x00RRGGBB) to
@@ -70,21 +57,14 @@ class ImageFileWriter {
     void SetStop(const std::atomic<bool>* stop) { stop_ = stop; }
 
   private:
-    // The picture into `file` through the imaging component, or as PNG by the own writer.
-    HRESULT Encode(PixelImage image, int width, int height, ImageFormat format, HANDLE file);
+    // The picture into `file` as PNG by the project's own writer.
     HRESULT EncodePng(PixelImage image, int width, int height, HANDLE file,
                       const std::string& source, WorkerPool* pool);
 
-    // The imaging component, started on the first file that needs it: a run
-    // of PNG files alone never loads it.
-    IWICImagingFactory* Factory();
-
-    struct Com;
-    std::unique_ptr<Com> com_;  // made on the first use of the imaging component
-    HRESULT entered_ = E_FAIL;  // entering COM's multithreaded apartment
-    IWICImagingFactory* factory_ = nullptr;
+    WicEncoder wic_;
     PngEncoding png_;
     PngScratch pngScratch_;
     const std::atomic<bool>* stop_ = nullptr;
-    std::vector<uint8_t> rows_;  // rows converted to 24-bit colour
 };
+
+}  // namespace quorlane

@@ -11,7 +11,9 @@
 #include "common/failure.h"
 #include "exporter/batch.h"
 #include "exporter/options/arguments.h"
-#include "gdi/utf.h"
+#include "win/utf.h"
+
+namespace quorlane {
 
 namespace {
 
@@ -61,11 +63,10 @@ int Run(Console& console) {
     return ExportAll(options, ExportTuning(), console, &stopAsked);
 }
 
-}  // namespace
-
-int wmain() {
+// The program, for the entry point: no exception leaves it, it is a report
+// and status 1.
+int ExporterMain() {
     Console console;
-    // No exception leaves the program: it is a report and status 1.
     try {
         return Run(console);
     } catch (const std::exception& e) {
@@ -74,4 +75,12 @@ int wmain() {
         console.Err(std::string(kExporterName) + ": cannot go on: " + kUnknownFailure);
     }
     return 1;
+}
+
+}  // namespace
+
+}  // namespace quorlane
+
+int wmain() {
+    return quorlane::ExporterMain();
 }

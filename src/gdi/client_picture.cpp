@@ -8,6 +8,8 @@
 #include "render/layout.h"
 #include "render/paint.h"
 
+namespace quorlane {
+
 bool DrawClientPicture(OffscreenPicture& picture, HDC reference, const Grid& grid,
                        const FieldRowPainter& painter, WorkerPool& pool, int width, int height,
                        const std::function<void()>& beside) {
@@ -34,3 +36,5 @@ bool DrawClientPicture(OffscreenPicture& picture, HDC reference, const Grid& gri
     }
     return true;
 }
+
+}  // namespace quorlane

@@ -6,11 +6,12 @@
 
 #include <functional>
 
+#include "common/worker_pool.h"
 #include "data/grid.h"
 #include "gdi/offscreen_picture.h"
 #include "render/field_row.h"
 
-class WorkerPool;
+namespace quorlane {
 
 // Draws the client picture of width × height pixels (both > 0) into the
 // top-left area of `picture`, reserving room for it first: the core's
@@ -22,3 +23,5 @@ class WorkerPool;
 bool DrawClientPicture(OffscreenPicture& picture, HDC reference, const Grid& grid,
                        const FieldRowPainter& painter, WorkerPool& pool, int width, int height,
                        const std::function<void()>& beside = {});
+
+}  // namespace quorlane

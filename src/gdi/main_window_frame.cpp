@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "data/settings.h"
+namespace quorlane {
 
 void MainWindowClientSize(const DisplaySettings& settings, int& width, int& height) {
     RECT frame = {0, 0, 0, 0};
@@ -15,3 +15,5 @@ void MainWindowClientSize(const DisplaySettings& settings, int& width, int& heig
     width = int(std::max(0LL, w));
     height = int(std::max(0LL, h));
 }
+
+}  // namespace quorlane

@@ -5,7 +5,9 @@
 // agree on where the picture is.
 #include <windows.h>
 
-struct DisplaySettings;
+#include "data/settings.h"
+
+namespace quorlane {
 
 // The main window's class; other copies of the viewer find its windows by it.
 constexpr char kMainWindowClass[] = "QuorlaneClass";
@@ -18,3 +20,5 @@ constexpr char kMainWindowMenu[] = "QuorlaneMenu";
 // The client area of a main window of the settings' size: the size less the
 // frame, caption and menu bar on this system, each side at least 0.
 void MainWindowClientSize(const DisplaySettings& settings, int& width, int& height);
+
+}  // namespace quorlane

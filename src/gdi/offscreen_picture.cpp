@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace quorlane {
+
 namespace {
 
 // Writes one word into every page of a fresh picture: the pages of a new DIB
@@ -79,3 +81,5 @@ void OffscreenPicture::Release() {
     bits_ = nullptr;
     width_ = height_ = 0;
 }
+
+}  // namespace quorlane

@@ -13,6 +13,8 @@
 #include "render/paint.h"
 #include "render/picture_side.h"
 
+namespace quorlane {
+
 // How a picture is sized when it must be made anew: for a window (as above),
 // or exactly the size asked for, made again whenever that size changes.
 enum class PictureSizing { Window, Exact };
@@ -53,3 +55,5 @@ class OffscreenPicture {
     int width_ = 0, height_ = 0;
     int made_ = 0;
 };
+
+}  // namespace quorlane

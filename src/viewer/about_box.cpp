@@ -1,6 +1,8 @@
 // The About box: centred on the screen, ended by OK, Esc or its close box.
 #include "viewer/about_box.h"
 
+namespace quorlane {
+
 INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam) {
     (void)lParam;
     switch (uMsg) {
@@ -29,3 +31,5 @@ INT_PTR CALLBACK AboutDlgProc(HWND hDlg, UINT uMsg, WPARAM wParam, LPARAM lParam
     }
     return 0;
 }
+
+}  // namespace quorlane

@@ -2,8 +2,9 @@
 // The watch mode's thread: it follows the folder of the window's two files
 // and loads them again when they change, on a worker pool of its own, and
 // hands each outcome to the window thread, which swaps it in. The schedule
-// (when to load, what the title says) is data/watch; this is its clock, its
-// notifications, its stamps and its loads.
+// (when to load, what the title says) is data/watch and the folder's
+// notifications win/folder_watch; this is the reload policy: when to check
+// the stamps, when to load, and the hand-over.
 #include <windows.h>
 
 #include <atomic>
@@ -20,40 +21,29 @@
 #include "data/watch.h"
 #include "render/field_row.h"
 
+namespace quorlane {
 // Sent to the window when a reload has an outcome; the window calls
 // FileWatcher::Take, and Taken once the grid it replaced is gone.
 constexpr UINT kReloadedMessage = WM_APP + 1;
 
-// The outcome of one reload: on success the new grid, settings and painter;
-// else why (the viewer's failure report) and nothing else.
+// The outcome of one reload: on success the new grid and the painter of the
+// new settings (the window's size kept); else why (the viewer's failure
+// report) and nothing else.
 struct Reload {
     LoadResult result = LoadOk();
     Grid grid;
-    DisplaySettings settings;
     std::unique_ptr<FieldRowPainter> painter;
 };
 
 // The stamps of the two files now.
 InputStamps ReadStamps(const InputFiles& inputs);
 
-// LoadInputs with each file opened with every sharing allowed, deleting
-// included, so that a writer that removes a file being read is not refused
-// (the C runtime's opening refuses it). A rename over a file being read
-// still waits for the load, as the system allows no more.
-// `settingsOpened` says when a settings file that cannot be opened is found:
-// after the grid is read, as LoadInputs finds it (start-up, whose reports
-// are those without --watch), or before (a reload: the retry once a second
-// while a file cannot be opened then reads no grid).
-enum class SettingsOpened { AfterTheGrid, BeforeTheGrid };
-LoadResult LoadInputsShared(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
-                            DisplaySettings& settings, const GridLoadOptions& options = {},
-                            SettingsOpened settingsOpened = SettingsOpened::AfterTheGrid);
-
 class FileWatcher {
   public:
     // Starts following `inputs`, last loaded when their stamps were
-    // `loaded`; outcomes go to `window`.
-    FileWatcher(HWND window, const InputFiles& inputs, const InputStamps& loaded);
+    // `loaded` and shown with the settings `shown`; outcomes go to `window`.
+    FileWatcher(HWND window, const InputFiles& inputs, const InputStamps& loaded,
+                const DisplaySettings& shown);
     // Stops the thread: a load under way gives up within one piece of text.
     ~FileWatcher();
     FileWatcher(const FileWatcher&) = delete;
@@ -75,6 +65,7 @@ class FileWatcher {
     const HWND window_;
     const InputFiles inputs_;
     const InputStamps loaded_;
+    const DisplaySettings shown_;  // a reload keeps their window size
     std::atomic<bool> stop_{false};
     HANDLE wake_;  // set to stop the thread or when an outcome was taken
     std::mutex mutex_;
@@ -82,3 +73,5 @@ class FileWatcher {
     bool handing_ = false;           // an outcome is with the window
     std::thread thread_;             // last: starts once the rest is made
 };
+
+}  // namespace quorlane

@@ -17,9 +17,11 @@
 #include "data/inputs.h"
 #include "data/load_result.h"
 #include "data/window_title.h"
-#include "gdi/system_error.h"
-#include "gdi/utf.h"
 #include "viewer/main_window.h"
+#include "win/system_error.h"
+#include "win/utf.h"
+
+namespace quorlane {
 
 namespace {
 
@@ -121,12 +123,10 @@ int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     LoadResult r = args.empty() ? LoadOk() : ResolveArgument(args[0], inputs);
     // The watch mode compares later stamps with those from before the load.
     const InputStamps loaded = watch && r.ok ? ReadStamps(inputs) : InputStamps();
-    // A watched file is read as the reloads read it: a writer may remove it meanwhile.
-    if (r.ok)
-        r = watch ? LoadInputsShared(inputs, app.pool, app.grid, app.settings)
-                  : LoadInputs(inputs, app.pool, app.grid, app.settings);
+    DisplaySettings settings;
+    if (r.ok) r = LoadInputs(inputs, app.pool, app.grid, settings);
     if (!r.ok) return StartupFailure(r.message, r.status);
-    app.painter = std::make_unique<FieldRowPainter>(app.settings);
+    app.painter = std::make_unique<FieldRowPainter>(settings);
     app.title = WindowTitle(inputs);
 
     if (!hPrevInstance && !RegisterMainWindowClass(hInstance))
@@ -136,7 +136,8 @@ int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     MainWindowOfRun window;
     window.hWnd = args.empty() ? CreateMainWindow(app) : CreateMainWindow(app, app.title, true);
     if (!window.hWnd) return StartupFailure("Cannot create the main window", 1);
-    if (watch) app.watcher = std::make_unique<FileWatcher>(window.hWnd, inputs, loaded);
+    if (watch)
+        app.watcher = std::make_unique<FileWatcher>(window.hWnd, inputs, loaded, app.Settings());
     ShowWindow(window.hWnd, nCmdShow);
 
     MSG msg;
@@ -147,12 +148,9 @@ int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     return static_cast<int>(msg.wParam);
 }
 
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmdLine,
-                    int nCmdShow) {
-    (void)lpszCmdLine;  // the UTF-16 command line is read instead
-    // No exception leaves the program: it is a report and status 1.
+// The program, for the entry point: no exception leaves it, it is a report
+// and status 1.
+int ViewerMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     try {
         return Run(hInstance, hPrevInstance, nCmdShow);
     } catch (const std::exception& e) {
@@ -160,4 +158,14 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmd
     } catch (...) {
         return ReportUnexpectedFailure(kUnknownFailure);
     }
+}
+
+}  // namespace
+
+}  // namespace quorlane
+
+int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpszCmdLine,
+                    int nCmdShow) {
+    (void)lpszCmdLine;  // the UTF-16 command line is read instead
+    return quorlane::ViewerMain(hInstance, hPrevInstance, nCmdShow);
 }

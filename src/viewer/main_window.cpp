@@ -5,9 +5,11 @@
 #include "data/watch.h"
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
-#include "gdi/utf.h"
 #include "quorlane.h"
 #include "viewer/about_box.h"
+#include "win/utf.h"
+
+namespace quorlane {
 
 namespace {
 
@@ -42,8 +44,8 @@ void SetTitle(HWND hWnd, const std::string& title) {
     DefWindowProcW(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Utf16(title).c_str()));
 }
 
-// A reload's outcome swapped in: the new grid, settings (the window size
-// kept) and painter in one step, then one repaint; the title says whether
+// A reload's outcome swapped in: the new grid and the painter of the new
+// settings (the window size kept) in one step, then one repaint; the title says whether
 // the picture is of the files as they are.
 void TakeReload(Application& app, HWND hWnd) {
     if (!app.watcher) return;
@@ -51,7 +53,6 @@ void TakeReload(Application& app, HWND hWnd) {
     if (!reload) return;
     if (reload->result.ok) {
         std::swap(app.grid, reload->grid);
-        app.settings = ReloadedSettings(reload->settings, app.settings);
         std::swap(app.painter, reload->painter);
         InvalidateRect(hWnd, nullptr, FALSE);
     }
@@ -108,8 +109,8 @@ bool MainWindowAt(const RECT& rect) {
 }  // namespace
 
 HWND CreateMainWindow(Application& app, const std::string& title, bool besideOthers) {
-    const int width = static_cast<int>(app.settings.windowWidth);
-    const int height = static_cast<int>(app.settings.windowHeight);
+    const int width = static_cast<int>(app.Settings().windowWidth);
+    const int height = static_cast<int>(app.Settings().windowHeight);
     int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
     int y = (GetSystemMetrics(SM_CYFULLSCREEN) - height) / 2;
     if (!besideOthers)
@@ -203,3 +204,5 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     }
     return 0;
 }
+
+}  // namespace quorlane

@@ -16,10 +16,12 @@
 #include "render/field_row.h"
 #include "viewer/file_watcher.h"
 
+namespace quorlane {
+
 // Everything the main window holds while it lives: the module instance, the
-// worker pool that loads and paints, the grid and the settings shown, the
-// field row painter made from those settings, the off-screen picture, the
-// window's title and, in the watch mode, the thread that follows the files.
+// worker pool that loads and paints, the grid shown, the field row painter of
+// the settings shown (their one holder), the off-screen picture, the window's
+// title and, in the watch mode, the thread that follows the files.
 // The pool comes first: it is made before the grid's block is allocated and
 // is the last to go.
 struct Application {
@@ -30,17 +32,19 @@ struct Application {
     HINSTANCE instance;
     WorkerPool pool{WorkerPool::CoreThreads()};
     Grid grid;
-    DisplaySettings settings;
+    // The painter of the settings shown, and their one holder.
     std::unique_ptr<FieldRowPainter> painter;
     OffscreenPicture picture;
     std::string title = "Quorlane";
     std::unique_ptr<FileWatcher> watcher;  // made after the window, gone with it
+
+    const DisplaySettings& Settings() const { return painter->Settings(); }
 };
 
 // Registers the main window class; false if the platform refuses.
 bool RegisterMainWindowClass(HINSTANCE instance);
 
-// Creates the main window of `app` (grid, settings and painter filled in) at
+// Creates the main window of `app` (grid and painter filled in) at
 // the settings' size, centred in the full-screen client area, with the title
 // "Quorlane" or `title`; null on failure. With `besideOthers`, where another
 // main window of this program lies exactly there, it moves down and right by
@@ -59,3 +63,5 @@ void ShowMessage(const std::string& text, UINT icon);
 // An exception that would end the program shown as a report with its
 // reason; the exit status for it, 1. Called once the main window is gone.
 int ReportUnexpectedFailure(const std::string& reason);
+
+}  // namespace quorlane

@@ -7,9 +7,12 @@
 
 #include "exporter/batch.h"
 #include "exporter/options/arguments.h"
-#include "gdi/utf.h"
+#include "win/utf.h"
 
-int wmain() {
+namespace quorlane {
+namespace {
+
+int ExportTuned() {
     Console console;
     std::vector<std::string> args = CommandLineArguments();
     ExportTuning tuning;
@@ -25,4 +28,11 @@ int wmain() {
     const std::string error = ParseExportArguments(args, options);
     if (!error.empty()) return UsageError(console, error);
     return ExportAll(options, tuning, console);
+}
+
+}  // namespace
+}  // namespace quorlane
+
+int wmain() {
+    return quorlane::ExportTuned();
 }

@@ -1,9 +1,14 @@
 // UTF-8 and UTF-16 conversions and the UTF-16 command line.
-#include "gdi/utf.h"
+#include "win/utf.h"
+
+#include <windows.h>
 
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <cwchar>
+
+namespace quorlane {
 
 std::wstring Utf16(const std::string& utf8) {
     if (utf8.empty()) return std::wstring();
@@ -41,3 +46,5 @@ std::vector<std::string> CommandLineArguments() {
     LocalFree(argv);
     return args;
 }
+
+}  // namespace quorlane
