@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "common/paths.h"
+#include "data/file_stamp.h"
 #include "data/inputs.h"
 #include "data/load_result.h"
-#include "data/watch.h"
 
 // The reasons of an expansion's failure reports, each followed by the path
 // in quotes; a wildcard in a folder component is not supported.

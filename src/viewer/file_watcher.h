@@ -17,7 +17,7 @@
 #include "data/grid_loader.h"
 #include "data/inputs.h"
 #include "data/settings.h"
-#include "data/watch.h"
+#include "viewer/rules/watch.h"
 #include "render/field_row.h"
 
 // Sent to the window when a reload has an outcome; the window calls

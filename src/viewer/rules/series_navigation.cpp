@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "data/window_title.h"
+#include "viewer/rules/window_title.h"
 
 size_t PageStride(size_t count) {
     return std::max<size_t>(1, count / 10);

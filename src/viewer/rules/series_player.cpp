@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "data/watch.h"
+#include "viewer/rules/watch.h"
 
 SeriesPlayer::SeriesPlayer(std::vector<SeriesStep> steps, const SeriesTuning& tuning)
     : steps_(std::move(steps)), tuning_(tuning), cache_(tuning.cacheBytes), schedule_(tuning.fps) {

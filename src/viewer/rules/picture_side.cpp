@@ -1,5 +1,5 @@
 // The growth rule of the main window's off-screen picture.
-#include "render/picture_side.h"
+#include "viewer/rules/picture_side.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Quoting one argument for a Windows command line.
-#include "common/command_line.h"
+#include "viewer/rules/command_line.h"
 
 std::string QuoteArgument(const std::string& argument) {
     std::string out = "\"";

@@ -1,5 +1,5 @@
 // The reload schedule of the watch mode.
-#include "data/watch.h"
+#include "viewer/rules/watch.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // The main window's title.
-#include "data/window_title.h"
+#include "viewer/rules/window_title.h"
 
 std::string WindowTitle(const InputFiles& inputs) {
     return inputs.name.empty() ? "Quorlane" : inputs.name + " - Quorlane";
