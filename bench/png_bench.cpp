@@ -18,7 +18,7 @@
 #include "common/worker_pool.h"
 #include "data/inputs.h"
 #include "data/settings.h"
-#include "png/png_writer.h"
+#include "png_writer/png_writer.h"
 #include "render/field_row.h"
 #include "render/layout.h"
 #include "render/paint.h"

@@ -32,13 +32,13 @@ TEST(Grid, Files) {
         {"2x1 cells of 1x1, field 2x1: 5 0", {"2 1 1 1\n" + long78 + "\n9\n"}},
         {"1x1 cells of 1.5x1, field 1.5x1: 7",
          {string(78, '0') + "1 1 " + string(74, '0') + "1.5e0 1\n7\n"}},
-        {"fail 1: Error reading \"quorlane.dat\"",
+        {"fail: Error reading \"quorlane.dat\"",
          {"", " \n\n", "3 2 1.0\n\n", "3 2 1.0\x1a 0.5\n1\n", "1 1 1 1",
           "3 2 1 1\n10\n11\n12\n20\n21\n", "3 2 1 1\n10\n11\n12\n20\x1a\n21\n22\n"}},
-        {"fail 1: Invalid grid size in \"quorlane.dat\"",
+        {"fail: Invalid grid size in \"quorlane.dat\"",
          {"0 2 1 1\n", "3 0 1 1\n", "-1 2 1 1\n", "x 2 1 1\n", "3 .5 1 1\n", "4294967297 1 1 1\n",
           "32766 32766 1 1\n", "1 357913940 1 1\n", "0 0 0 0\n", t80 + " 2 " + t80 + " 1\n"}},
-        {"fail 1: Invalid cell size in \"quorlane.dat\"",
+        {"fail: Invalid cell size in \"quorlane.dat\"",
          {"3 2 0 1\n", "3 2 1 -0.5\n", "3 2 abc 1\n", "3 2 1 1e39\n", "3 2 1e-50 1\n",
           "3 2 nan inf\n"}},
     };
@@ -88,7 +88,7 @@ TEST(Grid, RandomTextsAsReadLineAfterLine) {
                          {how.pieceBytes, how.pieces, rng() % 2 ? &kept : nullptr});
         ASSERT_EQ(r.ok, !want.empty()) << how << ": " << testing::PrintToString(text);
         if (!r.ok) {
-            EXPECT_EQ(Failure(r), "fail 1: Error reading \"quorlane.dat\"");
+            EXPECT_EQ(Failure(r), "fail: Error reading \"quorlane.dat\"");
             continue;
         }
         for (uint32_t j = 1; j <= ny; ++j)

@@ -18,8 +18,8 @@ namespace {
 using std::string;
 
 const string kValues = "10\n11\n12\n20\n21\n22\n";
-const string kSize = "fail 1: Invalid grid size in \"quorlane.dat\"";
-const string kCell = "fail 1: Invalid cell size in \"quorlane.dat\"";
+const string kSize = "fail: Invalid grid size in \"quorlane.dat\"";
+const string kCell = "fail: Invalid cell size in \"quorlane.dat\"";
 
 // Long and endless tokens of digits, letters or NUL bytes in each place of the header give the
 // report of their field holding 0, read no further than the 80th character, even at the end.

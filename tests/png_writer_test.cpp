@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/worker_pool.h"
-#include "png/png_writer.h"
+#include "png_writer/png_writer.h"
 
 namespace {
 

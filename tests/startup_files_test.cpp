@@ -12,7 +12,7 @@ using std::string;
 // A disk failing after every count of bytes: "Error reading" unless the last line the load needs
 // was complete before the error, and then what the whole file gives.
 TEST(StartupFiles, ReadErrors) {
-    const string kError = "fail 1: Error reading \"quorlane.dat\"";
+    const string kError = "fail: Error reading \"quorlane.dat\"";
     const string crlf = "3\r\n2\r\n1.0\r\n0.5\r\n\r\n10\r\n11\r\n12\r\n20\r\n21\r\n22\r\n";
     const struct {
         string text;
@@ -44,12 +44,12 @@ TEST(StartupFiles, ReadErrors) {
             DisplaySettings s;
             MemorySource source(c.text.data(), c.text.size(), kChunks[failAt % 7], failAt);
             EXPECT_EQ(Described(LoadSettingsFrom(s, source), s),
-                      failAt >= c.complete ? kIniListing : "fail 1: Error reading \"quorlane.ini\"")
+                      failAt >= c.complete ? kIniListing : "fail: Error reading \"quorlane.ini\"")
                 << failAt;
         }
 }
 
-// Both files from disk; a missing file or a directory fails with status 1, never as success.
+// Both files from disk; a missing file or a directory fails, never as success.
 TEST(StartupFiles, LoadFromDisk) {
     namespace fs = std::filesystem;
     const fs::path dir =
@@ -60,9 +60,9 @@ TEST(StartupFiles, LoadFromDisk) {
     DisplaySettings settings;
     // Reports name each file as it was given.
     for (const string& p : {dat, dir.string()})
-        EXPECT_EQ(Described(LoadGrid(grid, Pool(2), p), grid), "fail 1: Cannot open \"" + p + "\"");
+        EXPECT_EQ(Described(LoadGrid(grid, Pool(2), p), grid), "fail: Cannot open \"" + p + "\"");
     EXPECT_EQ(Described(LoadSettings(settings, ini), settings),
-              "fail 1: Cannot open \"" + ini + "\"");
+              "fail: Cannot open \"" + ini + "\"");
     std::ofstream(dat, std::ios::binary)
         << "3\r\n2\r\n1.0\r\n0.5\r\n10\r\n11\r\n12\r\n20\r\n21\r\n22";
     std::ofstream(ini, std::ios::binary) << Join(kIni, "\r\n");
@@ -79,9 +79,9 @@ TEST(StartupFiles, LoadFromDisk) {
     }
     EXPECT_FALSE(whole.Failed());
     EXPECT_EQ(Described(LoadGrid(grid, Pool(2), "/proc/self/mem"), grid),
-              "fail 1: Error reading \"/proc/self/mem\"");
+              "fail: Error reading \"/proc/self/mem\"");
     EXPECT_EQ(Described(LoadSettings(settings, "/proc/self/mem"), settings),
-              "fail 1: Error reading \"/proc/self/mem\"");
+              "fail: Error reading \"/proc/self/mem\"");
     fs::remove_all(dir);
 }
 

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     if (r.ok) r = LoadSettings(settings);
     if (!r.ok) {
         std::fprintf(stderr, "%s\n", r.message.c_str());
-        return r.status;
+        return kLoadFailedStatus;
     }
 
     const Layout layout = ComputeLayout(grid, settings, width, height);

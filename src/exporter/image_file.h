@@ -14,7 +14,7 @@
 
 #include "exporter/options/output_names.h"
 #include "gdi/utf.h"
-#include "png/png_writer.h"
+#include "png_writer/png_writer.h"
 #include "render/paint.h"
 
 class WorkerPool;

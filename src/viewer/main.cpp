@@ -125,7 +125,7 @@ int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     if (r.ok)
         r = watch ? LoadInputsShared(inputs, app.pool, app.grid, app.settings)
                   : LoadInputs(inputs, app.pool, app.grid, app.settings);
-    if (!r.ok) return StartupFailure(r.message, r.status);
+    if (!r.ok) return StartupFailure(r.message, kLoadFailedStatus);
     app.painter = std::make_unique<FieldRowPainter>(app.settings);
     app.title = WindowTitle(inputs);
 
