@@ -1,8 +1,8 @@
 #pragma once
 // The Grid: the field's samples read from the grid file, stored as 32-bit
 // floats row after row with a ghost border one cell wide that repeats the
-// nearest sample. The application owns one; it is filled once at start-up
-// and only read afterwards, by every paint.
+// nearest sample. A grid is filled by one load and only read afterwards, by
+// every paint; a reload (--watch) fills a new one that replaces it whole.
 #include <cstddef>
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 // The Display settings: seventeen values read by line position from
-// "quorlane.ini". The application owns one; it is filled once at start-up and
-// only read afterwards.
+// "quorlane.ini". They are filled by one load and only read afterwards; a
+// reload (--watch) fills new ones that replace them whole.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -7,6 +7,6 @@
 // Paints the first n − n % 4 values of the run and returns how many it
 // painted (0 for a scale of zero span, which only the scalar rule colours).
 // `table` may be null. Values the kernels cannot settle take the scalar rule.
-int PaintFieldRowSse2(const DisplaySettings& s, const FieldStepTable* table, const float* values,
-                      uint32_t* pixels, int n);
+int PaintFieldRowSse2(const DisplaySettings& settings, const FieldStepTable* table,
+                      const float* values, uint32_t* pixels, int n);
 #endif
