@@ -47,10 +47,3 @@ std::string JoinPath(const std::string& folder, const std::string& name, PathSty
         IsPathSeparator(folder.back(), style) || folder.size() == DriveLength(folder, style);
     return open ? folder + name : folder + SeparatorOf(folder, style) + name;
 }
-
-std::string FoldAsciiCase(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return folded;
-}

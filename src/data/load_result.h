@@ -5,6 +5,8 @@
 // kLoadFailedStatus; the exporter reports it for the one input that failed.
 #include <string>
 
+#include "common/text.h"
+
 struct LoadResult {
     bool ok;              // true: loaded; false: the input cannot be shown
     std::string message;  // text of the failure report when !ok, else empty
@@ -24,7 +26,7 @@ inline LoadResult LoadOk() {
 // A failure report: the reason and the file as the user named it in quotes,
 // e.g. Cannot open "quorlane.dat".
 inline LoadResult LoadFailure(const char* reason, const std::string& file) {
-    return {false, std::string(reason) + " \"" + file + "\""};
+    return {false, std::string(reason) + " " + Quoted(file)};
 }
 // Whether a load failed because a file could not be opened (missing, held
 // by a writer that shares it with no one, not readable).

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/names.h"
 #include "data/load_result.h"
 
 struct DisplaySettings {
@@ -46,10 +47,10 @@ class ByteSource;
 // Loads the settings file at `path` (UTF-8; by default "quorlane.ini" in the
 // working directory) into `settings`, every setting starting from zero.
 // Reports name the file as `path` gives it.
-LoadResult LoadSettings(DisplaySettings& settings, const std::string& path = "quorlane.ini");
+LoadResult LoadSettings(DisplaySettings& settings, const std::string& path = kSettingsFileName);
 // Loads settings text from a source; reading stops after the seventeenth
 // line. Reports name the file `path`.
 LoadResult LoadSettingsFrom(DisplaySettings& settings, ByteSource& source,
-                            const std::string& path = "quorlane.ini");
+                            const std::string& path = kSettingsFileName);
 // Loads settings text already in memory.
 LoadResult LoadSettingsBytes(DisplaySettings& settings, const char* data, size_t n);
