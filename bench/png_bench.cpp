@@ -23,6 +23,8 @@
 #include "render/layout.h"
 #include "render/paint.h"
 
+namespace quorlane {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -92,3 +94,5 @@ BENCHMARK(BM_Png)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+}  // namespace quorlane

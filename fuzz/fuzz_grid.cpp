@@ -13,6 +13,8 @@
 #include "data/textread.h"
 #include "fuzz_check.h"
 
+namespace quorlane {
+
 namespace {
 
 constexpr uint64_t kMaxBlock = 4u << 20;  // bytes
@@ -102,3 +104,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     delete[] text;
     return 0;
 }
+
+}  // namespace quorlane

@@ -8,6 +8,8 @@
 #include "data/textread.h"
 #include "fuzz_check.h"
 
+namespace quorlane {
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     char* text = new char[size > 0 ? size : 1];
     if (size > 0) std::memcpy(text, data, size);
@@ -35,3 +37,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     delete[] text;
     return 0;
 }
+
+}  // namespace quorlane

@@ -3,6 +3,8 @@
 
 #include "viewer/rules/command_line.h"
 
+namespace quorlane {
+
 namespace {
 
 // Paths for a second copy: spaces, a closing backslash (a drive's root), backslashes before quotes.
@@ -18,3 +20,5 @@ TEST(CommandLine, QuotedForAnotherCopy) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

@@ -7,6 +7,8 @@
 
 #include "load_support.h"
 
+namespace quorlane {
+
 namespace {
 
 using std::string;
@@ -142,3 +144,5 @@ TEST(Grid, BlockBeyondAnyVector) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

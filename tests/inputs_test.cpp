@@ -8,6 +8,8 @@
 
 #include "data/inputs.h"
 
+namespace quorlane {
+
 namespace {
 
 // A wrong file opened, or a report naming another file than the user gave: folders and grid files
@@ -107,3 +109,5 @@ TEST(Inputs, ArgumentsOnDisk) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

@@ -16,6 +16,8 @@
 #include "data/settings.h"
 #include "data/textread.h"
 
+namespace quorlane {
+
 using Strs = std::vector<std::string>;
 
 inline uint32_t Bits(float f) {
@@ -177,3 +179,5 @@ inline std::vector<float> PlainSamples(const std::string& text, size_t cells) {
     }
     return samples;
 }
+
+}  // namespace quorlane

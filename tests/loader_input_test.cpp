@@ -13,6 +13,8 @@
 
 #include "load_support.h"
 
+namespace quorlane {
+
 namespace {
 
 using std::string;
@@ -105,3 +107,5 @@ TEST(Pipes, HeldOpenAfterTheLastLine) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

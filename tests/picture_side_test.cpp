@@ -3,6 +3,8 @@
 
 #include "viewer/rules/picture_side.h"
 
+namespace quorlane {
+
 namespace {
 
 TEST(PictureSide, GrowsByAQuarterToWholeSixtyFours) {
@@ -30,3 +32,5 @@ TEST(PictureSide, GrowsByAQuarterToWholeSixtyFours) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

@@ -12,6 +12,8 @@
 #include "common/worker_pool.h"
 #include "png_writer/png_writer.h"
 
+namespace quorlane {
+
 namespace {
 
 struct Memory final : ByteSink {
@@ -156,3 +158,5 @@ TEST(PngWriter, StripsGrowWithThePicture) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

@@ -2,6 +2,8 @@
 
 #include "load_support.h"
 
+namespace quorlane {
+
 namespace {
 
 using std::string;
@@ -83,3 +85,5 @@ TEST(Settings, Files) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

@@ -5,6 +5,8 @@
 
 #include "load_support.h"
 
+namespace quorlane {
+
 namespace {
 
 using std::string;
@@ -86,3 +88,5 @@ TEST(StartupFiles, LoadFromDisk) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

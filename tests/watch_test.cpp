@@ -9,6 +9,8 @@
 
 #include "viewer/rules/watch.h"
 
+namespace quorlane {
+
 namespace {
 
 // The grid file's stamps after `changes` writes.
@@ -199,3 +201,5 @@ TEST(Watch, NamesOfTheInputFiles) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

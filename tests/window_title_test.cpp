@@ -4,6 +4,8 @@
 #include "data/inputs.h"
 #include "viewer/rules/window_title.h"
 
+namespace quorlane {
+
 namespace {
 
 TEST(WindowTitle, NamesTheInputs) {
@@ -14,3 +16,5 @@ TEST(WindowTitle, NamesTheInputs) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

@@ -46,6 +46,8 @@
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
 
+using namespace quorlane;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -44,6 +44,8 @@
 #include "render/paint.h"
 #include "viewer/main_window.h"
 
+using namespace quorlane;
+
 namespace {
 
 // The field: 403 × 344 cells with values from about -20 to 120.

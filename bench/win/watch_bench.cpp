@@ -36,6 +36,8 @@
 #include "data/inputs.h"
 #include "viewer/main_window.h"
 
+using namespace quorlane;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -1,4 +1,6 @@
 #pragma once
+
+namespace quorlane {
 // The names the programs and their input files go by, said once.
 
 // The program's name: the main window's title, reports and the software
@@ -10,3 +12,5 @@ constexpr char kExporterCommand[] = "quorlane-export";
 // The two input files of a folder or of the working directory.
 constexpr char kGridFileName[] = "quorlane.dat";
 constexpr char kSettingsFileName[] = "quorlane.ini";
+
+}  // namespace quorlane

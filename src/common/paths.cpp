@@ -1,6 +1,8 @@
 // Separators, drives, file names and folders of paths as text.
 #include "common/paths.h"
 
+namespace quorlane {
+
 namespace {
 
 // The separator to join a name on with: the last one the user wrote, else
@@ -47,3 +49,5 @@ std::string JoinPath(const std::string& folder, const std::string& name, PathSty
         IsPathSeparator(folder.back(), style) || folder.size() == DriveLength(folder, style);
     return open ? folder + name : folder + SeparatorOf(folder, style) + name;
 }
+
+}  // namespace quorlane

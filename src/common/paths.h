@@ -7,6 +7,8 @@
 
 #include "common/text.h"
 
+namespace quorlane {
+
 // How paths are spelled: on Windows both '\' and '/' separate folders and a
 // drive ("C:") may lead; elsewhere only '/' separates.
 enum class PathStyle { Windows, Posix };
@@ -36,3 +38,5 @@ std::string LastComponent(const std::string& path, PathStyle style);
 // `name` inside the folder `folder`, exactly as the user spelled the folder,
 // joined with the last separator the user wrote (else the system's own).
 std::string JoinPath(const std::string& folder, const std::string& name, PathStyle style);
+
+}  // namespace quorlane

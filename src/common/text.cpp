@@ -1,6 +1,8 @@
 // Quoting, and the case of the letters A to Z.
 #include "common/text.h"
 
+namespace quorlane {
+
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
@@ -16,3 +18,5 @@ std::string UpperAsciiCase(const std::string& name) {
     for (char& c : upper) c = UpperAscii(c);
     return upper;
 }
+
+}  // namespace quorlane

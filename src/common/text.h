@@ -3,6 +3,8 @@
 // the case of the letters A to Z.
 #include <string>
 
+namespace quorlane {
+
 // `text` in double quotes, as reports name a file or a value: "runs/42".
 std::string Quoted(const std::string& text);
 
@@ -20,3 +22,5 @@ inline char UpperAscii(char c) {
 std::string FoldAsciiCase(const std::string& name);
 // A name with the letters a to z in upper case, the others as they are.
 std::string UpperAsciiCase(const std::string& name);
+
+}  // namespace quorlane

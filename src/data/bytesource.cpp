@@ -16,6 +16,8 @@
 #include <unistd.h>
 #endif
 
+namespace quorlane {
+
 namespace {
 
 bool IsDirectory(int fd) {
@@ -91,3 +93,5 @@ size_t MemorySource::Read(char* buf, size_t n) {
     pos_ += got;
     return got;
 }
+
+}  // namespace quorlane

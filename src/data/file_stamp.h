@@ -3,6 +3,8 @@
 // for each step, the watch mode compares it to find a file rewritten.
 #include <cstdint>
 
+namespace quorlane {
+
 struct FileStamp {
     bool exists = false;
     uint64_t size = 0;
@@ -11,3 +13,5 @@ struct FileStamp {
         return exists == o.exists && size == o.size && writeTime == o.writeTime;
     }
 };
+
+}  // namespace quorlane

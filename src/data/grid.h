@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+namespace quorlane {
+
 // An allocator that leaves new floats uninitialised: the loader writes every
 // cell, so zero-filling the block first would only touch its pages twice.
 template <class T>
@@ -62,3 +64,5 @@ bool ShapeGrid(Grid& grid, uint32_t columns, uint32_t rows, float cellWidth, flo
 
 // Copies every sample at the edge into the ghost cells beside it.
 void FillGhostBorder(Grid& grid);
+
+}  // namespace quorlane

@@ -12,6 +12,8 @@
 #include "data/grid.h"
 #include "data/load_result.h"
 
+namespace quorlane {
+
 class ByteSource;
 class WorkerPool;
 
@@ -56,3 +58,5 @@ LoadResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
                         const std::string& path = kGridFileName);
 // Loads grid text already in memory.
 LoadResult LoadGridBytes(Grid& grid, const char* data, size_t n, WorkerPool& pool);
+
+}  // namespace quorlane

@@ -10,6 +10,8 @@
 #include "data/grid_loader.h"
 #include "data/settings.h"
 
+namespace quorlane {
+
 namespace {
 
 std::filesystem::path NativePath(const std::string& utf8) {
@@ -74,3 +76,5 @@ LoadResult ResolveArgument(const std::string& path, InputFiles& inputs) {
     }
     return LoadOk();
 }
+
+}  // namespace quorlane

@@ -7,6 +7,8 @@
 
 #include "common/text.h"
 
+namespace quorlane {
+
 struct LoadResult {
     bool ok;              // true: loaded; false: the input cannot be shown
     std::string message;  // text of the failure report when !ok, else empty
@@ -33,3 +35,5 @@ inline LoadResult LoadFailure(const char* reason, const std::string& file) {
 inline bool CouldNotOpen(const LoadResult& r) {
     return !r.ok && r.message.compare(0, sizeof kCannotOpen, std::string(kCannotOpen) + " ") == 0;
 }
+
+}  // namespace quorlane

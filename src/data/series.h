@@ -20,6 +20,8 @@
 #include "data/inputs.h"
 #include "data/load_result.h"
 
+namespace quorlane {
+
 // The reasons of an expansion's failure reports, each followed by the path
 // in quotes; a wildcard in a folder component is not supported.
 constexpr char kNoGridFileMatches[] = "No grid file matches";
@@ -67,3 +69,5 @@ struct SeriesStep {
 LoadResult ExpandSeries(const std::vector<std::string>& paths, const SeriesFileSystem& fs,
                         std::vector<SeriesStep>& steps, PathStyle style = kSystemPathStyle,
                         const CaseFold& fold = FoldAsciiCase);
+
+}  // namespace quorlane

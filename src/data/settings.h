@@ -9,6 +9,8 @@
 #include "common/names.h"
 #include "data/load_result.h"
 
+namespace quorlane {
+
 struct DisplaySettings {
     float scaleMin = 0.0f;  // line 1: field value at the low end of the scale
     float scaleMax = 0.0f;  // line 2: field value at the high end of the scale
@@ -54,3 +56,5 @@ LoadResult LoadSettingsFrom(DisplaySettings& settings, ByteSource& source,
                             const std::string& path = kSettingsFileName);
 // Loads settings text already in memory.
 LoadResult LoadSettingsBytes(DisplaySettings& settings, const char* data, size_t n);
+
+}  // namespace quorlane

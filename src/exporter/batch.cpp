@@ -23,6 +23,8 @@
 #include "gdi/main_window_frame.h"
 #include "render/field_row.h"
 
+using namespace quorlane;
+
 namespace {
 
 // The off-screen pictures of a run may take this much memory together;

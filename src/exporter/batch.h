@@ -12,6 +12,8 @@
 #include "exporter/image_file.h"
 #include "exporter/options/arguments.h"
 
+using quorlane::ExportOptions;
+
 // How a run is carried out. The program takes the defaults; the benchmark
 // compares others.
 struct ExportTuning {

@@ -7,6 +7,8 @@
 #include "gdi/system_error.h"
 #include "quorlane_version.h"
 
+using namespace quorlane;
+
 namespace {
 
 // Releases a COM interface when it goes.

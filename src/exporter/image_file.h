@@ -17,7 +17,11 @@
 #include "png_writer/png_writer.h"
 #include "render/paint.h"
 
-class WorkerPool;
+using quorlane::ImageFormat;
+using quorlane::PixelImage;
+using quorlane::PngFilter;
+using quorlane::PngScratch;
+using quorlane::WorkerPool;
 
 // How PNG files are encoded. The program takes the defaults; the benchmark
 // compares others, and the Windows Imaging Component's encoder.

@@ -13,6 +13,8 @@
 #include "exporter/options/arguments.h"
 #include "gdi/utf.h"
 
+using namespace quorlane;
+
 namespace {
 
 // Set by Ctrl+C or Ctrl+Break, which the system hands to a thread of its own;

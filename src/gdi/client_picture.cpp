@@ -8,6 +8,8 @@
 #include "render/layout.h"
 #include "render/paint.h"
 
+using namespace quorlane;
+
 bool DrawClientPicture(OffscreenPicture& picture, HDC reference, const Grid& grid,
                        const FieldRowPainter& painter, WorkerPool& pool, int width, int height,
                        const std::function<void()>& beside) {

@@ -10,7 +10,12 @@
 #include "gdi/offscreen_picture.h"
 #include "render/field_row.h"
 
+namespace quorlane {
 class WorkerPool;
+}
+using quorlane::FieldRowPainter;
+using quorlane::Grid;
+using quorlane::WorkerPool;
 
 // Draws the client picture of width × height pixels (both > 0) into the
 // top-left area of `picture`, reserving room for it first: the core's

@@ -5,7 +5,10 @@
 // agree on where the picture is.
 #include <windows.h>
 
+namespace quorlane {
 struct DisplaySettings;
+}
+using quorlane::DisplaySettings;
 
 // The main window's class; other copies of the viewer find its windows by it.
 constexpr char kMainWindowClass[] = "QuorlaneClass";

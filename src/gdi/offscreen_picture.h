@@ -13,6 +13,8 @@
 
 #include "render/paint.h"
 
+using quorlane::PixelImage;
+
 // How Reserve sizes a picture: for a window (kept while the client fits in
 // it, else made just large enough), or exactly the size asked for, made again
 // whenever that size changes.

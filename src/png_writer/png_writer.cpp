@@ -11,6 +11,8 @@
 
 #include "common/worker_pool.h"
 
+namespace quorlane {
+
 namespace {
 
 const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -299,3 +301,5 @@ bool WritePng(const uint32_t* pixels, ptrdiff_t pitch, int width, int height,
         return false;
     }
 }
+
+}  // namespace quorlane

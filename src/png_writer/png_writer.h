@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+namespace quorlane {
+
 class WorkerPool;
 
 // Where the file's bytes go. False from Write ends the file.
@@ -76,3 +78,5 @@ class PngScratch {
 bool WritePng(const uint32_t* pixels, ptrdiff_t pitch, int width, int height,
               const PngOptions& options, ByteSink& sink, WorkerPool* pool = nullptr,
               PngScratch* scratch = nullptr);
+
+}  // namespace quorlane

@@ -11,6 +11,8 @@
 #include "render/colour.h"
 #include "render/field_row_sse2.h"
 
+namespace quorlane {
+
 namespace {
 
 using Bucket = FieldStepTable::Bucket;
@@ -166,3 +168,5 @@ void FieldRowPainter::Paint(const float* values, uint32_t* pixels, int n) const 
 #endif
     for (; k < n; ++k) pixels[k] = PixelOfValue(values[k]);
 }
+
+}  // namespace quorlane

@@ -12,6 +12,8 @@
 
 #include "render/colour.h"
 
+namespace quorlane {
+
 namespace {
 
 // q and everything formed from it run in double, two lanes per register; q
@@ -260,5 +262,7 @@ int PaintFieldRowSse2(const DisplaySettings& settings, const FieldStepTable* tab
     return settings.Rainbow() ? Row<true>(settings, table, values, pixels, n)
                               : Row<false>(settings, table, values, pixels, n);
 }
+
+}  // namespace quorlane
 
 #endif  // QUORLANE_SSE2

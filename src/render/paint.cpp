@@ -16,6 +16,8 @@
 #include "render/interp.h"
 #include "render/position_runs.h"
 
+namespace quorlane {
+
 namespace {
 
 constexpr uint32_t kGreyPixel = 0x00C0C0C0u;   // the class background, light grey
@@ -252,3 +254,5 @@ bool PaintClient(const Grid& grid, const FieldRowPainter& painter, const Layout&
     });
     return true;
 }
+
+}  // namespace quorlane

@@ -12,6 +12,8 @@
 #include "data/grid_loader.h"
 #include "gdi/utf.h"
 
+using namespace quorlane;
+
 namespace {
 
 FileStamp StampOf(const std::string& path) {

@@ -17,8 +17,18 @@
 #include "data/grid_loader.h"
 #include "data/inputs.h"
 #include "data/settings.h"
-#include "viewer/rules/watch.h"
 #include "render/field_row.h"
+#include "viewer/rules/watch.h"
+
+using quorlane::DisplaySettings;
+using quorlane::FieldRowPainter;
+using quorlane::Grid;
+using quorlane::GridLoadOptions;
+using quorlane::InputFiles;
+using quorlane::InputStamps;
+using quorlane::LoadOk;
+using quorlane::LoadResult;
+using quorlane::WorkerPool;
 
 // Sent to the window when a reload has an outcome; the window calls
 // FileWatcher::Take, and Taken once the grid it replaced is gone.

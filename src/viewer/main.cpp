@@ -12,14 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "viewer/rules/command_line.h"
 #include "common/failure.h"
 #include "data/inputs.h"
 #include "data/load_result.h"
-#include "viewer/rules/window_title.h"
 #include "gdi/system_error.h"
 #include "gdi/utf.h"
 #include "viewer/main_window.h"
+#include "viewer/rules/command_line.h"
+#include "viewer/rules/window_title.h"
+
+using namespace quorlane;
 
 namespace {
 

@@ -10,6 +10,8 @@
 #include "viewer/rules/picture_side.h"
 #include "viewer/rules/watch.h"
 
+using namespace quorlane;
+
 namespace {
 
 // Makes the off-screen picture anew, at the sides of the growth rule, when it

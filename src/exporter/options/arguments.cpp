@@ -8,6 +8,8 @@
 #include "common/text.h"
 #include "exporter/options/output_names.h"
 
+namespace quorlane {
+
 namespace {
 
 const char kNoInput[] = "no input: name a folder or a grid file";
@@ -249,3 +251,5 @@ std::string ProgressLine(size_t done, size_t total, const std::string& input,
     return line + input + " -> " + output + " (" + std::to_string(width) + " x " +
            std::to_string(height) + ")";
 }
+
+}  // namespace quorlane

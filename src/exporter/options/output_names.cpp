@@ -8,6 +8,8 @@
 
 #include "common/text.h"
 
+namespace quorlane {
+
 namespace {
 
 // The field that starts at pattern[k] == '{': its length, or 0 when it is
@@ -193,3 +195,5 @@ bool FindOutputOfAnInput(const std::vector<std::string>& outputs,
     }
     return false;
 }
+
+}  // namespace quorlane

@@ -1,6 +1,8 @@
 // Quoting one argument for a Windows command line.
 #include "viewer/rules/command_line.h"
 
+namespace quorlane {
+
 std::string QuoteArgument(const std::string& argument) {
     std::string out = "\"";
     size_t backslashes = 0;
@@ -17,3 +19,5 @@ std::string QuoteArgument(const std::string& argument) {
     out.append(2 * backslashes, '\\');
     return out + "\"";
 }
+
+}  // namespace quorlane

@@ -8,6 +8,8 @@
 #include "common/paths.h"
 #include "common/text.h"
 
+namespace quorlane {
+
 namespace {
 
 // A whole number of decimal digits alone, at most `largest`.
@@ -151,3 +153,5 @@ std::string ViewerUsage() {
 std::string UsageBoxText(const std::string& error) {
     return error.empty() ? ViewerUsage() : error + "\n\n" + ViewerUsage();
 }
+
+}  // namespace quorlane

@@ -11,6 +11,8 @@
 #include "data/load_result.h"
 #include "data/settings.h"
 
+namespace quorlane {
+
 // The stamps of the grid file and of the settings file.
 struct InputStamps {
     FileStamp grid, settings;
@@ -84,3 +86,5 @@ DisplaySettings ReloadedSettings(DisplaySettings loaded, const DisplaySettings& 
 // A to Z in either case.
 bool NamesAnInputFile(const std::string& changed, const InputFiles& inputs,
                       PathStyle style = kSystemPathStyle);
+
+}  // namespace quorlane

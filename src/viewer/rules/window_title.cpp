@@ -3,6 +3,10 @@
 
 #include "common/names.h"
 
+namespace quorlane {
+
 std::string WindowTitle(const InputFiles& inputs) {
     return inputs.name.empty() ? kProgramName : inputs.name + " - " + kProgramName;
 }
+
+}  // namespace quorlane
