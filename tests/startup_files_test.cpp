@@ -1,7 +1,18 @@
-// The start-up files from a failing disk, and from disk: present, missing or unreadable.
+// The start-up files from a failing disk, from disk (present, missing or unreadable) and from
+// pipes held open.
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <random>
+#include <string>
+#include <thread>
 
 #include "load_support.h"
 
@@ -85,6 +96,61 @@ TEST(StartupFiles, LoadFromDisk) {
     EXPECT_EQ(Described(LoadSettings(settings, "/proc/self/mem"), settings),
               "fail: Error reading \"/proc/self/mem\"");
     fs::remove_all(dir);
+}
+
+// Each file is a pipe whose writer sends half of it, then, while a non-restarting signal hits the
+// loading thread, the rest, and holds its end open: the load ends within a second with what the
+// same text gives from memory.
+TEST(StartupFiles, PipesHeldOpenAfterTheLastLine) {
+    struct sigaction quiet = {}, old = {};
+    quiet.sa_handler = [](int) {};
+    sigemptyset(&quiet.sa_mask);
+    ASSERT_EQ(sigaction(SIGUSR1, &quiet, &old), 0);
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("quorlane_pipes_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    WorkerPool& pool = Pool(4);
+    string grid = "100 80 1 1\n";  // about 40 KB: far more than one read of the header takes
+    for (int k = 0; k < 100 * 80; ++k) grid += std::to_string(k % 997) + ".5\n";
+    const string ini = "-2.5\n7\n0\n0\n0\n0\n0\n255\n640\n480\n20\n30\n20\n10\nDepth\n1\n1\n";
+    Grid g;
+    DisplaySettings s;
+    MemorySource gridText(grid.data(), grid.size());
+    const struct {
+        string name, text, plain;  // plain: the outcome of the same text read from memory
+    } cases[] = {{"quorlane.dat", grid, Described(LoadGridFrom(g, gridText, pool), g)},
+                 {"quorlane.ini", ini, Described(LoadSettingsBytes(s, ini.data(), ini.size()), s)}};
+    for (const auto& c : cases) {
+        const string path = (dir / c.name).string();
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0) << path;
+        // The writer's end, opened for reading as well so that no open waits for the other end.
+        const int writer = open(path.c_str(), O_RDWR | O_CLOEXEC);
+        ASSERT_GE(writer, 0) << path;
+        const auto send = [writer](const string& t) {
+            return write(writer, t.data(), t.size()) == ssize_t(t.size());
+        };
+        std::packaged_task<string()> task([&] {
+            return c.name == "quorlane.dat" ? Described(LoadGrid(g, pool, path), g)
+                                            : Described(LoadSettings(s, path), s);
+        });
+        std::future<string> load = task.get_future();
+        std::thread loader(std::move(task));
+        const size_t half = c.text.size() / 2;
+        bool sent = send(c.text.substr(0, half));  // the load drains the pipe as it reads
+        for (int k = 0; k < 20; ++k) {
+            pthread_kill(loader.native_handle(), SIGUSR1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        sent = sent && send(c.text.substr(half));
+        const bool inTime = load.wait_for(std::chrono::seconds(1)) == std::future_status::ready;
+        close(writer);  // a load still waiting sees the end
+        loader.join();
+        const string got = load.get();
+        EXPECT_TRUE(sent && inTime) << c.name;
+        EXPECT_TRUE(got == c.plain) << c.name << ": " << got.substr(0, 200);
+    }
+    sigaction(SIGUSR1, &old, nullptr);
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
