@@ -4,14 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define FUZZ_CHECK(cond)
-
-namespace quorlane {
-do {
-    if (!(cond)) {
-        std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond);
-        std::abort();
-    }
-} while (0)
-
-}  // namespace quorlane
+#define FUZZ_CHECK(cond)                                                                  \
+    do {                                                                                  \
+        if (!(cond)) {                                                                    \
+            std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
+            std::abort();                                                                 \
+        }                                                                                 \
+    } while (0)
