@@ -49,7 +49,7 @@ class OffscreenPicture {
     PixelImage image() const { return {bits_, width_}; }
     int width() const { return width_; }
     int height() const { return height_; }
-    // How many DIB sections Reserve has made since the picture was made.
+    // How many DIB sections it has made (Make and Reserve alike).
     int made() const { return made_; }
 
   private:
