@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+namespace quorlane {
+
 constexpr int kBenchWidth = 1920, kBenchHeight = 1080;
 constexpr char kBenchSettings[] =
     "-1.0\n1.0\n0\n255\n0\n0\n255\n0\n1920\n1160\n24\n80\n24\n10\nElevation\n1\n1\n";
@@ -24,3 +26,5 @@ inline std::string BenchGridText(int columns, int rows, int phase) {
         }
     return text;
 }
+
+}  // namespace quorlane

@@ -29,6 +29,8 @@
 #include "data/grid_loader.h"
 #include "data/textread.h"
 
+namespace quorlane {
+
 namespace {
 
 constexpr const char* kForms[] = {"%.4f", "%.9g", "%.18e"};
@@ -159,7 +161,8 @@ void ConvertCase(benchmark::State& state) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// The program; main hands over to it.
+int Run(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     GridFiles files;
     for (int k = 1; k < argc; ++k) {
@@ -188,4 +191,10 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
+}
+
+}  // namespace quorlane
+
+int main(int argc, char** argv) {
+    return quorlane::Run(argc, argv);
 }

@@ -15,6 +15,8 @@
 #include "render/field_row.h"
 #include "render/paint.h"
 
+namespace quorlane {
+
 namespace {
 
 // A smooth field of n × n unit cells with values from -10 to 10.
@@ -68,3 +70,5 @@ BENCHMARK(BM_Paint)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+}  // namespace quorlane

@@ -15,6 +15,8 @@
 #include "render/field_row.h"
 #include "render/interp.h"
 
+namespace quorlane {
+
 namespace {
 
 constexpr int kW = 1920, kH = 1080;
@@ -82,3 +84,5 @@ void BM_FieldRow(benchmark::State& state) {
 BENCHMARK(BM_FieldRow)->ArgName("rainbow")->Arg(1)->Arg(0);
 
 }  // namespace
+
+}  // namespace quorlane

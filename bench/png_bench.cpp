@@ -18,10 +18,12 @@
 #include "common/worker_pool.h"
 #include "data/inputs.h"
 #include "data/settings.h"
-#include "png/png_writer.h"
+#include "png_writer/png_writer.h"
 #include "render/field_row.h"
 #include "render/layout.h"
 #include "render/paint.h"
+
+namespace quorlane {
 
 namespace {
 
@@ -92,3 +94,5 @@ BENCHMARK(BM_Png)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+}  // namespace quorlane

@@ -12,6 +12,8 @@
 #include "render/colour.h"
 #include "render/field_row.h"
 
+namespace quorlane {
+
 namespace {
 
 float FromBits(uint32_t bits) {
@@ -78,3 +80,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
 }
+
+}  // namespace quorlane

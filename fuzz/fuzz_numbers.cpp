@@ -10,6 +10,8 @@
 #include "fuzz_check.h"
 #include "number_reference.h"
 
+namespace quorlane {
+
 namespace {
 
 bool SameBits(float a, float b) {
@@ -43,3 +45,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     delete[] text;
     return 0;
 }
+
+}  // namespace quorlane

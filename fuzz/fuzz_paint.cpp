@@ -22,6 +22,8 @@
 #include "render/field_row.h"
 #include "render/paint.h"
 
+namespace quorlane {
+
 namespace {
 
 constexpr int kMaxPixels = 1 << 16;
@@ -151,3 +153,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(untouched == 128 + 5 * int64_t(h));
     return 0;
 }
+
+}  // namespace quorlane

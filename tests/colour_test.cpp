@@ -11,6 +11,8 @@
 #include "render/field_row.h"
 #include "test_support.h"
 
+namespace quorlane {
+
 namespace {
 
 const float kInf = INFINITY, kNaN = NAN;
@@ -227,3 +229,5 @@ TEST(ColourTest, RowPainterRoundsQuotientTiesLikeTheDivision) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

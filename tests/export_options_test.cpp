@@ -11,6 +11,8 @@
 #include "exporter/options/arguments.h"
 #include "exporter/options/output_names.h"
 
+namespace quorlane {
+
 namespace {
 
 const PathStyle W = PathStyle::Windows, P = PathStyle::Posix;
@@ -471,3 +473,5 @@ TEST(ExportOptions, OutputsThatAreInputs) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

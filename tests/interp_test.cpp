@@ -9,6 +9,8 @@
 #include "render/interp.h"
 #include "test_support.h"
 
+namespace quorlane {
+
 namespace {
 
 const float kInf = INFINITY, kNaN = NAN;
@@ -124,3 +126,5 @@ TEST(InterpTest, SplitFormMatchesInterpolate) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

@@ -16,6 +16,8 @@
 #include "data/settings.h"
 #include "data/textread.h"
 
+namespace quorlane {
+
 using Strs = std::vector<std::string>;
 
 inline uint32_t Bits(float f) {
@@ -34,7 +36,7 @@ inline std::string Join(const Strs& lines, const char* eol = "\n") {
 }
 
 inline std::string Failure(LoadResult r) {
-    return "fail " + std::to_string(r.status) + ": " + r.message;
+    return "fail: " + r.message;
 }
 
 // The settings example of seventeen lines, and its settings and spans by name.
@@ -110,7 +112,7 @@ class TokenSource final : public ByteSource {
 // The grid example, 3 × 2 cells.
 inline const std::string kDat = "3\n2\n1.0\n0.5\n10\n11\n12\n20\n21\n22\n";
 inline const std::string kDatGrid = "3x2 cells of 1x0.5, field 3x1: 10 11 12/20 21 22";
-inline const std::string kNoMemory = "fail 1: Not enough memory for \"quorlane.dat\"";
+inline const std::string kNoMemory = "fail: Not enough memory for \"quorlane.dat\"";
 
 // Pools of one thread (every piece parsed as it is read), two and four.
 inline WorkerPool& Pool(unsigned threads) {
@@ -177,3 +179,5 @@ inline std::vector<float> PlainSamples(const std::string& text, size_t cells) {
     }
     return samples;
 }
+
+}  // namespace quorlane

@@ -13,6 +13,8 @@
 #include "data/numbers.h"
 #include "data/textread.h"
 
+namespace quorlane {
+
 struct ReferenceReal {
     float value = 0.0f;
     bool hasNumber = false;
@@ -56,3 +58,5 @@ inline float ReferenceLineValue(std::string_view text, size_t& length) {
         ++length;
     return ReferenceRealPrefix(text.substr(0, length)).value;
 }
+
+}  // namespace quorlane

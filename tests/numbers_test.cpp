@@ -16,6 +16,8 @@
 
 #include "number_reference.h"
 
+namespace quorlane {
+
 namespace {
 
 using std::string;
@@ -219,3 +221,5 @@ TEST(Numbers, LineValuesAgreeWithTheirLineReads) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

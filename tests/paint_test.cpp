@@ -14,6 +14,8 @@
 #include "render/position_runs.h"
 #include "test_support.h"
 
+namespace quorlane {
+
 namespace {
 
 using std::string;
@@ -242,3 +244,5 @@ TEST(PaintImage, StartsJustOffWholeNumbersLoseNothing) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

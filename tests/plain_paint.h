@@ -9,6 +9,8 @@
 #include "render/interp.h"
 #include "render/paint.h"
 
+namespace quorlane {
+
 constexpr uint32_t kUntouched = 0xDEADBEEFu;
 
 // An image of w × h pixels whose rows lie `pad` pixels further apart than its width, with 64
@@ -65,3 +67,5 @@ inline void PaintPlainly(const Grid& g, const DisplaySettings& s, const Layout& 
                        PixelOf(BandColour(s, float(x), b.xstart, b.xend, b.xend - b.xstart)));
     }
 }
+
+}  // namespace quorlane

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "common/worker_pool.h"
-#include "png/png_writer.h"
+#include "png_writer/png_writer.h"
+
+namespace quorlane {
 
 namespace {
 
@@ -156,3 +158,5 @@ TEST(PngWriter, StripsGrowWithThePicture) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

@@ -12,6 +12,8 @@
 #include "data/bytesource.h"
 #include "data/grid_loader.h"
 
+namespace quorlane {
+
 namespace {
 
 // A task lost, run twice, or given a runner beyond the threads asked for.
@@ -85,3 +87,5 @@ TEST(WorkerPool, ThreadsThatCannotStart) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

@@ -13,6 +13,8 @@
 #include "common/name_pattern.h"
 #include "data/series.h"
 
+namespace quorlane {
+
 namespace {
 
 const PathStyle W = PathStyle::Windows, P = PathStyle::Posix;
@@ -234,3 +236,5 @@ TEST(SeriesPaths, LongSeriesIsNamesOnly) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

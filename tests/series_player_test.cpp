@@ -14,6 +14,8 @@
 
 #include "viewer/rules/series_player.h"
 
+namespace quorlane {
+
 namespace {
 
 using K = SeriesKey;
@@ -345,3 +347,5 @@ TEST(SeriesRules, Growth) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

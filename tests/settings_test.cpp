@@ -2,6 +2,8 @@
 
 #include "load_support.h"
 
+namespace quorlane {
+
 namespace {
 
 using std::string;
@@ -78,8 +80,10 @@ TEST(Settings, Files) {
         << "seventeen blank lines: every setting 0";
     for (const string& text :
          {string(), sixteen, sixteen.substr(0, sixteen.size() - 1), sixteen + "\x1a" + "1\n"})
-        EXPECT_EQ(SettingsOf(text), "fail 1: Error reading \"quorlane.ini\"")
+        EXPECT_EQ(SettingsOf(text), "fail: Error reading \"quorlane.ini\"")
             << testing::PrintToString(text);
 }
 
 }  // namespace
+
+}  // namespace quorlane

@@ -9,6 +9,8 @@
 #include "data/grid.h"
 #include "data/settings.h"
 
+namespace quorlane {
+
 struct Rgb {
     int32_t red, green, blue;
 };
@@ -74,3 +76,5 @@ inline Grid MakeGrid(uint32_t columns, uint32_t rows, const SampleFn& sample, fl
             g.Cell(i, j) = sample(std::clamp(i, 1u, columns), std::clamp(j, 1u, rows));
     return g;
 }
+
+}  // namespace quorlane

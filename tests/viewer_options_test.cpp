@@ -9,6 +9,8 @@
 
 #include "viewer/rules/viewer_options.h"
 
+namespace quorlane {
+
 namespace {
 
 constexpr uint64_t MiB = uint64_t(1) << 20, GiB = uint64_t(1) << 30;
@@ -115,3 +117,5 @@ TEST(ViewerOptions, Lists) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

@@ -1,13 +1,15 @@
 // The watch mode's schedule on event sequences with a fake clock: bursts
 // coalesced, the limit for a writer that never pauses, changes during a load,
-// failures and files that could not be opened, the once-a-second check, the
-// title, and which settings and file names count.
+// failures and files that could not be opened, the once-a-second check, and
+// which settings and file names count.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "data/watch.h"
+#include "viewer/rules/watch.h"
+
+namespace quorlane {
 
 namespace {
 
@@ -119,9 +121,6 @@ TEST(Watch, AFailedLoadIsNamedUntilAGoodOne) {
     run = Drive({100}, 10, 3000, {}, {kErrorReading});
     EXPECT_EQ(run.loads, std::vector<int64_t>{100 + Q});  // the same files are not read again
     EXPECT_EQ(run.failure, "Error reading \"g.dat\"");
-    EXPECT_EQ(WatchTitle("run42 - Quorlane", run.failure),
-              "run42 - Quorlane (not updated: Error reading \"g.dat\")");
-    EXPECT_EQ(WatchTitle("Quorlane", ""), "Quorlane");
 }
 
 // A file that could not be opened (held without sharing, not readable for a moment) may open
@@ -202,3 +201,5 @@ TEST(Watch, NamesOfTheInputFiles) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

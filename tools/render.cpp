@@ -19,6 +19,8 @@
 #include "render/field_row.h"
 #include "render/paint.h"
 
+namespace quorlane {
+
 namespace {
 
 bool ParseSize(const char* s, int* out) {
@@ -49,7 +51,8 @@ void PrintLayout(const Layout& L) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// The program; main hands over to it.
+int Run(int argc, char** argv) {
     int width = 0, height = 0;
     const bool printLayout = argc == 5 && std::strcmp(argv[4], "--print-layout") == 0;
     if ((argc != 4 && !printLayout) || !ParseSize(argv[1], &width) ||
@@ -64,7 +67,7 @@ int main(int argc, char** argv) {
     if (r.ok) r = LoadSettings(settings);
     if (!r.ok) {
         std::fprintf(stderr, "%s\n", r.message.c_str());
-        return r.status;
+        return kLoadFailedStatus;
     }
 
     const Layout layout = ComputeLayout(grid, settings, width, height);
@@ -95,4 +98,10 @@ int main(int argc, char** argv) {
         std::printf("text %d %d %d %.*s\n", text.x, text.y, text.count, text.count, text.str);
     }
     return 0;
+}
+
+}  // namespace quorlane
+
+int main(int argc, char** argv) {
+    return quorlane::Run(argc, argv);
 }

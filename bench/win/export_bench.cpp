@@ -46,7 +46,7 @@
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
 
-using namespace quorlane;  // NOLINT(google-build-using-namespace): the project's names
+using namespace quorlane;
 
 namespace fs = std::filesystem;
 

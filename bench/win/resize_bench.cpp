@@ -44,7 +44,7 @@
 #include "render/paint.h"
 #include "viewer/main_window.h"
 
-using namespace quorlane;  // NOLINT(google-build-using-namespace): the project's names
+using namespace quorlane;
 
 namespace {
 

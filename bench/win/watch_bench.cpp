@@ -36,7 +36,7 @@
 #include "data/inputs.h"
 #include "viewer/main_window.h"
 
-using namespace quorlane;  // NOLINT(google-build-using-namespace): the project's names
+using namespace quorlane;
 
 namespace fs = std::filesystem;
 

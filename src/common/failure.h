@@ -5,6 +5,8 @@
 #include <new>
 #include <string>
 
+namespace quorlane {
+
 // The reason of an exception that is not a std::exception.
 constexpr char kUnknownFailure[] = "an unexpected failure";
 
@@ -12,3 +14,5 @@ inline std::string ExceptionReason(const std::exception& e) {
     if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) return "not enough memory";
     return e.what();
 }
+
+}  // namespace quorlane

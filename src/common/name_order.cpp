@@ -5,6 +5,8 @@
 #include <cstring>
 #include <numeric>
 
+namespace quorlane {
+
 namespace {
 
 bool IsDigit(char c) {
@@ -95,3 +97,5 @@ std::vector<size_t> NaturalOrder(const std::vector<std::string>& names, const Ca
     });
     return order;
 }
+
+}  // namespace quorlane

@@ -14,6 +14,8 @@
 
 #include "common/paths.h"
 
+namespace quorlane {
+
 // Below zero when the folded name `a` comes before `b`, zero when they are
 // equal in the natural order (their digit runs of equal value), else above
 // zero. Both are already folded.
@@ -26,3 +28,5 @@ bool NaturalLess(const std::string& a, const std::string& b, const CaseFold& fol
 // is folded once, so that long listings sort quickly.
 std::vector<size_t> NaturalOrder(const std::vector<std::string>& names,
                                  const CaseFold& fold = FoldAsciiCase);
+
+}  // namespace quorlane

@@ -1,6 +1,8 @@
 // Name patterns with '*' and '?'.
 #include "common/name_pattern.h"
 
+namespace quorlane {
+
 namespace {
 
 // The bytes of the UTF-8 character at `k` (a stray byte counts as one).
@@ -59,3 +61,5 @@ bool MatchesFoldedPattern(const std::string& name, const std::string& pattern) {
 bool MatchesNamePattern(const std::string& name, const std::string& pattern, const CaseFold& fold) {
     return MatchesFoldedPattern(fold(name), fold(pattern));
 }
+
+}  // namespace quorlane

@@ -8,6 +8,8 @@
 
 #include "common/paths.h"
 
+namespace quorlane {
+
 // Whether `text` holds '*' or '?'.
 bool HasWildcard(const std::string& text);
 
@@ -22,3 +24,5 @@ bool MatchesFoldedPattern(const std::string& name, const std::string& pattern);
 // Whether `name` matches `pattern` under `fold`.
 bool MatchesNamePattern(const std::string& name, const std::string& pattern,
                         const CaseFold& fold = FoldAsciiCase);
+
+}  // namespace quorlane

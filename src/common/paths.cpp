@@ -1,6 +1,8 @@
 // Separators, drives, file names and folders of paths as text.
 #include "common/paths.h"
 
+namespace quorlane {
+
 namespace {
 
 // The separator to join a name on with: the last one the user wrote, else
@@ -48,9 +50,4 @@ std::string JoinPath(const std::string& folder, const std::string& name, PathSty
     return open ? folder + name : folder + SeparatorOf(folder, style) + name;
 }
 
-std::string FoldAsciiCase(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return folded;
-}
+}  // namespace quorlane

@@ -5,6 +5,10 @@
 #include <functional>
 #include <string>
 
+#include "common/text.h"
+
+namespace quorlane {
+
 // How paths are spelled: on Windows both '\' and '/' separate folders and a
 // drive ("C:") may lead; elsewhere only '/' separates.
 enum class PathStyle { Windows, Posix };
@@ -24,11 +28,8 @@ size_t FileNameStart(const std::string& path, PathStyle style);
 // The folder part of a file's path, its last separator included ("" for a
 // bare file name, "C:" for "C:file.dat").
 std::string FolderOf(const std::string& path, PathStyle style);
-// A name with the letters A to Z in lower case, the others as they are: the
-// file system's comparison of names, as far as it is the same everywhere.
-std::string FoldAsciiCase(const std::string& name);
 // A UTF-8 name in the one letter case that the file system compares names
-// in; FoldAsciiCase folds A to Z alone, for systems whose names are compared
+// in; FoldAsciiCase (common/text) folds A to Z alone, for systems whose names are compared
 // another way (Windows hands in its own table, which folds every letter).
 using CaseFold = std::function<std::string(const std::string&)>;
 // The last component of a path, separators at its end left out ("run42" for
@@ -37,3 +38,5 @@ std::string LastComponent(const std::string& path, PathStyle style);
 // `name` inside the folder `folder`, exactly as the user spelled the folder,
 // joined with the last separator the user wrote (else the system's own).
 std::string JoinPath(const std::string& folder, const std::string& name, PathStyle style);
+
+}  // namespace quorlane

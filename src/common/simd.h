@@ -18,6 +18,8 @@
 #include <intrin.h>
 #endif
 
+namespace quorlane {
+
 // The index of the lowest and of the highest set bit of a mask that is not 0,
 // of 32 and of 64 bits.
 inline unsigned LowestSetBit(unsigned mask) {
@@ -56,4 +58,6 @@ inline unsigned HighestSetBit(unsigned mask) {
     return unsigned(31 - __builtin_clz(mask));
 #endif
 }
+
+}  // namespace quorlane
 #endif

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <exception>
 
+namespace quorlane {
+
 WorkerPool::WorkerPool(unsigned threads, const ThreadStarter& start) {
     try {
         workers_.reserve(threads > 1 ? threads - 1 : 0);
@@ -110,3 +112,5 @@ void WorkerPool::ForEach(size_t count, unsigned threads,
     job.Run(0);
     HelpUntil([s, runners] { return s->helpersDone.load() == runners - 1; });
 }
+
+}  // namespace quorlane

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+namespace quorlane {
+
 class WorkerPool {
   public:
     // Starts one worker thread running the function it is given. A starter
@@ -70,3 +72,5 @@ class WorkerPool {
     bool stopping_ = false;
     std::vector<std::thread> workers_;
 };
+
+}  // namespace quorlane

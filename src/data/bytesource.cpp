@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace quorlane {
+
 MemorySource::MemorySource(const char* data, size_t size, size_t chunk, size_t failAt)
     : data_(data), size_(size), chunk_(chunk == 0 ? 1 : chunk), failAt_(failAt) {}
 
@@ -20,3 +22,5 @@ size_t MemorySource::Read(char* buf, size_t n) {
     pos_ += got;
     return got;
 }
+
+}  // namespace quorlane

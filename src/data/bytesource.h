@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorlane {
+
 class ByteSource {
   public:
     virtual ~ByteSource() = default;
@@ -65,3 +67,5 @@ class MemorySource final : public ByteSource {
     size_t pos_ = 0;
     bool failed_ = false;
 };
+
+}  // namespace quorlane

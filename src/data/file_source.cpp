@@ -9,6 +9,8 @@
 
 #include "data/bytesource.h"
 
+namespace quorlane {
+
 FileSource::~FileSource() {
     Close();
 }
@@ -43,3 +45,5 @@ size_t FileSource::Read(char* buf, size_t n) {
     failed_ = true;
     return 0;
 }
+
+}  // namespace quorlane

@@ -4,6 +4,8 @@
 #include <new>
 #include <stdexcept>
 
+namespace quorlane {
+
 bool ShapeGrid(Grid& grid, uint32_t columns, uint32_t rows, float cellWidth, float cellHeight) {
     grid = Grid();
     try {
@@ -37,3 +39,5 @@ void FillGhostBorder(Grid& grid) {
         grid.Cell(nx + 1, j) = grid.Cell(nx, j);
     }
 }
+
+}  // namespace quorlane

@@ -1,14 +1,16 @@
 #pragma once
 // The Grid: the field's samples read from the grid file, stored as 32-bit
 // floats row after row with a ghost border one cell wide that repeats the
-// nearest sample. The application owns one; it is filled once at start-up
-// and only read afterwards, by every paint.
+// nearest sample. A grid is filled by one load and only read afterwards, by
+// every paint; a reload (--watch) fills a new one that replaces it whole.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <new>
 #include <utility>
 #include <vector>
+
+namespace quorlane {
 
 // An allocator that leaves new floats uninitialised: the loader writes every
 // cell, so zero-filling the block first would only touch its pages twice.
@@ -62,3 +64,5 @@ bool ShapeGrid(Grid& grid, uint32_t columns, uint32_t rows, float cellWidth, flo
 
 // Copies every sample at the edge into the ghost cells beside it.
 void FillGhostBorder(Grid& grid);
+
+}  // namespace quorlane

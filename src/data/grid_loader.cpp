@@ -15,6 +15,8 @@
 #include "data/bytesource.h"
 #include "data/textread.h"
 
+namespace quorlane {
+
 namespace {
 
 // The grid file's own reasons; each names the file after it.
@@ -210,3 +212,5 @@ LoadResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path,
     if (!source.Open(path)) return LoadFailure(kCannotOpen, path);
     return LoadGridFrom(grid, source, pool, options, path);
 }
+
+}  // namespace quorlane

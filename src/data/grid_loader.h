@@ -8,8 +8,11 @@
 #include <memory>
 #include <string>
 
+#include "common/names.h"
 #include "data/grid.h"
 #include "data/load_result.h"
+
+namespace quorlane {
 
 class ByteSource;
 class WorkerPool;
@@ -46,12 +49,14 @@ struct GridLoadOptions {
 // Loads the grid file at `path` (UTF-8; by default "quorlane.dat" in the
 // working directory) into `grid`. Reports name the file as `path` gives it.
 // On failure `grid` is left empty: no partial grid is kept.
-LoadResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path = "quorlane.dat",
+LoadResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path = kGridFileName,
                     const GridLoadOptions& options = {});
 // Loads grid text from a source; reports name the file `path`. Reading
 // stops once every value line has been read.
 LoadResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
                         const GridLoadOptions& options = {},
-                        const std::string& path = "quorlane.dat");
+                        const std::string& path = kGridFileName);
 // Loads grid text already in memory.
 LoadResult LoadGridBytes(Grid& grid, const char* data, size_t n, WorkerPool& pool);
+
+}  // namespace quorlane

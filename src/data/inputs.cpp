@@ -2,18 +2,18 @@
 // line, the settings file beside a grid file, and the names shown for them.
 #include "data/inputs.h"
 
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
+#include "common/names.h"
+#include "common/text.h"
 #include "data/bytesource.h"
 #include "data/grid_loader.h"
 #include "data/settings.h"
 
-namespace {
+namespace quorlane {
 
-const char kGridFile[] = "quorlane.dat";
-const char kSettingsFile[] = "quorlane.ini";
+namespace {
 
 std::filesystem::path NativePath(const std::string& utf8) {
     return std::filesystem::u8path(utf8);
@@ -22,19 +22,19 @@ std::filesystem::path NativePath(const std::string& utf8) {
 }  // namespace
 
 InputFiles WorkingDirectoryInputs() {
-    return {kGridFile, kSettingsFile, std::string(), std::string()};
+    return {kGridFileName, kSettingsFileName, std::string(), std::string()};
 }
 
 InputFiles InputsOf(const std::string& path, bool isFolder, PathStyle style) {
     InputFiles in;
     in.name = LastComponent(path, style);
     if (isFolder) {
-        in.gridPath = JoinPath(path, kGridFile, style);
-        in.settingsPath = JoinPath(path, kSettingsFile, style);
+        in.gridPath = JoinPath(path, kGridFileName, style);
+        in.settingsPath = JoinPath(path, kSettingsFileName, style);
         in.stem = in.name;
     } else {
         in.gridPath = path;
-        in.settingsPath = FolderOf(path, style) + kSettingsFile;
+        in.settingsPath = FolderOf(path, style) + kSettingsFileName;
         const size_t dot = in.name.rfind('.');
         in.stem = dot == std::string::npos || dot == 0 ? in.name : in.name.substr(0, dot);
     }
@@ -46,7 +46,7 @@ std::string FolderName(const std::string& folder, PathStyle style) {
     if (last.empty()) last = folder.substr(0, DriveLength(folder, style));
     // a drive alone ("C:"), also after "\\?\"
     if (DriveLength(last, style) == last.size() && !last.empty())
-        return std::string(1, char(std::toupper(static_cast<unsigned char>(last[0]))));
+        return std::string(1, UpperAscii(last[0]));
     return last.empty() ? "root" : last;
 }
 
@@ -89,3 +89,5 @@ LoadResult ResolveArgument(const std::string& path, InputFiles& inputs) {
     }
     return LoadOk();
 }
+
+}  // namespace quorlane

@@ -12,6 +12,8 @@
 #include "data/grid_loader.h"
 #include "data/load_result.h"
 
+namespace quorlane {
+
 class WorkerPool;
 struct DisplaySettings;
 
@@ -58,3 +60,5 @@ LoadResult LoadInputs(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
 // Resolves an argument: the files it names, or the start-up failure report
 // (Cannot open "PATH") when it names nothing that exists.
 LoadResult ResolveArgument(const std::string& path, InputFiles& inputs);
+
+}  // namespace quorlane

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+namespace quorlane {
+
 namespace {
 
 // The powers of ten from 10^-22 to 10^22 as doubles, each the nearest double
@@ -167,3 +169,5 @@ bool FirstWord(std::string_view s, std::string_view& word) {
     word = std::string_view(start, size_t(p - start));
     return true;
 }
+
+}  // namespace quorlane

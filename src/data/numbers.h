@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace quorlane {
+
 // White space as the C locale's isspace: blank, \t, \n, \v, \f, \r.
 inline bool IsSpace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -35,3 +37,5 @@ float SignedRealPrefix(const char* p, const char* end, const char*& numberEnd);
 // First word ("%s"): white space skipped, the run of non-white characters.
 // Returns false when the text holds no word.
 bool FirstWord(std::string_view s, std::string_view& word);
+
+}  // namespace quorlane

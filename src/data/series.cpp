@@ -6,6 +6,8 @@
 #include "common/name_order.h"
 #include "common/name_pattern.h"
 
+namespace quorlane {
+
 namespace {
 
 // One expansion: the caller's questions, and the settings files' stamps
@@ -138,3 +140,5 @@ LoadResult ExpandSeries(const std::vector<std::string>& paths, const SeriesFileS
     }
     return LoadOk();
 }
+
+}  // namespace quorlane

@@ -16,9 +16,11 @@
 #include <vector>
 
 #include "common/paths.h"
+#include "data/file_stamp.h"
 #include "data/inputs.h"
 #include "data/load_result.h"
-#include "data/watch.h"
+
+namespace quorlane {
 
 // The reasons of an expansion's failure reports, each followed by the path
 // in quotes; a wildcard in a folder component is not supported.
@@ -67,3 +69,5 @@ struct SeriesStep {
 LoadResult ExpandSeries(const std::vector<std::string>& paths, const SeriesFileSystem& fs,
                         std::vector<SeriesStep>& steps, PathStyle style = kSystemPathStyle,
                         const CaseFold& fold = FoldAsciiCase);
+
+}  // namespace quorlane

@@ -7,6 +7,8 @@
 #include "data/bytesource.h"
 #include "data/textread.h"
 
+namespace quorlane {
+
 LoadResult LoadSettingsFrom(DisplaySettings& s, ByteSource& source, const std::string& path) {
     s = DisplaySettings();
     TextSource in(source);
@@ -50,3 +52,5 @@ LoadResult LoadSettings(DisplaySettings& settings, const std::string& path) {
     if (!source.Open(path)) return LoadFailure(kCannotOpen, path);
     return LoadSettingsFrom(settings, source, path);
 }
+
+}  // namespace quorlane

@@ -1,12 +1,15 @@
 #pragma once
 // The Display settings: seventeen values read by line position from
-// "quorlane.ini". The application owns one; it is filled once at start-up and
-// only read afterwards.
+// "quorlane.ini". They are filled by one load and only read afterwards; a
+// reload (--watch) fills new ones that replace them whole.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "common/names.h"
 #include "data/load_result.h"
+
+namespace quorlane {
 
 struct DisplaySettings {
     float scaleMin = 0.0f;  // line 1: field value at the low end of the scale
@@ -46,10 +49,12 @@ class ByteSource;
 // Loads the settings file at `path` (UTF-8; by default "quorlane.ini" in the
 // working directory) into `settings`, every setting starting from zero.
 // Reports name the file as `path` gives it.
-LoadResult LoadSettings(DisplaySettings& settings, const std::string& path = "quorlane.ini");
+LoadResult LoadSettings(DisplaySettings& settings, const std::string& path = kSettingsFileName);
 // Loads settings text from a source; reading stops after the seventeenth
 // line. Reports name the file `path`.
 LoadResult LoadSettingsFrom(DisplaySettings& settings, ByteSource& source,
-                            const std::string& path = "quorlane.ini");
+                            const std::string& path = kSettingsFileName);
 // Loads settings text already in memory.
 LoadResult LoadSettingsBytes(DisplaySettings& settings, const char* data, size_t n);
+
+}  // namespace quorlane

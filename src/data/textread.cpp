@@ -7,6 +7,8 @@
 
 #include "common/simd.h"
 
+namespace quorlane {
+
 namespace {
 
 // The bits set in a 16-bit and in a 64-bit mask.
@@ -200,3 +202,5 @@ TokenRead TextSource::ReadToken(std::string_view& token, bool stopWhenTooLong) {
     token = std::string_view(token_, std::min(n, sizeof token_));
     return n > kTokenMax ? TokenRead::TooLong : TokenRead::Ok;
 }
+
+}  // namespace quorlane

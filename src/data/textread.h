@@ -16,6 +16,8 @@
 #include "data/bytesource.h"
 #include "data/numbers.h"
 
+namespace quorlane {
+
 // Maximum characters of one line read (a read buffer of 79 with its terminator).
 constexpr size_t kLineMax = 78;
 // Maximum characters of a header token (a buffer of 80 with its terminator).
@@ -126,3 +128,5 @@ class TextSource {
     char token_[kTokenMax + 1];
     char buf_[4096];
 };
+
+}  // namespace quorlane

@@ -37,7 +37,7 @@ std::optional<FileIdentity> FileIdentityOf(const std::string& path) {
 
 // The output as the comparison of outputs takes it: its full path, or as
 // written when it has none; empty for an input that names nothing.
-std::string OutputKey(const std::string& output) {
+std::string FullOutputPath(const std::string& output) {
     if (output.empty()) return std::string();
     std::error_code ec;
     const std::filesystem::path full =
@@ -66,7 +66,7 @@ std::string PrepareInputs(const ExportOptions& options, std::vector<BatchInput>&
             in.failure = r.message;
             files.emplace_back();
         }
-        keys.push_back(OutputKey(in.output));
+        keys.push_back(FullOutputPath(in.output));
         inputs.push_back(std::move(in));
     }
     size_t a = 0, b = 0;

@@ -12,7 +12,7 @@
 #include "common/worker_pool.h"
 #include "exporter/options/output_names.h"
 #include "exporter/wic_encoder.h"
-#include "png/png_writer.h"
+#include "png_writer/png_writer.h"
 #include "render/paint.h"
 
 namespace quorlane {

@@ -1,5 +1,5 @@
-// The main window's off-screen picture: its size policy, making and growing
-// the DIB section, and releasing it.
+// The off-screen picture: making the DIB section at the size asked for, and
+// releasing it.
 #include "gdi/offscreen_picture.h"
 
 #include <algorithm>
@@ -25,14 +25,8 @@ bool OffscreenPicture::Reserve(HDC reference, int width, int height) {
     if (sizing_ == PictureSizing::Exact)
         return (bits_ != nullptr && width == width_ && height == height_) ||
                Make(reference, width, height);
-    if (bits_ != nullptr && width <= width_ && height <= height_) return true;
-    const int screenWidth = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    const int screenHeight = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    if (Make(reference, PictureSide(width_, width, screenWidth),
-             PictureSide(height_, height, screenHeight)))
-        return true;
-    // No memory for the generous size: then just what the client needs.
-    return Make(reference, std::max(width, width_), std::max(height, height_));
+    return Holds(width, height) ||
+           Make(reference, std::max(width, width_), std::max(height, height_));
 }
 
 bool OffscreenPicture::Make(HDC reference, int width, int height) {

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <limits>
 
+namespace quorlane {
+
 static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559,
               "float and double must be IEEE 754 binary32 and binary64");
 
@@ -108,3 +110,5 @@ Colour BandColour(const DisplaySettings& s, float x, float xstart, float xend, f
     return MakeColour(ByteOf(s.minRed + s.RedSpan() * q), ByteOf(s.minGreen + s.GreenSpan() * q),
                       ByteOf(s.minBlue + s.BlueSpan() * q));
 }
+
+}  // namespace quorlane

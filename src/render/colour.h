@@ -9,6 +9,8 @@
 
 #include "data/settings.h"
 
+namespace quorlane {
+
 // A Colour in the platform's COLORREF layout: red in bits 0-7, green in
 // bits 8-15, blue in bits 16-23, bits 24-31 zero.
 using Colour = uint32_t;
@@ -64,3 +66,5 @@ Colour FieldColour(const DisplaySettings& s, float value);
 // Band colour rule: the Colour of the band column at position x, for a band
 // from xstart to xend whose width is bandWidth = xend − xstart.
 Colour BandColour(const DisplaySettings& s, float x, float xstart, float xend, float bandWidth);
+
+}  // namespace quorlane

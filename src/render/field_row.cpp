@@ -1,31 +1,7 @@
-// The field row painter and its exact step table.
-//
-// The invariant every tier keeps: for every float value v, the pixel the row
-// painter writes equals PixelOf(FieldColour(settings, v)), the scalar rule of
-// colour.cpp, bit for bit. There are three tiers:
-//   1. the scalar rule itself (colour.cpp), the reference;
-//   2. the step table (this file), which looks the pixel up;
-//   3. the SSE2 kernels (field_row_sse2.cpp), which do the lookup and the
-//      rule's arithmetic four values at a time.
-// Whatever a faster tier cannot settle exactly it hands to a slower one.
-//
-// How the table guarantees it. For fixed settings the colour is a step
-// function of the field value: between lo = min(scaleMin, scaleMax) and
-// hi = max(scaleMin, scaleMax) each component, before its byte conversion,
-// is a piecewise monotone function of the value. The table splits [lo, hi]
-// into kBuckets buckets by the monotone index BucketOf. For each bucket it
-// finds, by bisection over the float bit patterns, every value at which a
-// component's whole part changes, evaluating the scalar rule itself at each
-// probe; it stores the bucket's first pixel and, for up to kSteps such
-// values, the value and the bits that change there. A lookup then gives the
-// rule's pixel for every float of the bucket, because the pixel is constant
-// between consecutive steps. Bisection needs each component to be monotone
-// within the bucket: buckets where a rainbow component turns (green at
-// q = 0.6, blue at q = 0.8), where a component leaves the 64-bit range, or
-// that hold more than kSteps steps are marked slow and take the arithmetic.
-// Values outside [lo, hi], NaN, and settings the table cannot serve (a scale
-// of zero or infinite span, clipping with scaleMax below scaleMin, or too
-// many slow buckets) take the arithmetic as well.
+// The field row painter and its exact step table. Every tier (the scalar rule
+// of colour.cpp, this table, the SSE2 kernels of field_row_sse2.cpp) gives bit
+// for bit PixelOf(FieldColour(settings, v)), and hands what it cannot settle
+// exactly to a slower one: see "The exactness rule" in docs/architecture.md.
 #include "render/field_row.h"
 
 #include <algorithm>
@@ -34,6 +10,8 @@
 
 #include "render/colour.h"
 #include "render/field_row_sse2.h"
+
+namespace quorlane {
 
 namespace {
 
@@ -67,6 +45,21 @@ int64_t FirstWhere(int64_t a, int64_t b, Test test) {
     return a;
 }
 
+// How the table keeps the rule. For fixed settings the colour is a step
+// function of the field value: between lo = min(scaleMin, scaleMax) and
+// hi = max(scaleMin, scaleMax) each component, before its byte conversion,
+// is a piecewise monotone function of the value. The table splits [lo, hi]
+// into kBuckets buckets by the monotone index BucketOf. For each bucket it
+// finds, by bisection over the float bit patterns, every value at which a
+// component's whole part changes, evaluating the scalar rule itself at each
+// probe; it stores the bucket's first pixel and, for up to kSteps such
+// values, the value and the bits that change there. Bisection needs each
+// component to be monotone within the bucket: buckets where a rainbow
+// component turns, where a component leaves the 64-bit range, or that hold
+// more than kSteps steps are marked slow and take the arithmetic, as do
+// values outside [lo, hi], NaN, and settings the table cannot serve (a scale
+// of zero or infinite span, clipping with scaleMax below scaleMin, or too
+// many slow buckets).
 class TableBuilder {
   public:
     explicit TableBuilder(const DisplaySettings& s) : s_(s) {}
@@ -175,3 +168,5 @@ void FieldRowPainter::Paint(const float* values, uint32_t* pixels, int n) const 
 #endif
     for (; k < n; ++k) pixels[k] = PixelOfValue(values[k]);
 }
+
+}  // namespace quorlane

@@ -13,6 +13,8 @@
 #include "common/simd.h"
 #include "data/settings.h"
 
+namespace quorlane {
+
 // The exact step table of one set of settings (see field_row.cpp).
 struct FieldStepTable {
     static constexpr int kBuckets = 2048;
@@ -61,3 +63,5 @@ class FieldRowPainter {
     DisplaySettings settings_;
     FieldStepTable table_;
 };
+
+}  // namespace quorlane

@@ -12,6 +12,8 @@
 
 #include "render/colour.h"
 
+namespace quorlane {
+
 namespace {
 
 // q and everything formed from it run in double, two lanes per register; q
@@ -103,25 +105,25 @@ inline __m128i MaybeOtherFloat(__m128d p0, __m128d p1) {
 // take the low end's q and values above scaleMax the high end's. `redo` marks
 // the lanes whose quotient must be formed by division instead.
 template <bool Rainbow>
-inline __m128 Q4(const RowSettings& s, __m128 f4, __m128d ff0, __m128d ff1, __m128i* redo) {
+inline __m128 Q4(const RowSettings& row, __m128 f4, __m128d ff0, __m128d ff1, __m128i* redo) {
     __m128d q0, q1;
     if (Rainbow) {
-        q0 = _mm_mul_pd(_mm_sub_pd(s.scaleMax, ff0), s.inverseSpan);
-        q1 = _mm_mul_pd(_mm_sub_pd(s.scaleMax, ff1), s.inverseSpan);
+        q0 = _mm_mul_pd(_mm_sub_pd(row.scaleMax, ff0), row.inverseSpan);
+        q1 = _mm_mul_pd(_mm_sub_pd(row.scaleMax, ff1), row.inverseSpan);
     } else {
-        q0 = _mm_mul_pd(_mm_sub_pd(ff0, s.scaleMin), s.inverseSpan);
-        q1 = _mm_mul_pd(_mm_sub_pd(ff1, s.scaleMin), s.inverseSpan);
+        q0 = _mm_mul_pd(_mm_sub_pd(ff0, row.scaleMin), row.inverseSpan);
+        q1 = _mm_mul_pd(_mm_sub_pd(ff1, row.scaleMin), row.inverseSpan);
     }
     *redo = MaybeOtherFloat(q0, q1);
     __m128 q = _mm_movelh_ps(_mm_cvtpd_ps(q0), _mm_cvtpd_ps(q1));
-    if (s.clip) {
+    if (row.clip) {
         // The rainbow's low end is q = 1 and its high end q = 0. In the
         // two-colour scale q = 0 gives min exactly and q = 1 gives min + span,
         // that is max or max ± 2^32 (the span wraps), with the low 8 bits of max.
         const __m128 qLow = _mm_set1_ps(Rainbow ? 1.0f : 0.0f);
         const __m128 qHigh = _mm_set1_ps(Rainbow ? 0.0f : 1.0f);
-        const __m128 below = _mm_cmpnge_ps(f4, s.scaleMin4);
-        const __m128 above = _mm_andnot_ps(below, _mm_cmpgt_ps(f4, s.scaleMax4));
+        const __m128 below = _mm_cmpnge_ps(f4, row.scaleMin4);
+        const __m128 above = _mm_andnot_ps(below, _mm_cmpgt_ps(f4, row.scaleMax4));
         q = SelectPs(above, qHigh, SelectPs(below, qLow, q));
     }
     return q;
@@ -162,33 +164,33 @@ inline __m128i Rainbow4(__m128 q4) {
         _mm_and_si128(b, k255));
 }
 
-inline __m128i TwoColour4(const RowSettings& s, __m128 q4) {
+inline __m128i TwoColour4(const RowSettings& row, __m128 q4) {
     const __m128d q0 = _mm_cvtps_pd(q4), q1 = _mm_cvtps_pd(_mm_movehl_ps(q4, q4));
     auto part = [&](__m128d min, __m128d span) {
         return _mm_and_si128(
             Trunc4(_mm_add_pd(min, _mm_mul_pd(span, q0)), _mm_add_pd(min, _mm_mul_pd(span, q1))),
             _mm_set1_epi32(255));
     };
-    return _mm_or_si128(_mm_or_si128(_mm_slli_epi32(part(s.minR, s.spanR), 16),
-                                     _mm_slli_epi32(part(s.minG, s.spanG), 8)),
-                        part(s.minB, s.spanB));
+    return _mm_or_si128(_mm_or_si128(_mm_slli_epi32(part(row.minR, row.spanR), 16),
+                                     _mm_slli_epi32(part(row.minG, row.spanG), 8)),
+                        part(row.minB, row.spanB));
 }
 
 // Four values by the rule's arithmetic; lanes it cannot settle (NaN, q far
 // outside the scale, quotients that need the division) take the scalar rule.
 template <bool Rainbow>
-void Arithmetic4(const DisplaySettings& settings, const RowSettings& s, const float* values,
+void Arithmetic4(const DisplaySettings& settings, const RowSettings& row, const float* values,
                  uint32_t* pixels) {
     const __m128 absMask = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
     const __m128 f4 = _mm_loadu_ps(values);
     const __m128d ff0 = _mm_cvtps_pd(f4), ff1 = _mm_cvtps_pd(_mm_movehl_ps(f4, f4));
     __m128i redo;
-    const __m128 q4 = Q4<Rainbow>(s, f4, ff0, ff1, &redo);
-    const __m128i px = Rainbow ? Rainbow4(q4) : TwoColour4(s, q4);
+    const __m128 q4 = Q4<Rainbow>(row, f4, ff0, ff1, &redo);
+    const __m128i px = Rainbow ? Rainbow4(q4) : TwoColour4(row, q4);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels), px);
     const __m128 ok = _mm_andnot_ps(
         _mm_castsi128_ps(redo),
-        _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(q4, absMask), s.qLimit), _mm_cmpord_ps(f4, f4)));
+        _mm_and_ps(_mm_cmplt_ps(_mm_and_ps(q4, absMask), row.qLimit), _mm_cmpord_ps(f4, f4)));
     const int bad = ~_mm_movemask_ps(ok) & 0xF;
     for (int l = 0; l < 4; ++l)
         if (bad & (1 << l)) pixels[l] = PixelOf(FieldColour(settings, values[l]));
@@ -204,7 +206,7 @@ inline __m128i BucketOf4(__m128 f, __m128 lo, __m128 scale) {
 // Four values at a time by the table; groups with a value outside it, or in
 // a slow bucket, take the arithmetic.
 template <bool Rainbow>
-int TableRow(const DisplaySettings& settings, const FieldStepTable& t, const RowSettings& s,
+int TableRow(const DisplaySettings& settings, const FieldStepTable& t, const RowSettings& row,
              const float* values, uint32_t* pixels, int n) {
     const __m128 lo = _mm_set1_ps(t.lo), hi = _mm_set1_ps(t.hi), scale = _mm_set1_ps(t.scale);
     const __m128 lowPx = _mm_castsi128_ps(_mm_set1_epi32(int(t.lowPixel)));
@@ -230,14 +232,14 @@ int TableRow(const DisplaySettings& settings, const FieldStepTable& t, const Row
         px = _mm_xor_ps(px, _mm_and_ps(_mm_cmpge_ps(f, s2), c2));
         int ok = _mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(f, lo), _mm_cmple_ps(f, hi))) &
                  ~_mm_movemask_ps(px);
-        if (s.clip) {
+        if (row.clip) {
             const __m128 below = _mm_cmplt_ps(f, lo), above = _mm_cmpgt_ps(f, hi);
             px = _mm_or_ps(_mm_andnot_ps(_mm_or_ps(below, above), px),
                            _mm_or_ps(_mm_and_ps(below, lowPx), _mm_and_ps(above, highPx)));
             ok |= _mm_movemask_ps(_mm_or_ps(below, above));
         }
         _mm_storeu_ps(reinterpret_cast<float*>(pixels + k), px);
-        if (ok != 0xF) Arithmetic4<Rainbow>(settings, s, values + k, pixels + k);
+        if (ok != 0xF) Arithmetic4<Rainbow>(settings, row, values + k, pixels + k);
     }
     return k;
 }
@@ -245,20 +247,22 @@ int TableRow(const DisplaySettings& settings, const FieldStepTable& t, const Row
 template <bool Rainbow>
 int Row(const DisplaySettings& settings, const FieldStepTable* table, const float* values,
         uint32_t* pixels, int n) {
-    const RowSettings s = MakeRowSettings(settings);
-    if (table) return TableRow<Rainbow>(settings, *table, s, values, pixels, n);
+    const RowSettings row = MakeRowSettings(settings);
+    if (table) return TableRow<Rainbow>(settings, *table, row, values, pixels, n);
     int k = 0;
-    for (; k + 4 <= n; k += 4) Arithmetic4<Rainbow>(settings, s, values + k, pixels + k);
+    for (; k + 4 <= n; k += 4) Arithmetic4<Rainbow>(settings, row, values + k, pixels + k);
     return k;
 }
 
 }  // namespace
 
-int PaintFieldRowSse2(const DisplaySettings& s, const FieldStepTable* table, const float* values,
-                      uint32_t* pixels, int n) {
-    if (s.ScaleSpan() == 0.0f) return 0;  // no formula: the scalar rule's ends
-    return s.Rainbow() ? Row<true>(s, table, values, pixels, n)
-                       : Row<false>(s, table, values, pixels, n);
+int PaintFieldRowSse2(const DisplaySettings& settings, const FieldStepTable* table,
+                      const float* values, uint32_t* pixels, int n) {
+    if (settings.ScaleSpan() == 0.0f) return 0;  // no formula: the scalar rule's ends
+    return settings.Rainbow() ? Row<true>(settings, table, values, pixels, n)
+                              : Row<false>(settings, table, values, pixels, n);
 }
+
+}  // namespace quorlane
 
 #endif  // QUORLANE_SSE2

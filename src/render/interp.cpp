@@ -5,6 +5,8 @@
 
 #include <cstddef>
 
+namespace quorlane {
+
 namespace {
 
 // The cell (1..count) holding coordinate c, and c's offset from that cell's
@@ -55,3 +57,5 @@ float Interpolate(const Grid& grid, float qx, float qy) {
     const float f2 = AlongX(xw, grid.Row(yw.row + 1));
     return AlongY(yw, f0, f1, f2);
 }
+
+}  // namespace quorlane

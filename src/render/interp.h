@@ -11,6 +11,8 @@
 
 #include "data/grid.h"
 
+namespace quorlane {
+
 // Weights along x of one point: the cell column and the four weights of the
 // offset q from the cell's centre, each rounded to a 32-bit float when stored.
 struct XWeights {
@@ -46,3 +48,5 @@ inline float AlongY(const YWeights& w, float f0, float f1, float f2) {
 
 // The interpolated field value at (qx, qy).
 float Interpolate(const Grid& grid, float qx, float qy);
+
+}  // namespace quorlane

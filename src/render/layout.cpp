@@ -9,6 +9,8 @@
 
 #include "render/position_runs.h"
 
+namespace quorlane {
+
 namespace {
 
 // Box coordinates are handed to the drawing surface as signed 32-bit
@@ -102,3 +104,5 @@ Layout ComputeLayout(const Grid& grid, const DisplaySettings& s, int width, int 
     PlaceBand(s, L);
     return L;
 }
+
+}  // namespace quorlane

@@ -5,6 +5,8 @@
 #include "data/grid.h"
 #include "data/settings.h"
 
+namespace quorlane {
+
 // A Drawing box in client pixels.
 struct DrawingBox {
     float xstart, xend, ystart, yend;
@@ -45,3 +47,5 @@ struct Layout {
 
 // Computes the layout for a client of width × height pixels.
 Layout ComputeLayout(const Grid& grid, const DisplaySettings& settings, int width, int height);
+
+}  // namespace quorlane

@@ -1,23 +1,8 @@
 // The paint pass: the picture of a layout drawn into a caller's 32-bit
-// off-screen image.
-//
-// Positions. The field image visits the exact positions xstart + n and
-// ystart + n (n = 1, 2, ...) of its box (position_runs.h), and the band those
-// of its own box; the grid coordinate of a position is n times the
-// cells-per-pixel factor (in double), rounded to a float. The band's box
-// edges are whole numbers, so its positions are whole numbers too.
-//
-// Speed. The x weights and the pixel column depend only on the column, the
-// y weights only on the row, and the three row results along x only on the
-// column and the cell row, so each is formed once per slice of rows and run
-// of columns; per pixel there remains the step along y and the field row
-// painter over the whole row. The results are bit-identical to
-// interpolating and colouring every pixel on its own.
-//
-// Threads. The image is cut into slices of whole rows, and each slice is
-// drawn completely (background, frames, field, band) by one thread in the
-// order a single pass would draw it, so every pixel ends the same on any
-// number of threads.
+// off-screen image, in slices of whole rows on the pool. Its exact positions,
+// split interpolation and slices give the bits of the plain per-pixel
+// rendering on any number of threads: see "The exactness rule" and "What runs
+// on the pool" in docs/architecture.md.
 #include "render/paint.h"
 
 #include <algorithm>
@@ -30,6 +15,8 @@
 #include "render/colour.h"
 #include "render/interp.h"
 #include "render/position_runs.h"
+
+namespace quorlane {
 
 namespace {
 
@@ -267,3 +254,5 @@ bool PaintClient(const Grid& grid, const FieldRowPainter& painter, const Layout&
     });
     return true;
 }
+
+}  // namespace quorlane

@@ -10,6 +10,8 @@
 #include "render/field_row.h"
 #include "render/layout.h"
 
+namespace quorlane {
+
 class WorkerPool;
 
 // A caller's image: rows of 32-bit pixels, 0x00RRGGBB, top row first, the
@@ -29,3 +31,5 @@ struct PixelImage {
 // a little scratch for each thread).
 bool PaintClient(const Grid& grid, const FieldRowPainter& painter, const Layout& layout,
                  PixelImage image, WorkerPool& pool, unsigned threads = 0);
+
+}  // namespace quorlane

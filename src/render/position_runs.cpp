@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace quorlane {
+
 ExactStart SplitStart(float s) {
     const double d = s;
     const double t = std::trunc(d);
@@ -50,3 +52,5 @@ bool VisibleSteps(const ExactStart& s, const ExactStart& e, int64_t c, int64_t s
     *last = top;
     return true;
 }
+
+}  // namespace quorlane

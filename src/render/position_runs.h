@@ -9,6 +9,8 @@
 // set of pixels.
 #include <cstdint>
 
+namespace quorlane {
+
 // trunc of a value already known to lie within the coordinate limit.
 inline int64_t Trunc(double v) {
     return int64_t(v);
@@ -42,3 +44,5 @@ bool Before(const ExactStart& s, int64_t n, const ExactStart& e, int64_t c);
 // Returns false when no position falls inside.
 bool VisibleSteps(const ExactStart& s, const ExactStart& e, int64_t c, int64_t size, int64_t* first,
                   int64_t* last);
+
+}  // namespace quorlane

@@ -79,7 +79,7 @@ void FileWatcher::Run() {
     }
     try {
         auto reload = std::make_unique<Reload>();
-        reload->result = {false, 1, "watching stopped: " + reason};
+        reload->result = {false, "watching stopped: " + reason};
         Hand(std::move(reload));
     } catch (...) {
         // without memory even for that, the title stays as it was
@@ -131,7 +131,7 @@ void FileWatcher::Follow() {
                     reload->painter =
                         std::make_unique<FieldRowPainter>(ReloadedSettings(settings, shown_));
             } catch (const std::exception& e) {
-                reload->result = {false, 1, ExceptionReason(e)};
+                reload->result = {false, ExceptionReason(e)};
             }
             if (stop_) break;
             schedule.LoadFinished(reload->result);

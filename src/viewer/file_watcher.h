@@ -18,8 +18,8 @@
 #include "data/grid_loader.h"
 #include "data/inputs.h"
 #include "data/settings.h"
-#include "data/watch.h"
 #include "render/field_row.h"
+#include "viewer/rules/watch.h"
 
 namespace quorlane {
 // Sent to the window when a reload has an outcome; the window calls

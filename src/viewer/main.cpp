@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "common/command_line.h"
 #include "common/failure.h"
 #include "data/inputs.h"
 #include "data/load_result.h"
-#include "data/window_title.h"
 #include "viewer/main_window.h"
+#include "viewer/rules/command_line.h"
+#include "viewer/rules/window_title.h"
 #include "win/system_error.h"
 #include "win/utf.h"
 
@@ -125,7 +125,7 @@ int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     const InputStamps loaded = watch && r.ok ? ReadStamps(inputs) : InputStamps();
     DisplaySettings settings;
     if (r.ok) r = LoadInputs(inputs, app.pool, app.grid, settings);
-    if (!r.ok) return StartupFailure(r.message, r.status);
+    if (!r.ok) return StartupFailure(r.message, kLoadFailedStatus);
     app.painter = std::make_unique<FieldRowPainter>(settings);
     app.title = WindowTitle(inputs);
 

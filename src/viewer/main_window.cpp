@@ -2,16 +2,26 @@
 #include "viewer/main_window.h"
 
 #include "common/failure.h"
-#include "data/watch.h"
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
 #include "quorlane.h"
 #include "viewer/about_box.h"
+#include "viewer/rules/picture_side.h"
+#include "viewer/rules/watch.h"
 #include "win/utf.h"
 
 namespace quorlane {
 
 namespace {
+
+// Makes the off-screen picture anew, at the sides of the growth rule, when it
+// does not hold a w × h client. Without memory for those, DrawClientPicture
+// makes it just large enough.
+void GrowPicture(OffscreenPicture& picture, HDC hdc, int w, int h) {
+    if (picture.Holds(w, h)) return;
+    picture.Make(hdc, PictureSide(picture.width(), w, GetSystemMetrics(SM_CXVIRTUALSCREEN)),
+                 PictureSide(picture.height(), h, GetSystemMetrics(SM_CYVIRTUALSCREEN)));
+}
 
 // The paint message: the client picture drawn into the off-screen picture,
 // then one blit of exactly the client area. This thread erases the client to
@@ -29,6 +39,7 @@ void PaintWindow(Application& app, HWND hWnd) {
     const HBRUSH grey = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
     if (w > 0 && h > 0) {
         const auto erase = [&] { FillRect(hdc, &rClient, grey); };
+        GrowPicture(app.picture, hdc, w, h);
         if (DrawClientPicture(app.picture, hdc, app.grid, *app.painter, app.pool, w, h, erase))
             BitBlt(hdc, 0, 0, w, h, app.picture.dc(), 0, 0, SRCCOPY);
         else

@@ -9,10 +9,7 @@
 #include "data/bytesource.h"
 #include "win/utf.h"
 
-// FileSource is the core's, in the project's namespace or, before the core
-// moved there, at the global scope: its members are defined here either way.
-namespace quorlane {}
-using namespace quorlane;  // NOLINT(google-build-using-namespace)
+namespace quorlane {
 
 namespace {
 
@@ -54,3 +51,5 @@ size_t FileSource::Read(char* buf, size_t n) {
     failed_ = true;
     return 0;
 }
+
+}  // namespace quorlane

@@ -4,7 +4,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/names.h"
+#include "common/text.h"
 #include "exporter/options/output_names.h"
+
+namespace quorlane {
 
 namespace {
 
@@ -53,10 +57,6 @@ bool IsUtf8(const std::string& text) {
         }
     }
     return true;
-}
-
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
 }
 
 // The option's value: the rest of "--opt=VALUE", or the next argument.
@@ -217,9 +217,12 @@ std::string ReadInputLists(ExportOptions& options, const ReadInputList& read) {
 }
 
 std::string ExportUsage() {
-    return "Usage: quorlane-export [options] PATH...\n"
-           "Writes the picture the Quorlane window shows for each PATH (a folder that holds\n"
-           "quorlane.dat and quorlane.ini, or a grid file with quorlane.ini beside it) to an\n"
+    const std::string grid = kGridFileName, settings = kSettingsFileName;
+    return std::string("Usage: ") + kExporterCommand + " [options] PATH...\n" +
+           "Writes the picture the " + kProgramName +
+           " window shows for each PATH (a folder that holds\n" + grid + " and " + settings +
+           ", or a grid file with " + settings +
+           " beside it) to an\n"
            "image file, texts included. An output file may not be one of the input files.\n"
            "\n"
            "Options:\n"
@@ -248,3 +251,5 @@ std::string ProgressLine(size_t done, size_t total, const std::string& input,
     return line + input + " -> " + output + " (" + std::to_string(width) + " x " +
            std::to_string(height) + ")";
 }
+
+}  // namespace quorlane

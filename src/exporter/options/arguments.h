@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace quorlane {
+
 // The largest picture the exporter makes, in pixels: 2^28 (a 16384 × 16384
 // picture, 1 GiB of 32-bit pixels).
 constexpr long long kLargestPicturePixels = 1LL << 28;
@@ -101,3 +103,5 @@ std::string ExportUsage();
 // without the count when the run has a single input.
 std::string ProgressLine(size_t done, size_t total, const std::string& input,
                          const std::string& output, int width, int height);
+
+}  // namespace quorlane

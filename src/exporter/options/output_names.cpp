@@ -6,15 +6,11 @@
 #include <set>
 #include <unordered_map>
 
+#include "common/text.h"
+
+namespace quorlane {
+
 namespace {
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-}
-
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
 
 // The field that starts at pattern[k] == '{': its length, or 0 when it is
 // not one of {name}, {n}, {n:K}. `width` gets the digits of {n} (0 for
@@ -98,7 +94,7 @@ std::string ReservedDeviceName(const std::string& path, PathStyle style) {
     std::string base = path.substr(FileNameStart(path, style));
     base = base.substr(0, base.find('.'));
     while (!base.empty() && base.back() == ' ') base.pop_back();
-    for (char& c : base) c = char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    base = UpperAsciiCase(base);
     const bool numbered = base.size() == 4 && base[3] >= '1' && base[3] <= '9' &&
                           (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0);
     const bool named = base == "CON" || base == "PRN" || base == "AUX" || base == "NUL";
@@ -109,7 +105,7 @@ ImageFormat FormatOfPath(const std::string& path, PathStyle style) {
     const size_t dot = path.rfind('.');
     if (dot == std::string::npos || dot < FileNameStart(path, style)) return ImageFormat::Unknown;
     std::string ext;
-    for (size_t k = dot + 1; k < path.size(); ++k) ext += Lower(path[k]);
+    for (size_t k = dot + 1; k < path.size(); ++k) ext += LowerAscii(path[k]);
     if (ext == "png") return ImageFormat::Png;
     if (ext == "bmp") return ImageFormat::Bmp;
     if (ext == "tif" || ext == "tiff") return ImageFormat::Tiff;
@@ -199,3 +195,5 @@ bool FindOutputOfAnInput(const std::vector<std::string>& outputs,
     }
     return false;
 }
+
+}  // namespace quorlane

@@ -15,6 +15,8 @@
 
 #include "common/paths.h"
 
+namespace quorlane {
+
 // What is wrong with an output pattern: an empty pattern, a field other than
 // {name}, {n} and {n:K} (K from 1 to 9), or a brace left open. Empty when
 // it is usable.
@@ -88,3 +90,5 @@ struct FileQueries {
 bool FindOutputOfAnInput(const std::vector<std::string>& outputs,
                          const std::vector<std::vector<std::string>>& inputFiles,
                          const FileQueries& ask, size_t& output, size_t& input);
+
+}  // namespace quorlane

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace quorlane {
+
 PlaybackSchedule::PlaybackSchedule(int fps) : fps_(std::max(fps, 1)) {}
 
 void PlaybackSchedule::Start(int64_t now) {
@@ -25,3 +27,5 @@ void PlaybackSchedule::Shown(int64_t now) {
 int64_t PlaybackSchedule::Wait(int64_t now) const {
     return playing_ ? std::max<int64_t>(0, NextDue() - now) : -1;
 }
+
+}  // namespace quorlane

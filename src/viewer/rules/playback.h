@@ -7,6 +7,8 @@
 // the schedule on, rather than hurrying the next ones.
 #include <cstdint>
 
+namespace quorlane {
+
 class PlaybackSchedule {
   public:
     explicit PlaybackSchedule(int fps);
@@ -35,3 +37,5 @@ class PlaybackSchedule {
     int64_t start_ = 0;  // when step 0 of this run of the schedule was shown
     int64_t shown_ = 0;  // the steps shown since start_
 };
+
+}  // namespace quorlane

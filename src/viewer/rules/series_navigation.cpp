@@ -3,7 +3,9 @@
 
 #include <algorithm>
 
-#include "data/window_title.h"
+#include "viewer/rules/window_title.h"
+
+namespace quorlane {
 
 size_t PageStride(size_t count) {
     return std::max<size_t>(1, count / 10);
@@ -64,3 +66,5 @@ std::string SeriesTitle(const InputFiles& step, size_t index, size_t count, bool
     if (!failure.empty()) title += " (not shown: " + failure + ")";
     return title;
 }
+
+}  // namespace quorlane

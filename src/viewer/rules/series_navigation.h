@@ -7,6 +7,8 @@
 
 #include "data/inputs.h"
 
+namespace quorlane {
+
 // What a key asks of a series window. The wheel's notches are Next (towards
 // the user) and Previous (away from the user).
 enum class SeriesKey {
@@ -41,3 +43,5 @@ std::string ParseStepNumber(const std::string& text, size_t count, size_t& index
 // earlier step's.
 std::string SeriesTitle(const InputFiles& step, size_t index, size_t count, bool playing,
                         const std::string& failure);
+
+}  // namespace quorlane

@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "data/watch.h"
+#include "viewer/rules/watch.h"
+
+namespace quorlane {
 
 SeriesPlayer::SeriesPlayer(std::vector<SeriesStep> steps, const SeriesTuning& tuning)
     : steps_(std::move(steps)), tuning_(tuning), cache_(tuning.cacheBytes), schedule_(tuning.fps) {
@@ -210,3 +212,5 @@ std::string SeriesPlayer::Title() const {
                                   failure ? *failure : std::string()),
                       listingFailure_);
 }
+
+}  // namespace quorlane

@@ -22,6 +22,8 @@
 #include "viewer/rules/series_navigation.h"
 #include "viewer/rules/step_cache.h"
 
+namespace quorlane {
+
 struct SeriesTuning {
     uint64_t cacheBytes = 0;  // the step cache's budget
     int fps = 10;             // steps a second while playing
@@ -121,3 +123,5 @@ class SeriesPlayer {
     std::vector<StepId> wanted_;
     std::vector<size_t> wantedSteps_;
 };
+
+}  // namespace quorlane

@@ -3,6 +3,8 @@
 
 #include <tuple>
 
+namespace quorlane {
+
 void StepCache::Want(const std::vector<StepId>& wanted) {
     wanted_ = wanted;
     for (auto& e : entries_) e.second.wantedAt = kNotWanted;
@@ -100,3 +102,5 @@ const std::string* StepCache::FailureOf(StepId id) const {
     const auto f = failures_.find(id);
     return f == failures_.end() ? nullptr : &f->second;
 }
+
+}  // namespace quorlane

@@ -22,6 +22,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace quorlane {
+
 // What a load gives the window (its grid, settings and painter); the
 // viewer derives its own.
 struct StepPayload {
@@ -81,3 +83,5 @@ class StepCache {
     std::unordered_map<StepId, std::string> failures_;
     std::vector<StepId> wanted_;
 };
+
+}  // namespace quorlane

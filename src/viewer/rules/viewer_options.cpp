@@ -4,13 +4,13 @@
 #include <algorithm>
 
 #include "common/name_pattern.h"
+#include "common/names.h"
 #include "common/paths.h"
+#include "common/text.h"
+
+namespace quorlane {
 
 namespace {
-
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
 
 // A whole number of decimal digits alone, at most `largest`.
 bool ParseWhole(const std::string& text, uint64_t largest, uint64_t& value) {
@@ -125,13 +125,16 @@ std::string ReadPathLists(ViewerOptions& options, const ReadPathList& read) {
 }
 
 std::string ViewerUsage() {
-    return "Usage: quorlane [--watch] [FOLDER | GRIDFILE ...]\n"
-           "       quorlane --series [--fps N] [--cache MB] [--inputs FILE] [--watch] PATH...\n\n"
-           "FOLDER: shows FOLDER\\quorlane.dat with the settings of FOLDER\\quorlane.ini.\n"
-           "GRIDFILE: shows that grid file (any name) with the quorlane.ini beside it.\n"
+    const std::string command = kViewerCommand, grid = kGridFileName, settings = kSettingsFileName;
+    return "Usage: " + command + " [--watch] [FOLDER | GRIDFILE ...]\n" + "       " + command +
+           " --series [--fps N] [--cache MB] [--inputs FILE] [--watch] PATH...\n\n"
+           "FOLDER: shows FOLDER\\" +
+           grid + " with the settings of FOLDER\\" + settings + ".\n" +
+           "GRIDFILE: shows that grid file (any name) with the " + settings + " beside it.\n" +
            "Several paths open one window each. Dropping folders or grid files on the\n"
            "program or a shortcut to it passes their paths.\n\n"
-           "Without a path: quorlane.dat and quorlane.ini in the working directory.\n\n"
+           "Without a path: " +
+           grid + " and " + settings + " in the working directory.\n\n" +
            "--watch: each window follows its two files and shows them again whenever\n"
            "they change; while they cannot be read, the last picture stays and the\n"
            "title says why.\n\n"
@@ -150,3 +153,5 @@ std::string ViewerUsage() {
 std::string UsageBoxText(const std::string& error) {
     return error.empty() ? ViewerUsage() : error + "\n\n" + ViewerUsage();
 }
+
+}  // namespace quorlane

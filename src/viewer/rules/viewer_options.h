@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace quorlane {
+
 constexpr int kDefaultFps = 10;
 constexpr int kFastestFps = 120;
 // The largest default step cache: 2 GiB.
@@ -62,3 +64,5 @@ std::string ReadPathLists(ViewerOptions& options, const ReadPathList& read);
 // The text of the usage box; a usage error is shown above it.
 std::string ViewerUsage();
 std::string UsageBoxText(const std::string& error);
+
+}  // namespace quorlane

@@ -1,7 +1,9 @@
 // The reload schedule of the watch mode.
-#include "data/watch.h"
+#include "viewer/rules/watch.h"
 
 #include <algorithm>
+
+namespace quorlane {
 
 ReloadSchedule::ReloadSchedule(int64_t now, const InputStamps& loaded)
     : loaded_(loaded), firstHint_(now), lastHint_(now), lastCheck_(now) {}
@@ -56,3 +58,5 @@ bool NamesAnInputFile(const std::string& changed, const InputFiles& inputs, Path
     return name == FoldAsciiCase(LastComponent(inputs.gridPath, style)) ||
            name == FoldAsciiCase(LastComponent(inputs.settingsPath, style));
 }
+
+}  // namespace quorlane

@@ -1,4 +1,6 @@
 #pragma once
+
+namespace quorlane {
 // How the main window's off-screen picture grows: generously, so that a
 // window that keeps growing a little does not make a new picture at every
 // step.
@@ -13,3 +15,5 @@ constexpr int kLargestGrownSide = 1 << 24;
 // but no more than kLargestGrownSide or the client itself where that is
 // larger.
 int PictureSide(int have, int need, int screen);
+
+}  // namespace quorlane

@@ -1,10 +1,11 @@
 #pragma once
 // A PNG file of 8-bit RGB pixels written by the project's own code on zlib:
-// the signature, IHDR, tEXt, IDAT and IEND chunks with their CRCs. The rows
-// are filtered with one filter for the whole picture and compressed by
-// zlib; a picture may be compressed in strips of rows on a worker pool,
-// independent deflate blocks joined with a full flush, so that one picture
-// costs less wall time. Portable: the bytes go to a sink of the caller's.
+// the signature, IHDR, tEXt or iTXt, IDAT and IEND chunks with their CRCs.
+// The rows are filtered (one filter for the whole picture, or Adaptive's
+// choice for each row) and compressed by zlib; a picture may be compressed in
+// strips of rows on a worker pool, independent deflate blocks joined with a
+// full flush, so that one picture costs less wall time. Portable: the bytes
+// go to a sink of the caller's.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace quorlane {
 
 class WorkerPool;
 
@@ -29,11 +32,15 @@ class ByteSink {
 // bytes taken as signed), at the cost of one more filter (docs/performance.md).
 enum class PngFilter : uint8_t { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4, Adaptive = 5 };
 
+// The defaults are the exporter's: the filter and level chosen on the
+// benchmark's pictures and the examples for the time of a frame against the
+// file's size (docs/performance.md).
 struct PngOptions {
-    PngFilter filter = PngFilter::Up;
-    int level = 1;        // zlib's compression level, 0 to 9
+    PngFilter filter = PngFilter::Adaptive;
+    int level = 2;        // zlib's compression level, 0 to 9
     unsigned strips = 1;  // strips of rows compressed apart (on the pool when one is given)
-    // tEXt chunks: keyword and text, e.g. {"Software", "Quorlane 1.0.0"}.
+    // Text chunks (tEXt, or iTXt for text beyond Latin-1): keyword and text,
+    // e.g. {"Software", "Quorlane 1.0.0"}.
     std::vector<std::pair<std::string, std::string>> texts;
     // Once set (from any thread), the compression gives up between bands of rows.
     const std::atomic<bool>* stop = nullptr;
@@ -71,3 +78,5 @@ class PngScratch {
 bool WritePng(const uint32_t* pixels, ptrdiff_t pitch, int width, int height,
               const PngOptions& options, ByteSink& sink, WorkerPool* pool = nullptr,
               PngScratch* scratch = nullptr);
+
+}  // namespace quorlane

@@ -4,5 +4,9 @@
 
 #include "data/inputs.h"
 
+namespace quorlane {
+
 // "NAME - Quorlane", or "Quorlane" without a name (the working directory's files).
 std::string WindowTitle(const InputFiles& inputs);
+
+}  // namespace quorlane

@@ -1,5 +1,5 @@
 // Filtering, compressing and framing the rows of a PNG file.
-#include "png/png_writer.h"
+#include "png_writer/png_writer.h"
 
 #include <zlib.h>
 
@@ -10,6 +10,8 @@
 #include <new>
 
 #include "common/worker_pool.h"
+
+namespace quorlane {
 
 namespace {
 
@@ -97,8 +99,8 @@ void FilterRowAdaptive(const uint8_t* row, const uint8_t* prior, size_t n, uint8
     if (Zeros(trial + 1, n) > Zeros(out + 1, n)) std::memcpy(out, trial, n + 1);
 }
 
-// The filtered rows handed to zlib at once: about 256 KB of them.
-constexpr size_t kBandBytes = size_t(1) << 18;
+// The filtered rows handed to zlib at once: about 256 KiB of them.
+constexpr size_t kFilteredBandBytes = size_t(1) << 18;
 
 // The rows all strips of a picture work in together, at most (unless one
 // strip needs more): a picture a few million pixels wide is one strip or a
@@ -180,7 +182,8 @@ void CompressStrip(const uint32_t* pixels, ptrdiff_t pitch, int width, int y0, i
     }
     try {
         const size_t n = size_t(width) * 3;
-        const int bandRows = int(std::clamp<size_t>(kBandBytes / (n + 1), 1, size_t(y1 - y0)));
+        const int bandRows =
+            int(std::clamp<size_t>(kFilteredBandBytes / (n + 1), 1, size_t(y1 - y0)));
         for (std::vector<uint8_t>& row : strip.rows) row.assign(n, 0);
         strip.trial.resize(n + 1);
         strip.band.resize((n + 1) * size_t(bandRows));
@@ -241,8 +244,9 @@ bool WriteText(ByteSink& sink, const std::string& keyword, const std::string& ut
 }
 
 // WritePng, with memory failures of its own as exceptions.
-bool WriteFile(const uint32_t* pixels, ptrdiff_t pitch, int width, int height,
-               const PngOptions& options, ByteSink& sink, WorkerPool* pool, PngScratch& scratch) {
+bool WritePngThrowing(const uint32_t* pixels, ptrdiff_t pitch, int width, int height,
+                      const PngOptions& options, ByteSink& sink, WorkerPool* pool,
+                      PngScratch& scratch) {
     const unsigned strips = std::max(1u, std::min(options.strips, unsigned(height)));
     std::vector<std::unique_ptr<PngScratch::Strip>>& parts = scratch.strips;
     while (parts.size() < strips) parts.push_back(std::make_unique<PngScratch::Strip>());
@@ -291,9 +295,11 @@ bool WritePng(const uint32_t* pixels, ptrdiff_t pitch, int width, int height,
               const PngOptions& options, ByteSink& sink, WorkerPool* pool, PngScratch* scratch) {
     try {
         PngScratch own;
-        return WriteFile(pixels, pitch, width, height, options, sink, pool,
-                         scratch != nullptr ? *scratch : own);
+        return WritePngThrowing(pixels, pitch, width, height, options, sink, pool,
+                                scratch != nullptr ? *scratch : own);
     } catch (const std::bad_alloc&) {
         return false;
     }
 }
+
+}  // namespace quorlane

@@ -6,6 +6,8 @@
 
 #include "load_support.h"
 
+namespace quorlane {
+
 namespace {
 
 using std::string;
@@ -199,3 +201,5 @@ TEST(TextRead, Conversions) {
 }
 
 }  // namespace
+
+}  // namespace quorlane

@@ -6,19 +6,12 @@
 #include <cstdint>
 #include <string>
 
+#include "data/file_stamp.h"
 #include "data/inputs.h"
 #include "data/load_result.h"
 #include "data/settings.h"
 
-// What the file system says of one file at one moment.
-struct FileStamp {
-    bool exists = false;
-    uint64_t size = 0;
-    uint64_t writeTime = 0;  // the last write, in the system's unit
-    bool operator==(const FileStamp& o) const {
-        return exists == o.exists && size == o.size && writeTime == o.writeTime;
-    }
-};
+namespace quorlane {
 
 // The stamps of the grid file and of the settings file.
 struct InputStamps {
@@ -93,3 +86,5 @@ DisplaySettings ReloadedSettings(DisplaySettings loaded, const DisplaySettings& 
 // A to Z in either case.
 bool NamesAnInputFile(const std::string& changed, const InputFiles& inputs,
                       PathStyle style = kSystemPathStyle);
+
+}  // namespace quorlane

@@ -1,8 +1,10 @@
 // The growth rule of the main window's off-screen picture.
-#include "render/picture_side.h"
+#include "viewer/rules/picture_side.h"
 
 #include <algorithm>
 #include <cstdint>
+
+namespace quorlane {
 
 int PictureSide(int have, int need, int screen) {
     const int64_t base = std::max(have, screen);
@@ -10,3 +12,5 @@ int PictureSide(int have, int need, int screen) {
     const int64_t generous = (int64_t(need) + need / 4 + 63) / 64 * 64;
     return int(std::min(generous, std::max<int64_t>(need, kLargestGrownSide)));
 }
+
+}  // namespace quorlane

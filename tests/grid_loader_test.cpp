@@ -1,4 +1,5 @@
-// The Grid and its ghost border from grid text, however it is spelled and read.
+// The grid loader: the Grid and its ghost border from grid text, however it is spelled and
+// read; header tokens that never end.
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -7,13 +8,15 @@
 
 #include "load_support.h"
 
+namespace quorlane {
+
 namespace {
 
 using std::string;
 
 // The example in every spelling; blank, wordy and long value lines; short files, bad sizes and
 // cell sizes, and header tokens over 79 characters fail, keeping no grid.
-TEST(Grid, Files) {
+TEST(GridLoader, Files) {
     const string values = "10\n11\n12\n20\n21\n22\n", t80(80, '3');
     const string long78 = "5" + string(76, ' ') + "6";
     const struct {
@@ -32,13 +35,13 @@ TEST(Grid, Files) {
         {"2x1 cells of 1x1, field 2x1: 5 0", {"2 1 1 1\n" + long78 + "\n9\n"}},
         {"1x1 cells of 1.5x1, field 1.5x1: 7",
          {string(78, '0') + "1 1 " + string(74, '0') + "1.5e0 1\n7\n"}},
-        {"fail 1: Error reading \"quorlane.dat\"",
+        {"fail: Error reading \"quorlane.dat\"",
          {"", " \n\n", "3 2 1.0\n\n", "3 2 1.0\x1a 0.5\n1\n", "1 1 1 1",
           "3 2 1 1\n10\n11\n12\n20\n21\n", "3 2 1 1\n10\n11\n12\n20\x1a\n21\n22\n"}},
-        {"fail 1: Invalid grid size in \"quorlane.dat\"",
+        {"fail: Invalid grid size in \"quorlane.dat\"",
          {"0 2 1 1\n", "3 0 1 1\n", "-1 2 1 1\n", "x 2 1 1\n", "3 .5 1 1\n", "4294967297 1 1 1\n",
           "32766 32766 1 1\n", "1 357913940 1 1\n", "0 0 0 0\n", t80 + " 2 " + t80 + " 1\n"}},
-        {"fail 1: Invalid cell size in \"quorlane.dat\"",
+        {"fail: Invalid cell size in \"quorlane.dat\"",
          {"3 2 0 1\n", "3 2 1 -0.5\n", "3 2 abc 1\n", "3 2 1 1e39\n", "3 2 1e-50 1\n",
           "3 2 nan inf\n"}},
     };
@@ -49,7 +52,7 @@ TEST(Grid, Files) {
 
 // Random grid texts read in a random way, half into kept text space, give the samples of reading
 // one line after another, or fail when the text runs out.
-TEST(Grid, RandomTextsAsReadLineAfterLine) {
+TEST(GridLoader, RandomTextsAsReadLineAfterLine) {
     std::mt19937 rng(11);
     GridTextBuffer kept;
     const std::vector<Reading> readings = Readings();
@@ -88,7 +91,7 @@ TEST(Grid, RandomTextsAsReadLineAfterLine) {
                          {how.pieceBytes, how.pieces, rng() % 2 ? &kept : nullptr});
         ASSERT_EQ(r.ok, !want.empty()) << how << ": " << testing::PrintToString(text);
         if (!r.ok) {
-            EXPECT_EQ(Failure(r), "fail 1: Error reading \"quorlane.dat\"");
+            EXPECT_EQ(Failure(r), "fail: Error reading \"quorlane.dat\"");
             continue;
         }
         for (uint32_t j = 1; j <= ny; ++j)
@@ -99,7 +102,7 @@ TEST(Grid, RandomTextsAsReadLineAfterLine) {
 }
 
 // Text after the values read for nothing: no more than one piece past the values is read.
-TEST(Grid, ReadingStopsAfterTheValues) {
+TEST(GridLoader, ReadingStopsAfterTheValues) {
     for (size_t piece : {size_t(100), size_t(1) << 20})
         for (unsigned threads : {1u, 4u}) {
             TokenSource source(kDat + "9", '\n', TokenSource::kEndless, "", SIZE_MAX);
@@ -122,7 +125,7 @@ TEST(Grid, ReadingStopsAfterTheValues) {
 // The sanitizer's own reservations exceed the limit (the unit tests build with g++).
 #ifndef __SANITIZE_ADDRESS__
 // A 3.6 GB block within 1 GiB of address space is reported, not used.
-TEST(Grid, BlockThatCannotBeAllocated) {
+TEST(GridLoader, BlockThatCannotBeAllocated) {
     // The child runs this test alone, not a copy of this process with its pools' threads gone.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const rlimit lim{size_t(1) << 30, size_t(1) << 30};
@@ -134,11 +137,45 @@ TEST(Grid, BlockThatCannotBeAllocated) {
 
 // A block beyond what a vector can index fails before anything is allocated (so under the
 // sanitizers too) and leaves no grid, not even the one shaped before.
-TEST(Grid, BlockBeyondAnyVector) {
+TEST(GridLoader, BlockBeyondAnyVector) {
     Grid g;
     ASSERT_TRUE(ShapeGrid(g, 2, 2, 1, 1));
     EXPECT_FALSE(ShapeGrid(g, 0xFFFFFFFDu, 0xFFFFFFFDu, 1, 1));
     EXPECT_TRUE(!g.Loaded() && g.columns == 0 && g.rows == 0);
 }
 
+const string kValues = "10\n11\n12\n20\n21\n22\n";
+const string kSize = "fail: Invalid grid size in \"quorlane.dat\"";
+const string kCell = "fail: Invalid cell size in \"quorlane.dat\"";
+
+// Long and endless tokens of digits, letters or NUL bytes in each place of the header give the
+// report of their field holding 0, read no further than the 80th character, even at the end.
+TEST(GridLoader, LongHeaderTokensReportedAtOnce) {
+    const struct {
+        string before, after, report;
+    } cases[] = {
+        {"", " 2 1 1\n" + kValues, kSize},
+        {"3 ", " 1 1\n" + kValues, kSize},
+        {"3 2 ", " 1\n" + kValues, kCell},
+        {"3\r\n2\r\n1\r\n", "\r\n" + kValues, kCell},
+        {"0 2 ", " 1\n" + kValues, kSize},
+        {"40000 40000 1 ", "\n" + kValues, kSize},  // a block beyond 32 bits
+        {"", "", kSize},
+        {"3 2 ", "", kCell},
+    };
+    for (const auto& c : cases)
+        for (char fill : {'7', 'x', '\0'})
+            for (size_t length : {size_t(80), size_t(200), size_t(10000000), TokenSource::kEndless})
+                for (size_t chunk : {size_t(1), size_t(7), size_t(4096)}) {
+                    TokenSource source(c.before, fill, length, c.after, chunk);
+                    Grid g;
+                    EXPECT_EQ(Described(LoadGridFrom(g, source, Pool(2)), g), c.report)
+                        << testing::PrintToString(c.before) << " then " << length << " of "
+                        << int(fill) << " in chunks of " << chunk;
+                    EXPECT_LE(source.Handed(), c.before.size() + 80 + 4096);
+                }
+}
+
 }  // namespace
+
+}  // namespace quorlane

@@ -1,5 +1,7 @@
 // Quoting one argument for a Windows command line.
-#include "common/command_line.h"
+#include "viewer/rules/command_line.h"
+
+namespace quorlane {
 
 std::string QuoteArgument(const std::string& argument) {
     std::string out = "\"";
@@ -17,3 +19,5 @@ std::string QuoteArgument(const std::string& argument) {
     out.append(2 * backslashes, '\\');
     return out + "\"";
 }
+
+}  // namespace quorlane
