@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
-# unit tests (native), clang-tidy over all portable code and the formatting checks, the unit tests again on the core built without its SIMD
+# unit tests (native), clang-tidy over the portable and the Windows code and the formatting checks, the unit tests again on the core built without its SIMD
 # kernels, the unit tests again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the Windows program's end-to-end tests under
 # Wine on a virtual display, and a short smoke run of each fuzz target.
@@ -24,8 +24,8 @@ cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs" --timeout 600   # the unit tests (label unit)
 ctest --preset e2e --timeout 600                  # the end-to-end tests under Wine (label e2e), one at a time
 
-step "clang-tidy over all portable code, and the formatting of C++ and Python"
-bash scripts/tidy.sh build/native
+step "clang-tidy over the portable and the Windows code, and the formatting of C++ and Python"
+bash scripts/tidy.sh build/native build/mingw
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 git ls-files '*.py' | xargs black --check --quiet
 echo "formatting: clang-format and black find nothing to change"

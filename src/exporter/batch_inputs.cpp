@@ -57,7 +57,7 @@ std::string PrepareInputs(const ExportOptions& options, std::vector<BatchInput>&
         // A path that names nothing is checked with its own last component.
         const std::string stem = r.ok ? in.files.stem : LastComponent(in.path, kSystemPathStyle);
         const std::string output = ExpandOutputPattern(options.pattern, stem, k + 1);
-        const std::string error = CheckOutputName(output);
+        std::string error = CheckOutputName(output);
         if (!error.empty()) return error;
         if (r.ok) {
             in.output = output;
@@ -74,6 +74,7 @@ std::string PrepareInputs(const ExportOptions& options, std::vector<BatchInput>&
         return "\"" + inputs[a].path + "\" and \"" + inputs[b].path + "\" would both write \"" +
                inputs[b].output + "\"";
     std::vector<std::string> outputs;
+    outputs.reserve(inputs.size());
     for (const BatchInput& in : inputs) outputs.push_back(in.output);
     if (FindOutputOfAnInput(outputs, files, {FileSizeOf, FileIdentityOf}, a, b))
         return "\"" + outputs[a] + "\" would overwrite the input \"" + inputs[b].path + "\"";
