@@ -8,7 +8,6 @@
 
 #include "common/command_line.h"
 #include "data/inputs.h"
-#include "data/window_title.h"
 
 namespace {
 
@@ -48,9 +47,6 @@ TEST(Inputs, FilesNamedByAnArgument) {
         EXPECT_EQ(in.name, c.name) << c.path;
         EXPECT_EQ(in.stem, c.stem) << c.path;
     }
-    EXPECT_EQ(WindowTitle(WorkingDirectoryInputs()), "Quorlane");
-    EXPECT_EQ(WindowTitle(InputsOf("run42", true, W)), "run42 - Quorlane");
-    EXPECT_EQ(WindowTitle(InputsOf("a/step_0017.dat", false, W)), "step_0017.dat - Quorlane");
 }
 
 // A folder is named by its full path's last component, a root by its drive: never "C:" or "..".
