@@ -60,6 +60,7 @@ const FieldCase kFieldCases[] = {
     {RainbowScale(0, 1e-30f), 1e30f, {255, 0, 0}},
     {RainbowScale(0, 1e-30f), -1e30f, {0, 0, 128}},
     {TwoColourScale(0, 1, kBlack, {255, 0, 0}), 1e30f, {255, 0, 0}},  // red alone beyond 64 bits
+    {TwoColourScale(0, 1, kBlack, {0, 255, 0}), 1e30f, {0, 255, 0}},  // green alone
     {kRainbow, kNaN, {192, 192, 192}},
     {kRainbow, kInf, {255, 0, 0}},
     {kRainbow, -kInf, {0, 0, 128}},

@@ -208,6 +208,7 @@ TEST(ExportOptions, InputListsRefused) {
         while (taken <= c.most && reader.Take(c.chunk.data(), c.chunk.size()))
             taken += c.chunk.size();
         EXPECT_LE(taken, c.most) << c.error;
+        EXPECT_FALSE(reader.Take("y\n", 2)) << "taken after its refusal";
         EXPECT_EQ(reader.End(), c.error);
         EXPECT_LE(paths.size(), kMostInputs);
     }

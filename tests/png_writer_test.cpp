@@ -30,8 +30,10 @@ uint32_t BigEndian(const uint8_t* p) {
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
-// The pixels of a file, its size and its texts as "key=text;"; a bad chunk or stream fails.
-std::vector<uint32_t> Read(const std::vector<uint8_t>& f, int& w, int& h, std::string& texts) {
+// The pixels of a file, its size, its texts as "key=text;" and its rows' filter bytes; a bad chunk
+// or stream fails.
+std::vector<uint32_t> Read(const std::vector<uint8_t>& f, int& w, int& h, std::string& texts,
+                           std::string* filters = nullptr) {
     EXPECT_EQ(std::string(f.begin(), f.begin() + 8), "\x89PNG\r\n\x1A\n");
     std::vector<uint8_t> z;
     std::string last, header;
@@ -61,6 +63,7 @@ std::vector<uint32_t> Read(const std::vector<uint8_t>& f, int& w, int& h, std::s
     for (int y = 0; y < h; ++y) {
         uint8_t* row = &raw[(n + 1) * size_t(y)];
         EXPECT_LT(row[0], 5);
+        if (filters != nullptr) *filters += char('0' + row[0]);
         for (size_t k = 0; k < n; ++k) {
             const int a = k >= 3 ? row[k - 2] : 0, b = prior[k], c = k >= 3 ? prior[k - 3] : 0;
             const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
@@ -146,13 +149,31 @@ TEST(PngWriter, TextsInLatin1OrUtf8) {
     }
 }
 
+// Adaptive filtering takes Sub or Up, whichever leaves more zero bytes (Sub on a tie): a larger
+// file is the fault otherwise. Rows: black (a tie), one colour (Sub), two colours in turn (a tie),
+// the same again (Up).
+TEST(PngWriter, AdaptiveFilterLeavesMoreZeros) {
+    std::vector<uint32_t> image;
+    for (int k = 0; k < 32; ++k)
+        image.push_back(k < 8 ? 0 : k < 16 ? 0x010203u : k % 2 ? 0xFFFFFFu : 0x123456u);
+    PngOptions o;
+    o.filter = PngFilter::Adaptive;
+    Memory file;
+    ASSERT_TRUE(WritePng(image.data(), 8, 8, 4, o, file));
+    int w = 0, h = 0;
+    std::string texts, filters;
+    EXPECT_EQ(Read(file.bytes, w, h, texts, &filters), image);
+    EXPECT_EQ(filters, "1112");  // 1 Sub, 2 Up
+}
+
 TEST(PngWriter, StripsGrowWithThePicture) {
     const struct {
         int width, height;
         unsigned strips;
     } rows[] = {{1, 1, 1},        {0, 5, 1},        {512, 511, 1},     {512, 512, 1},
                 {1024, 512, 2},   {1920, 1080, 7},  {16384, 16384, 8}, {-3, 9, 1},
-                {699050, 300, 8}, {699051, 300, 7}, {1 << 20, 256, 5}, {67108863, 4, 1}};
+                {699050, 300, 8}, {699051, 300, 7}, {1 << 20, 256, 5}, {67108863, 4, 1},
+                {1398101, 4, 4}};  // four strips' rows, filter bytes included, fill 64 MB
     for (const auto& row : rows)
         EXPECT_EQ(PngStrips(row.width, row.height), row.strips) << row.width << "x" << row.height;
 }

@@ -95,7 +95,9 @@ TEST(ViewerOptions, Lists) {
         std::vector<std::string> paths;
         const char* error;
     } rows[] = {
-        {{"a", "--inputs", "one.txt", "b"}, {"a", "s/1.dat", "s/2.dat", "b"}, ""},
+        {{"a", "--inputs", "one.txt", "b", "--inputs", "one.txt", "c"},
+         {"a", "s/1.dat", "s/2.dat", "b", "s/1.dat", "s/2.dat", "c"},
+         ""},
         {{"--inputs", "one.txt", "--inputs", "empty.txt", "--inputs", "one.txt"},
          {"s/1.dat", "s/2.dat", "s/1.dat", "s/2.dat"},
          ""},

@@ -1,7 +1,7 @@
 // The watch mode's schedule on event sequences with a fake clock: bursts
 // coalesced, the limit for a writer that never pauses, changes during a load,
 // failures and files that could not be opened, the once-a-second check, and
-// which settings and file names count.
+// which file names count.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -174,17 +174,6 @@ TEST(Watch, WaitsNoLongerThanTheNextDecision) {
     s.Notified(700);                                         // one more wanted after the load
     s.LoadFinished(LoadOk());
     EXPECT_EQ(s.Wait(800), 0);
-}
-
-TEST(Watch, NewSettingsKeepTheWindowSize) {
-    DisplaySettings shown, loaded;
-    shown.windowWidth = 800, shown.windowHeight = 600;
-    loaded.windowWidth = 300, loaded.windowHeight = 200, loaded.palette = 1, loaded.scaleMax = 7;
-    const DisplaySettings s = ReloadedSettings(loaded, shown);
-    EXPECT_EQ(s.windowWidth, 800);
-    EXPECT_EQ(s.windowHeight, 600);
-    EXPECT_EQ(s.palette, 1);
-    EXPECT_EQ(s.scaleMax, 7);
 }
 
 TEST(Watch, NamesOfTheInputFiles) {
