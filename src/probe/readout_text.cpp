@@ -12,7 +12,7 @@ std::string NumberText(float v, Digits digits) {
 }
 
 std::string CountText(uint64_t n, Digits digits) {
-    const std::string plain = std::to_string(n);
+    std::string plain = std::to_string(n);
     if (digits == Digits::kExact) return plain;
     std::string grouped;
     for (size_t k = 0; k < plain.size(); ++k) {
