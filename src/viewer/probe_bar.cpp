@@ -63,10 +63,11 @@ void ProbeBar::SetParts() {
         SelectObject(dc, old);
         ReleaseDC(bar_, dc);
     }
+    // The pointer's part, the one that changes, keeps at least 55% of the bar.
     const int right = client.right - GetSystemMetrics(SM_CXVSCROLL);  // the size grip's room
     int edges[3] = {right - widths[1] - widths[0], right - widths[1], -1};
-    if (edges[0] < right / 3) edges[0] = right / 3;
-    if (edges[1] < edges[0]) edges[1] = edges[0];
+    if (edges[0] < right * 55 / 100) edges[0] = right * 55 / 100;
+    if (edges[1] < edges[0] + widths[0]) edges[1] = edges[0] + widths[0];
     SendMessageW(bar_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
     for (int k = 0; k < 3; ++k)
         SendMessageW(bar_, SB_SETTEXTW, WPARAM(k), reinterpret_cast<LPARAM>(shown_[k].c_str()));
