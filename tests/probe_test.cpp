@@ -4,12 +4,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "data/bytesource.h"
+#include "data/grid_loader.h"
 #include "plain_paint.h"
 #include "probe/field_range.h"
+#include "probe/probed_load.h"
 #include "probe/readout.h"
 #include "probe/readout_text.h"
 #include "render/field_row.h"
@@ -253,6 +260,59 @@ TEST(ProbeRange, SameAsAPlainPassOnAnyNumberOfThreads) {
             ExpectRange(RangeOf(g, s, TestPool()), want, "random, all threads");
         }
     EXPECT_FALSE(RangeOf(Grid(), RainbowScale(0, 1), TestPool()).any);
+}
+
+// Gathered while a load parses its pieces, on any threads and in any order, the range is the
+// one a plain pass gives; the start-up load gives what LoadInputs gives, and the same report.
+TEST(ProbeRange, GatheredWhileLoading) {
+    std::mt19937 rng(21);
+    std::string text = "37 23 1.5 0.5\n";
+    for (int k = 0; k < 37 * 23; ++k) {
+        const int v = int(rng() % 601) - 300;
+        text += v % 50 == 0 ? "nan\n" : v % 77 == 0 ? "-0\n" : std::to_string(v / 8.0) + "\n";
+    }
+    const DisplaySettings s = RainbowScale(-20, 30);
+    for (size_t pieceBytes : {78, 300, 4096, 1 << 20})
+        for (unsigned threads : {1u, 4u}) {
+            RangeCollector collector(s);
+            GridLoadOptions options;
+            options.pieceBytes = pieceBytes;
+            const PiecesParsed parsed = [&](const Grid& g, size_t first, size_t count) {
+                collector.Add(g, first, count);
+            };
+            MemorySource source(text.data(), text.size());
+            Grid g;
+            WorkerPool pool(threads);
+            ASSERT_TRUE(LoadGridFrom(g, source, pool, options, "quorlane.dat", parsed).ok);
+            ExpectRange(collector.Result(g), PlainRange(g, s), "gathered while loading");
+        }
+
+    const std::filesystem::path d =
+        std::filesystem::temp_directory_path() / ("probed_load_" + std::to_string(std::rand()));
+    std::filesystem::create_directories(d);
+    const InputFiles inputs = InputsOf((d / "quorlane.dat").string(), false);
+    const auto put = [&](const char* name, const std::string& content) {
+        std::ofstream(d / name, std::ios::binary) << content;
+    };
+    const std::string ini = "-20\n30\n0\n255\n0\n0\n255\n0\n640\n480\n20\n30\n20\n10\nT\n1\n1\n";
+    // Both files, a bad grid, a bad settings file, neither: the first failure, the grid's first.
+    const std::pair<std::string, std::string> cases[] = {
+        {text, ini}, {"0 0 1 1\n", ini}, {text, "1\n"}, {"x", ""}};
+    for (const auto& [dat, settings] : cases) {
+        put("quorlane.dat", dat);
+        put("quorlane.ini", settings);
+        Grid want, got;
+        DisplaySettings wantSettings, gotSettings;
+        FieldRange range;
+        const LoadResult r = LoadInputs(inputs, TestPool(), want, wantSettings);
+        const LoadResult q = LoadInputsWithRange(inputs, TestPool(), got, gotSettings, range);
+        EXPECT_EQ(q.ok, r.ok) << r.message;
+        EXPECT_EQ(q.message, r.message);
+        if (!r.ok) continue;
+        EXPECT_TRUE(got.cells == want.cells && gotSettings.scaleMax == wantSettings.scaleMax);
+        ExpectRange(range, RangeOf(want, wantSettings, TestPool()), "start-up load");
+    }
+    std::filesystem::remove_all(d);
 }
 
 TEST(ProbeText, Texts) {

@@ -15,6 +15,7 @@
 #include "common/failure.h"
 #include "data/inputs.h"
 #include "data/load_result.h"
+#include "probe/probed_load.h"
 #include "viewer/main_window.h"
 #include "viewer/rules/command_line.h"
 #include "viewer/rules/window_title.h"
@@ -129,7 +130,10 @@ int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     // The watch mode compares later stamps with those from before the load.
     const InputStamps loaded = watch && r.ok ? ReadStamps(inputs) : InputStamps();
     DisplaySettings settings;
-    if (r.ok) r = LoadInputs(inputs, app.pool, app.grid, settings);
+    FieldRange range;  // with --probe, gathered while the grid loads
+    if (r.ok)
+        r = probe ? LoadInputsWithRange(inputs, app.pool, app.grid, settings, range)
+                  : LoadInputs(inputs, app.pool, app.grid, settings);
     if (!r.ok) return StartupFailure(r.message, kLoadFailedStatus);
     app.painter = std::make_unique<FieldRowPainter>(settings);
     app.title = WindowTitle(inputs);
@@ -141,7 +145,7 @@ int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     MainWindowOfRun window;
     window.hWnd = args.empty() ? CreateMainWindow(app) : CreateMainWindow(app, app.title, true);
     if (!window.hWnd) return StartupFailure("Cannot create the main window", 1);
-    if (probe && !AddProbeBar(app, window.hWnd))
+    if (probe && !AddProbeBar(app, window.hWnd, range))
         return StartupFailure("Cannot create the status bar", 1);
     if (watch)
         app.watcher = std::make_unique<FileWatcher>(window.hWnd, inputs, loaded, app.Settings());

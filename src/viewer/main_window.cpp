@@ -152,15 +152,16 @@ HWND CreateMainWindow(Application& app, const std::string& title, bool besideOth
     return hWnd;
 }
 
-bool AddProbeBar(Application& app, HWND hWnd) {
+bool AddProbeBar(Application& app, HWND hWnd, const FieldRange& range) {
     app.probe = std::make_unique<ProbeBar>();
     if (!app.probe->Create(hWnd, app.instance)) return false;
-    ShownGridChanged(app);
+    app.probe->GridShown(app.grid, app.Settings(), range);
     return true;
 }
 
 void ShownGridChanged(Application& app) {
-    if (app.probe) app.probe->GridShown(app.grid, app.Settings(), app.pool);
+    if (app.probe)
+        app.probe->GridShown(app.grid, app.Settings(), RangeOf(app.grid, app.Settings(), app.pool));
 }
 
 void ShowMessage(const std::string& text, UINT icon) {

@@ -56,11 +56,12 @@ HWND CreateMainWindow(Application& app, const std::string& title = std::string()
                       bool besideOthers = false);
 
 // With --probe: gives the main window `hWnd` its status bar (before it is
-// shown) and reads the grid shown. False when the system cannot make it.
-bool AddProbeBar(Application& app, HWND hWnd);
+// shown), reading the grid shown, whose range the load gathered. False when
+// the system cannot make it.
+bool AddProbeBar(Application& app, HWND hWnd, const FieldRange& range);
 
-// The window shows another grid (a reload, a step): the readout reads it.
-// Whatever swaps the grid shown calls this.
+// The window shows another grid (a reload, a step): the readout finds its
+// range on the pool and reads it. Whatever swaps the grid shown calls this.
 void ShownGridChanged(Application& app);
 
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -82,8 +82,9 @@ void ProbeBar::SetPart(int part, const std::string& text) {
                      reinterpret_cast<LPARAM>(shown_[part].c_str()));
 }
 
-void ProbeBar::GridShown(const Grid& grid, const DisplaySettings& settings, WorkerPool& pool) {
-    range_ = RangeOf(grid, settings, pool);
+void ProbeBar::GridShown(const Grid& grid, const DisplaySettings& settings,
+                         const FieldRange& range) {
+    range_ = range;
     // The pointer, where it still is, reads the new grid.
     if (pointer_)
         PointerAt(grid, settings, x_, y_, width_, height_);

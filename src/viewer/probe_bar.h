@@ -15,8 +15,6 @@
 
 namespace quorlane {
 
-class WorkerPool;
-
 class ProbeBar {
   public:
     // Makes the status bar, a child of `window` along its bottom edge.
@@ -34,8 +32,8 @@ class ProbeBar {
     // The window's client changed size: the bar follows the bottom edge.
     void Resize();
     // The window shows another grid (at start-up, after a reload, a step
-    // shown): its range is found on `pool` and the texts are set anew.
-    void GridShown(const Grid& grid, const DisplaySettings& settings, WorkerPool& pool);
+    // shown), whose range is `range`: the texts are set anew.
+    void GridShown(const Grid& grid, const DisplaySettings& settings, const FieldRange& range);
     // WM_MOUSEMOVE: the pointer at client pixel (x, y) of `window`; the bar
     // asks to hear when it leaves the client.
     void PointerMoved(HWND window, const Grid& grid, const DisplaySettings& settings, int x, int y);
