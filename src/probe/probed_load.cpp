@@ -8,14 +8,14 @@ namespace quorlane {
 LoadResult LoadInputsWithRange(const InputFiles& inputs, WorkerPool& pool, Grid& grid,
                                DisplaySettings& settings, FieldRange& range) {
     DisplaySettings read;
-    const LoadResult settingsRead = LoadSettings(read, inputs.settingsPath);
+    LoadResult settingsRead = LoadSettings(read, inputs.settingsPath);
     RangeCollector collector(read);
     PiecesParsed parsed;
     if (settingsRead.ok)
         parsed = [&collector](const Grid& g, size_t first, size_t count) {
             collector.Add(g, first, count);
         };
-    const LoadResult gridRead = LoadGrid(grid, pool, inputs.gridPath, {}, parsed);
+    LoadResult gridRead = LoadGrid(grid, pool, inputs.gridPath, {}, parsed);
     if (!gridRead.ok) return gridRead;
     if (!settingsRead.ok) return settingsRead;
     settings = read;
