@@ -7,6 +7,9 @@
 //   BM_LoadGrid/4000/0/1       the %.4f one on one thread;
 //   BM_LoadGrid/10000/0/0      a 10,000 × 10,000 grid (~790 MB of %.4f; needs that much
 //                              room in the temporary folder and about 400 MB of memory);
+//   BM_LoadGridRange/SIDE/0/0/R     the %.4f load of SIDE 4000 or 10000 without (R 0) and
+//                              with (R 1) the readout's range gathered piece by piece as
+//                              the values are parsed (--probe), in the process's CPU time;
 //   BM_Convert/FORM            the conversion of value lines alone (items_per_second).
 // The files are written once per process into the temporary folder and removed
 // at exit; `--files=DIR` keeps them in DIR instead (written when missing, else
@@ -28,6 +31,7 @@
 #include "data/bytesource.h"
 #include "data/grid_loader.h"
 #include "data/textread.h"
+#include "probe/field_range.h"
 
 namespace quorlane {
 
@@ -116,7 +120,9 @@ void ResetPeak() {
 }
 
 // Arguments: the grid's side, its form, and the threads (0: one per core).
-void LoadGridCase(benchmark::State& state, GridFiles& files) {
+// With `withRange`, each piece is summarised for the readout's range as it
+// is parsed (what the viewer does with --probe), against a scale of 10 to 90.
+void LoadGridCase(benchmark::State& state, GridFiles& files, bool withRange = false) {
     const unsigned form = unsigned(state.range(1));
     const std::string& path = files.Path(unsigned(state.range(0)), form);
     const double bytes = double(std::filesystem::file_size(path));
@@ -125,7 +131,16 @@ void LoadGridCase(benchmark::State& state, GridFiles& files) {
     ResetPeak();
     for (auto _ : state) {
         Grid grid;
-        const LoadResult r = LoadGrid(grid, pool, path);
+        DisplaySettings scale;
+        scale.scaleMin = 10, scale.scaleMax = 90;
+        RangeCollector collector(scale);
+        PiecesParsed parsed;
+        if (withRange)
+            parsed = [&collector](const Grid& g, size_t first, size_t count) {
+                collector.Add(g, first, count);
+            };
+        const LoadResult r = LoadGrid(grid, pool, path, {}, parsed);
+        if (withRange) benchmark::DoNotOptimize(collector.Result(grid));
         if (!r.ok) {
             state.SkipWithError(r.message.c_str());
             break;
@@ -187,6 +202,18 @@ int Run(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->MinTime(5.0)
         ->UseRealTime();
+    // The same loads without and with the range gathered, in the CPU time of the whole process.
+    const auto loadRange = [&files](benchmark::State& state) {
+        LoadGridCase(state, files, state.range(3) != 0);
+    };
+    for (const int64_t side : {4000, 10000})
+        benchmark::RegisterBenchmark("BM_LoadGridRange", loadRange)
+            ->Args({side, 0, 0, 0})
+            ->Args({side, 0, 0, 1})
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(side == 4000 ? 2.0 : 5.0)
+            ->MeasureProcessCPUTime()
+            ->UseRealTime();
     benchmark::RegisterBenchmark("BM_Convert", ConvertCase)->DenseRange(0, 2);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

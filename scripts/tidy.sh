@@ -11,7 +11,7 @@ windb=${2:-build/mingw}
 [ -f "$db/compile_commands.json" ] || { echo "tidy: no $db/compile_commands.json" >&2; exit 2; }
 quiet() { grep -v "warnings generated" >&2; }
 ls src/common/*.cpp src/data/*.cpp src/render/*.cpp src/exporter/options/*.cpp src/png_writer/*.cpp \
-  src/viewer/rules/*.cpp tools/render.cpp |
+  src/viewer/rules/*.cpp src/probe/*.cpp tools/render.cpp tools/probe.cpp |
   xargs -P "$(nproc)" -n 4 clang-tidy -p "$db" --quiet 2> >(quiet)
 echo "clang-tidy: the core is clean"
 

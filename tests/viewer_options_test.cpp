@@ -17,7 +17,7 @@ constexpr uint64_t MiB = uint64_t(1) << 20, GiB = uint64_t(1) << 30;
 
 TEST(ViewerOptions, Arguments) {
     // Each row: the arguments, then the options read as "FLAGS FPS CACHE-MiB PATHS LISTS" with
-    // the flags h (help), w (watch), s (series) and the paths joined by '|'.
+    // the flags h (help), w (watch), s (series), p (probe) and the paths joined by '|'.
     const std::pair<std::vector<std::string>, const char*> usable[] = {
         {{}, " 10 2048  0"},
         {{"a", "--watch", "b"}, "w 10 2048 a|b 0"},
@@ -32,13 +32,15 @@ TEST(ViewerOptions, Arguments) {
         {{"--series", "--inputs", "l.txt", "a", "--inputs", "--watch"}, "ws 10 2048 a 2"},
         {{"--series", "--fps=30", "--cache=64", "--inputs=l.txt", "a"}, "s 30 64 a 1"},
         {{"--series", "--fps", "0", "/?"}, "hs 10 2048  0"},
+        {{"--probe", "a", "--watch"}, "wp 10 2048 a 0"},
+        {{"--series", "--probe", "a", "--", "--probe"}, "sp 10 2048 a|--probe 0"},
     };
     for (const auto& [args, read] : usable) {
         ViewerOptions o;
         EXPECT_EQ(ParseViewerArguments(args, 16 * GiB, o), "") << read;
         std::string got = std::string(o.help ? "h" : "") + (o.watch ? "w" : "") +
-                          (o.series ? "s" : "") + " " + std::to_string(o.fps) + " " +
-                          std::to_string(o.cacheBytes / MiB) + " ";
+                          (o.series ? "s" : "") + (o.probe ? "p" : "") + " " +
+                          std::to_string(o.fps) + " " + std::to_string(o.cacheBytes / MiB) + " ";
         for (size_t k = 0; k < o.paths.size(); ++k) got += (k ? "|" : "") + o.paths[k];
         EXPECT_EQ(got + " " + std::to_string(o.lists.size()), read);
     }

@@ -33,8 +33,8 @@ const char kBadCell[] = "Invalid cell size in";
 // allocate nothing, and each frees its piece when done.
 class ValueReader {
   public:
-    ValueReader(Grid& grid, TextSource& text, WorkerPool& pool)
-        : grid_(grid), text_(text), pool_(pool) {}
+    ValueReader(Grid& grid, TextSource& text, WorkerPool& pool, const PiecesParsed& parsed)
+        : grid_(grid), text_(text), pool_(pool), parsed_(parsed ? &parsed : nullptr) {}
     ~ValueReader() { WaitAll(); }
 
     // Reads the grid's value lines into its cells: the text's first line
@@ -56,6 +56,7 @@ class ValueReader {
     Grid& grid_;
     TextSource& text_;
     WorkerPool& pool_;
+    const PiecesParsed* parsed_ = nullptr;
     std::unique_ptr<Piece[]> pieces_;
     unsigned pieceCount_ = 0;
 };
@@ -121,13 +122,15 @@ void ValueReader::Parse(Piece& s) {
     float* row = &grid_.Cell(0, uint32_t(s.first / columns) + 1);
     const char* p = s.text;
     const char* const end = s.text + s.size;
-    for (size_t r = 0; r < s.reads && p < end; ++r) {
+    size_t r = 0;
+    for (; r < s.reads && p < end; ++r) {
         row[i] = ReadLineValue(p, end);
         if (++i > columns) {
             i = 1;
             row += stride;
         }
     }
+    if (parsed_ != nullptr) (*parsed_)(grid_, s.first, r);
     s.busy.store(false, std::memory_order_release);
 }
 
@@ -156,7 +159,8 @@ char* GridTextBuffer::Reserve(size_t bytes) {
 }
 
 LoadResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
-                        const GridLoadOptions& options, const std::string& path) {
+                        const GridLoadOptions& options, const std::string& path,
+                        const PiecesParsed& parsed) {
     grid = Grid();
     const auto Fail = [&grid, &path](const char* reason) {
         grid = Grid();
@@ -192,7 +196,7 @@ LoadResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
     // Values: one line read per sample; a line without a number gives 0.
     const char* failure = nullptr;
     {
-        ValueReader values(grid, text, pool);
+        ValueReader values(grid, text, pool, parsed);
         failure = values.ReadAll(options);
     }
     if (failure) return Fail(failure);
@@ -206,11 +210,11 @@ LoadResult LoadGridBytes(Grid& grid, const char* data, size_t n, WorkerPool& poo
 }
 
 LoadResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path,
-                    const GridLoadOptions& options) {
+                    const GridLoadOptions& options, const PiecesParsed& parsed) {
     grid = Grid();
     FileSource source;
     if (!source.Open(path)) return LoadFailure(kCannotOpen, path);
-    return LoadGridFrom(grid, source, pool, options, path);
+    return LoadGridFrom(grid, source, pool, options, path, parsed);
 }
 
 }  // namespace quorlane

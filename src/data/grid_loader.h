@@ -5,6 +5,7 @@
 // pool that the caller owns; every way of reading gives the same grid.
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -46,16 +47,24 @@ struct GridLoadOptions {
     const std::atomic<bool>* stop = nullptr;
 };
 
+// Called, when given, on the thread that parsed them, once for each piece,
+// with the samples first … first + count − 1 (row after row, from 0) just
+// written, while they are still in that thread's cache; calls may come on
+// several threads at once and in any order. It must neither allocate nor
+// throw.
+using PiecesParsed = std::function<void(const Grid& grid, size_t first, size_t count)>;
+
 // Loads the grid file at `path` (UTF-8; by default "quorlane.dat" in the
 // working directory) into `grid`. Reports name the file as `path` gives it.
 // On failure `grid` is left empty: no partial grid is kept.
 LoadResult LoadGrid(Grid& grid, WorkerPool& pool, const std::string& path = kGridFileName,
-                    const GridLoadOptions& options = {});
+                    const GridLoadOptions& options = {}, const PiecesParsed& parsed = nullptr);
 // Loads grid text from a source; reports name the file `path`. Reading
 // stops once every value line has been read.
 LoadResult LoadGridFrom(Grid& grid, ByteSource& source, WorkerPool& pool,
                         const GridLoadOptions& options = {},
-                        const std::string& path = kGridFileName);
+                        const std::string& path = kGridFileName,
+                        const PiecesParsed& parsed = nullptr);
 // Loads grid text already in memory.
 LoadResult LoadGridBytes(Grid& grid, const char* data, size_t n, WorkerPool& pool);
 

@@ -13,6 +13,7 @@
 
 #include "common/worker_pool.h"
 #include "render/colour.h"
+#include "render/field_pixels.h"
 #include "render/interp.h"
 #include "render/position_runs.h"
 
@@ -84,31 +85,10 @@ struct Canvas {
     }
 };
 
-// The field image's visited positions cut to the image: n = nx0 … nx1 across
-// and ny0 … ny1 down, on the consecutive pixel columns and rows from col0
-// and row0.
-struct VisibleField {
-    bool any = false;
-    int64_t nx0 = 0, nx1 = -1, ny0 = 0, ny1 = -1, col0 = 0, row0 = 0;
-    int64_t Columns() const { return nx1 - nx0 + 1; }
-    Block Area() const {
-        if (!any) return Block();
-        return {row0, row0 + ny1 - ny0 + 1, col0, col0 + Columns()};
-    }
-};
-
-VisibleField VisibleFieldOf(const Layout& L) {
-    VisibleField p;
-    const DrawingBox& box = L.field;
-    const ExactStart xs = SplitStart(box.xstart), xe = SplitStart(box.xend);
-    const ExactStart ys = SplitStart(box.ystart), ye = SplitStart(box.yend);
-    p.any = VisibleSteps(xs, xe, 1, L.width, &p.nx0, &p.nx1) &&  // columns while x < xend − 1
-            VisibleSteps(ys, ye, 0, L.height, &p.ny0, &p.ny1);   // rows while y < yend
-    if (p.any) {
-        p.col0 = PixelOfStep(xs, p.nx0);
-        p.row0 = PixelOfStep(ys, p.ny0);
-    }
-    return p;
+// The block of pixels the field image covers.
+Block AreaOf(const VisibleField& p) {
+    if (!p.any) return Block();
+    return {p.row0, p.row0 + p.Rows(), p.col0, p.col0 + p.Columns()};
 }
 
 // Everything a paint computes once and every slice of rows reads.
@@ -142,12 +122,11 @@ void PaintFieldRows(const PaintPlan& f, const Canvas& canvas, RunnerScratch scra
     const VisibleField& p = f.visible;
     const int64_t first = std::max(p.ny0, p.ny0 + (canvas.r0 - p.row0));
     const int64_t last = std::min(p.ny1, p.ny0 + (canvas.r1 - 1 - p.row0));
-    const double kx = f.layout.cellsPerPixelX, ky = f.layout.cellsPerPixelY;
     for (int64_t k0 = 0; k0 < p.Columns(); k0 += kColumnsAtOnce) {
         const int64_t nc = std::min(kColumnsAtOnce, p.Columns() - k0);
         XWeights* xw = scratch.weights;
         for (int64_t k = 0; k < nc; ++k)
-            xw[k] = ColumnWeights(f.grid, float(double(p.nx0 + k0 + k) * kx));
+            xw[k] = ColumnWeights(f.grid, FieldColumnCoordinate(f.layout, p.nx0 + k0 + k));
 
         // Three slots of array rows along x, each remembering which row it holds.
         float* const rows = scratch.values;
@@ -165,7 +144,7 @@ void PaintFieldRows(const PaintPlan& f, const Canvas& canvas, RunnerScratch scra
         };
 
         for (int64_t n = first; n <= last; ++n) {
-            const YWeights yw = RowWeights(f.grid, float(double(n) * ky));
+            const YWeights yw = RowWeights(f.grid, FieldRowCoordinate(f.layout, n));
             const float* f0 = rowAlongX(int64_t(yw.row) - 1);
             const float* f1 = rowAlongX(yw.row);
             const float* f2 = rowAlongX(int64_t(yw.row) + 1);
@@ -180,7 +159,7 @@ void PaintFieldRows(const PaintPlan& f, const Canvas& canvas, RunnerScratch scra
 void PaintSlice(const PaintPlan& f, PixelImage image, int64_t r0, int64_t r1,
                 RunnerScratch scratch) {
     const Layout& L = f.layout;
-    const Canvas canvas{image, L.width, r0, r1, f.visible.Area()};
+    const Canvas canvas{image, L.width, r0, r1, AreaOf(f.visible)};
     for (int64_t y = r0; y < r1; ++y) canvas.FillSpan(y, 0, L.width, kGreyPixel, true);
     if (f.drawField) {
         const DrawingBox& box = L.field;
@@ -202,13 +181,9 @@ void PaintSlice(const PaintPlan& f, PixelImage image, int64_t r0, int64_t r1,
 void PlanBand(PaintPlan& f) {
     const Layout& L = f.layout;
     const DrawingBox& box = L.band;
-    // Every band coordinate is a whole number: an unsigned count as a float.
-    // Columns xstart + 1 … while x < xend − 1; rows ystart + 1 … while y < yend − 1.
-    f.bandC0 = std::max<int64_t>(Trunc(box.xstart) + 1, 0);
-    f.bandC1 = std::min<int64_t>(Trunc(box.xend) - 1, L.width);
-    f.bandR0 = std::max<int64_t>(Trunc(box.ystart) + 1, 0);
-    f.bandR1 = std::min<int64_t>(Trunc(box.yend) - 1, L.height);
-    if (f.bandC1 <= f.bandC0 || f.bandR1 <= f.bandR0) {
+    const BandInside inside = BandInsideOf(L);
+    f.bandC0 = inside.c0, f.bandC1 = inside.c1, f.bandR0 = inside.r0, f.bandR1 = inside.r1;
+    if (inside.Empty()) {
         f.bandR1 = f.bandR0;  // no band pixel
         return;
     }

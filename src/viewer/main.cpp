@@ -15,6 +15,7 @@
 #include "common/failure.h"
 #include "data/inputs.h"
 #include "data/load_result.h"
+#include "probe/probed_load.h"
 #include "viewer/main_window.h"
 #include "viewer/rules/command_line.h"
 #include "viewer/rules/window_title.h"
@@ -34,10 +35,13 @@ const char kUsage[] =
     "Without a path: quorlane.dat and quorlane.ini in the working directory.\n\n"
     "--watch: each window follows its two files and shows them again whenever\n"
     "they change; while they cannot be read, the last picture stays and the\n"
-    "title says why.";
+    "title says why.\n\n"
+    "--probe: a status bar below the picture shows the position, value and cell\n"
+    "under the pointer and the grid's range; Ctrl+C copies it as one line.";
 
-// The option of the watch mode.
+// The option of the watch mode, and of the readout.
 const char kWatch[] = "--watch";
+const char kProbe[] = "--probe";
 
 // The start-up failure report: a warning box.
 int StartupFailure(const std::string& message, int status) {
@@ -45,10 +49,10 @@ int StartupFailure(const std::string& message, int status) {
     return status;
 }
 
-// Starts this program again with one path (and --watch when `watch`); that
+// Starts this program again with one path (and --watch and --probe as given); that
 // copy reports its own failures. False, with the system's reason, when it
 // cannot be started.
-bool StartAnotherCopy(const std::string& path, bool watch, std::string& reason) {
+bool StartAnotherCopy(const std::string& path, bool watch, bool probe, std::string& reason) {
     // Room for the longest path the system has. CreateProcessW takes no
     // program path of MAX_PATH characters or more, so such a path goes by its
     // short form, where the volume has one.
@@ -67,9 +71,9 @@ bool StartAnotherCopy(const std::string& path, bool watch, std::string& reason) 
         }
     }
     self.resize(n);
-    std::wstring commandLine =
-        Utf16(QuoteArgument(Utf8(self.c_str())) +
-              (watch ? std::string(" ") + kWatch : std::string()) + " " + QuoteArgument(path));
+    std::wstring commandLine = Utf16(
+        QuoteArgument(Utf8(self.c_str())) + (watch ? std::string(" ") + kWatch : std::string()) +
+        (probe ? std::string(" ") + kProbe : std::string()) + " " + QuoteArgument(path));
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -94,7 +98,7 @@ struct MainWindowOfRun {
 
 int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     std::vector<std::string> args;
-    bool watch = false;
+    bool watch = false, probe = false;
     for (const std::string& a : CommandLineArguments()) {
         if (a == "/?" || a == "--help") {
             ShowMessage(kUsage, MB_ICONINFORMATION);
@@ -102,6 +106,8 @@ int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
         }
         if (a == kWatch)
             watch = true;
+        else if (a == kProbe)
+            probe = true;
         else
             args.push_back(a);
     }
@@ -110,7 +116,7 @@ int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     std::string failures;
     for (size_t k = 1; k < args.size(); ++k) {
         std::string reason;
-        if (StartAnotherCopy(args[k], watch, reason)) continue;
+        if (StartAnotherCopy(args[k], watch, probe, reason)) continue;
         if (!failures.empty()) failures += "\n";
         failures += "Cannot open a window for \"" + args[k] + "\": " + reason;
     }
@@ -124,7 +130,10 @@ int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     // The watch mode compares later stamps with those from before the load.
     const InputStamps loaded = watch && r.ok ? ReadStamps(inputs) : InputStamps();
     DisplaySettings settings;
-    if (r.ok) r = LoadInputs(inputs, app.pool, app.grid, settings);
+    FieldRange range;  // with --probe, gathered while the grid loads
+    if (r.ok)
+        r = probe ? LoadInputsWithRange(inputs, app.pool, app.grid, settings, range)
+                  : LoadInputs(inputs, app.pool, app.grid, settings);
     if (!r.ok) return StartupFailure(r.message, kLoadFailedStatus);
     app.painter = std::make_unique<FieldRowPainter>(settings);
     app.title = WindowTitle(inputs);
@@ -136,6 +145,8 @@ int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     MainWindowOfRun window;
     window.hWnd = args.empty() ? CreateMainWindow(app) : CreateMainWindow(app, app.title, true);
     if (!window.hWnd) return StartupFailure("Cannot create the main window", 1);
+    if (probe && !AddProbeBar(app, window.hWnd, range))
+        return StartupFailure("Cannot create the status bar", 1);
     if (watch)
         app.watcher = std::make_unique<FileWatcher>(window.hWnd, inputs, loaded, app.Settings());
     ShowWindow(window.hWnd, nCmdShow);

@@ -1,6 +1,8 @@
 // The main window: its class, its placement, paint, destroy and the About command.
 #include "viewer/main_window.h"
 
+#include <windowsx.h>
+
 #include "common/failure.h"
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
@@ -35,7 +37,9 @@ void PaintWindow(Application& app, HWND hWnd) {
     RECT rClient;
     GetClientRect(hWnd, &rClient);
     const int w = rClient.right - rClient.left;
-    const int h = rClient.bottom - rClient.top;
+    // With --probe the picture fills the client above the status bar.
+    const int h = app.probe ? app.probe->PictureHeight(rClient.bottom) : rClient.bottom;
+    rClient.bottom = h;
     const HBRUSH grey = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
     if (w > 0 && h > 0) {
         const auto erase = [&] { FillRect(hdc, &rClient, grey); };
@@ -65,6 +69,7 @@ void TakeReload(Application& app, HWND hWnd) {
     if (reload->result.ok) {
         std::swap(app.grid, reload->grid);
         std::swap(app.painter, reload->painter);
+        ShownGridChanged(app);
         InvalidateRect(hWnd, nullptr, FALSE);
     }
     SetTitle(hWnd, WatchTitle(app.title, reload->result.message));
@@ -147,6 +152,18 @@ HWND CreateMainWindow(Application& app, const std::string& title, bool besideOth
     return hWnd;
 }
 
+bool AddProbeBar(Application& app, HWND hWnd, const FieldRange& range) {
+    app.probe = std::make_unique<ProbeBar>();
+    if (!app.probe->Create(hWnd, app.instance)) return false;
+    app.probe->GridShown(app.grid, app.Settings(), range);
+    return true;
+}
+
+void ShownGridChanged(Application& app) {
+    if (app.probe)
+        app.probe->GridShown(app.grid, app.Settings(), RangeOf(app.grid, app.Settings(), app.pool));
+}
+
 void ShowMessage(const std::string& text, UINT icon) {
     bool ascii = true;
     for (const char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
@@ -192,6 +209,23 @@ LRESULT HandleMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case kReloadedMessage:
         TakeReload(app, hWnd);
         return 0;
+    case WM_SIZE:
+        if (app.probe) app.probe->Resize();
+        break;
+    case WM_MOUSEMOVE:
+        if (app.probe)
+            app.probe->PointerMoved(hWnd, app.grid, app.Settings(), GET_X_LPARAM(lParam),
+                                    GET_Y_LPARAM(lParam));
+        break;
+    case WM_MOUSELEAVE:
+        if (app.probe) app.probe->PointerLeft();
+        break;
+    case WM_KEYDOWN:
+        if (app.probe && wParam == 'C' && GetKeyState(VK_CONTROL) < 0) {
+            app.probe->Copy(hWnd);
+            return 0;
+        }
+        break;
     case WM_COMMAND:
         if (wParam == IDM_ABOUT) DialogBoxParamA(app.instance, "AboutDlg", hWnd, AboutDlgProc, 0);
         return 0;

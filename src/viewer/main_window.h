@@ -15,6 +15,7 @@
 #include "gdi/offscreen_picture.h"
 #include "render/field_row.h"
 #include "viewer/file_watcher.h"
+#include "viewer/probe_bar.h"
 
 namespace quorlane {
 
@@ -37,6 +38,7 @@ struct Application {
     OffscreenPicture picture;
     std::string title = "Quorlane";
     std::unique_ptr<FileWatcher> watcher;  // made after the window, gone with it
+    std::unique_ptr<ProbeBar> probe;       // --probe: the readout, made with the window
 
     const DisplaySettings& Settings() const { return painter->Settings(); }
 };
@@ -52,6 +54,15 @@ bool RegisterMainWindowClass(HINSTANCE instance);
 // which must outlive it.
 HWND CreateMainWindow(Application& app, const std::string& title = std::string(),
                       bool besideOthers = false);
+
+// With --probe: gives the main window `hWnd` its status bar (before it is
+// shown), reading the grid shown, whose range the load gathered. False when
+// the system cannot make it.
+bool AddProbeBar(Application& app, HWND hWnd, const FieldRange& range);
+
+// The window shows another grid (a reload, a step): the readout finds its
+// range on the pool and reads it. Whatever swaps the grid shown calls this.
+void ShownGridChanged(Application& app);
 
 LRESULT CALLBACK MainWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 

@@ -45,7 +45,7 @@ std::string ParseSeries(const std::vector<std::string>& args, ViewerOptions& opt
         }
         if (a == "--") {
             optionsEnd = true;
-        } else if (a == "--series" || a == "--watch") {
+        } else if (a == "--series" || a == "--watch" || a == "--probe") {
             // read before
         } else if (const std::string name = a.substr(0, a.find('='));
                    name == "--fps" || name == "--cache" || name == "--inputs") {
@@ -94,11 +94,12 @@ std::string ParseViewerArguments(const std::vector<std::string>& args, uint64_t 
     for (auto a = args.begin(); a != (options.series ? optionsEnd : args.end()); ++a) {
         options.help = options.help || *a == "/?" || *a == "--help";
         options.watch = options.watch || *a == "--watch";
+        options.probe = options.probe || *a == "--probe";
     }
     if (options.help) return std::string();
     if (options.series) return ParseSeries(args, options);
     for (const std::string& a : args)
-        if (a != "--watch") options.paths.push_back(a);
+        if (a != "--watch" && a != "--probe") options.paths.push_back(a);
     return std::string();
 }
 
@@ -147,7 +148,9 @@ std::string ViewerUsage() {
            "--fps N: steps a second while playing (1 to 120, default 10).\n"
            "--cache MB: memory for steps kept (default a quarter of the memory, at\n"
            "most 2048).\n"
-           "--inputs FILE: more paths, one a line, in that order.";
+           "--inputs FILE: more paths, one a line, in that order.\n\n"
+           "--probe: a status bar below the picture shows the position, value and cell\n"
+           "under the pointer and the grid's range; Ctrl+C copies it as one line.";
 }
 
 std::string UsageBoxText(const std::string& error) {

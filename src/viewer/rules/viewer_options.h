@@ -2,10 +2,10 @@
 // The viewer's command line, as text rules that ask neither the file system
 // nor the platform:
 //
-//   quorlane [--watch] [FOLDER | GRIDFILE ...]
-//   quorlane --series [--fps N] [--cache MB] [--inputs FILE] [--watch] PATH...
+//   quorlane [--watch] [--probe] [FOLDER | GRIDFILE ...]
+//   quorlane --series [--fps N] [--cache MB] [--inputs FILE] [--watch] [--probe] PATH...
 //
-// Without --series every argument but --watch, /? and --help is a path, as it
+// Without --series every argument but --watch, --probe, /? and --help is a path, as it
 // always was. With it, --fps, --cache and --inputs take a value ("--fps 30"
 // or "--fps=30"), "--" ends the options, and each PATH is a grid file, a
 // folder or a pattern (data/series.h).
@@ -28,6 +28,7 @@ struct ViewerOptions {
     bool help = false;    // /? or --help: the usage box, nothing else
     bool watch = false;   // --watch
     bool series = false;  // --series: one window for all the steps
+    bool probe = false;   // --probe: a status bar reads the field under the pointer
     int fps = kDefaultFps;
     uint64_t cacheBytes = 0;         // --cache MB, else DefaultCacheBytes
     std::vector<std::string> paths;  // in the order given
