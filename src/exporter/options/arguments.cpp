@@ -204,7 +204,7 @@ std::string ParseExportArguments(const std::vector<std::string>& args, ExportOpt
             return "unknown option " + Quoted(arg);
         }
     }
-    const std::string kind = CheckOutputKind(options, fps, quality, format);
+    std::string kind = CheckOutputKind(options, fps, quality, format);
     if (!kind.empty()) return kind;
     if (options.paths.empty() && options.lists.empty()) return kNoInput;
     return std::string();

@@ -97,7 +97,7 @@ std::string FindFfmpeg(const std::string& given, const std::string& programFolde
     if (!given.empty()) return isFile(given) ? given : std::string();
     const std::string name = "ffmpeg.exe";
     if (!programFolder.empty()) {
-        const std::string beside = JoinPath(programFolder, name, style);
+        std::string beside = JoinPath(programFolder, name, style);
         if (isFile(beside)) return beside;
     }
     for (size_t start = 0; start <= pathVariable.size();) {
@@ -108,7 +108,7 @@ std::string FindFfmpeg(const std::string& given, const std::string& programFolde
         if (folder.size() >= 2 && folder.front() == '"' && folder.back() == '"')
             folder = folder.substr(1, folder.size() - 2);
         if (folder.empty()) continue;
-        const std::string there = JoinPath(folder, name, style);
+        std::string there = JoinPath(folder, name, style);
         if (isFile(there)) return there;
     }
     return std::string();
