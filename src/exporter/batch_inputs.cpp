@@ -9,6 +9,8 @@
 #include <system_error>
 
 #include "common/name_pattern.h"
+#include "common/names.h"
+#include "common/text.h"
 #include "data/series.h"
 #include "exporter/options/output_names.h"
 #include "win/file_facts.h"
@@ -81,7 +83,18 @@ void ExpandPath(const std::string& path, const SeriesFileSystem& fs,
         inputs.push_back(std::move(in));
         return;
     }
-    for (const SeriesStep& step : steps) AddInput(step.files.gridPath, inputs);
+    for (const SeriesStep& step : steps) {
+        // A folder's grid file of the default name is that folder as an
+        // input, named as a folder given alone is.
+        const std::string& grid = step.files.gridPath;
+        std::string folder = FolderOf(grid, kSystemPathStyle);
+        while (folder.size() > 1 && IsPathSeparator(folder.back(), kSystemPathStyle) &&
+               folder[folder.size() - 2] != ':')
+            folder.pop_back();
+        const bool ofFolder =
+            FoldAsciiCase(LastComponent(grid, kSystemPathStyle)) == FoldAsciiCase(kGridFileName);
+        AddInput(ofFolder && !folder.empty() ? folder : grid, inputs);
+    }
 }
 
 }  // namespace

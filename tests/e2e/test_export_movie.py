@@ -100,6 +100,17 @@ def ordered(ex, a):
         )
     psnr = frame_psnr(movie, os.path.join(ex.tmp, "png", "%d.png"), 632, 434)
     check(len(psnr) == 5 and min(psnr) >= LEAST_PSNR, "PSNR %r" % psnr)
+    many = ex.folder(
+        "many",
+        {
+            "%s/%s" % (n, f): b
+            for n in ("a", "b10", "b9")
+            for f, b in (("quorlane.ini", INI), ("quorlane.dat", step_grid(0)))
+        },
+    )
+    status, out, err = ex.run("--out", "{n}_{name}.png", os.path.join(many, "*"), cwd=many)
+    got = sorted(n for n in os.listdir(many) if n.endswith(".png"))
+    check(status == 0 and got == ["0001_a.png", "0002_b9.png", "0003_b10.png"], "folders: %r" % got)
     print("ok   %-22s 5 steps in natural order, PSNR at least %.1f dB" % ("ordered", min(psnr)))
 
 
