@@ -1,7 +1,8 @@
-// Quoting the arguments of another copy of the viewer: a path it would read back changed.
+// Quoting the arguments of a program started by another (a copy of the viewer, ffmpeg): an
+// argument it would read back changed.
 #include <gtest/gtest.h>
 
-#include "viewer/rules/command_line.h"
+#include "common/command_line.h"
 
 namespace quorlane {
 
@@ -17,6 +18,9 @@ TEST(CommandLine, QuotedForAnotherCopy) {
         {"", "\"\""},
     };
     for (const auto& c : cases) EXPECT_EQ(QuoteArgument(c.argument), c.quoted) << c.argument;
+    // A program and its arguments, as ffmpeg is started.
+    EXPECT_EQ(WindowsCommandLine("C:\\ff mpeg\\ffmpeg.exe", {"-i", "-", "a \"b\"\\", "c\\d"}),
+              "\"C:\\ff mpeg\\ffmpeg.exe\" \"-i\" \"-\" \"a \\\"b\\\"\\\\\" \"c\\d\"");
 }
 
 }  // namespace

@@ -12,6 +12,9 @@
 //   - whole batches, in ms per frame, for both grid sizes: the pipelined
 //     run with the own PNG writer and the imaging component's, and the
 //     one-by-one run;
+//   - a movie of MOVIE_FRAMES inputs of each grid size (an MP4 at 1920 ×
+//     1080 through ffmpeg, named by QUORLANE_FFMPEG or found as the program
+//     finds it), in ms per frame end to end, and the movie's size;
 //   - the start-up of quorlane-export.exe (beside this program's folder,
 //     when there) on one small input and on EXAMPLE (a folder), process
 //     start to exit.
@@ -19,8 +22,9 @@
 // Exit status 0, or 1 when a run fails or the files differ. The folder is
 // removed at the end.
 //
-//   export_bench [FRAMES [BIG_FRAMES [REPEATS [EXAMPLE]]]]   (defaults 200, 200 and 10;
-//                                                  REPEATS of each step alone, 0: none)
+//   export_bench [FRAMES [BIG_FRAMES [REPEATS [EXAMPLE [MOVIE_FRAMES]]]]]
+//       (defaults 200, 200, 10 and 240; REPEATS of each step alone, 0: none; a
+//       movie only where ffmpeg is found)
 //
 // Build: cmake --preset mingw && cmake --build --preset mingw
 // Run under Wine; it needs no display:
@@ -43,6 +47,7 @@
 #include "data/settings.h"
 #include "exporter/batch.h"
 #include "exporter/image_file.h"
+#include "exporter/options/movie.h"
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
 
@@ -117,6 +122,36 @@ PerFrame TimeRun(Console& console, const std::vector<std::string>& paths, const 
     const double t0 = SecondsNow(), p0 = ProcessorSeconds(true);
     const int status = ExportAll(options, tuning, console);
     const double t = SecondsNow() - t0, p = ProcessorSeconds(true) - p0;
+    const double n = double(paths.size());
+    return {status == 0 ? 1e3 * t / n : -1.0, 1e3 * p / n};
+}
+
+// ffmpeg as QUORLANE_FFMPEG names it, else on the PATH; empty when none.
+std::string FindBenchFfmpeg() {
+    const char* named = std::getenv("QUORLANE_FFMPEG");
+    const char* path = std::getenv("PATH");
+    return FindFfmpeg(named != nullptr ? named : "", "", path != nullptr ? path : "",
+                      [](const std::string& p) { return fs::is_regular_file(fs::u8path(p)); });
+}
+
+// One movie of `paths` through `ffmpeg` into `movie`: ms per frame (wall and
+// processor, this process alone) and the movie's size in KB.
+PerFrame TimeMovie(Console& console, const std::vector<std::string>& paths,
+                   const std::string& ffmpeg, const fs::path& movie, double& kb) {
+    ExportOptions options;
+    options.quiet = options.overwrite = options.sizeGiven = true;
+    options.width = kWidth;
+    options.height = kHeight;
+    options.pattern = movie.u8string();
+    options.movie = MovieFormat::Mp4;
+    options.quality = DefaultQuality(MovieFormat::Mp4);
+    options.ffmpeg = ffmpeg;
+    options.paths = paths;
+    const double t0 = SecondsNow(), p0 = ProcessorSeconds(true);
+    const int status = ExportAll(options, ExportTuning(), console);
+    const double t = SecondsNow() - t0, p = ProcessorSeconds(true) - p0;
+    std::error_code ec;
+    kb = double(fs::file_size(movie, ec)) / 1024;
     const double n = double(paths.size());
     return {status == 0 ? 1e3 * t / n : -1.0, 1e3 * p / n};
 }
@@ -242,6 +277,7 @@ int main(int argc, char** argv) {
     const int bigFrames = argc > 2 ? std::max(0, std::atoi(argv[2])) : 200;
     const int repeats = argc > 3 ? std::max(0, std::atoi(argv[3])) : 10;
     const char* example = argc > 4 ? argv[4] : nullptr;
+    const int movieFrames = argc > 5 ? std::max(0, std::atoi(argv[5])) : 240;
     const fs::path root = fs::temp_directory_path() /
                           ("quorlane-export-bench-" + std::to_string(GetCurrentProcessId()));
     Console console;
@@ -308,6 +344,18 @@ int main(int argc, char** argv) {
                     t.wall, t.processor, MeanFileKB(root / "out"));
         ok = ok && t.wall > 0;
     }
+    const std::string ffmpeg = movieFrames > 0 ? FindBenchFfmpeg() : std::string();
+    for (const auto& b : batches) {
+        if (ffmpeg.empty() || b.files->empty()) continue;
+        double kb = 0;
+        const PerFrame t =
+            TimeMovie(console, Batch(*b.files, movieFrames), ffmpeg, root / "movie.mp4", kb);
+        std::printf("a movie of %d frames of %s, MP4 through ffmpeg: %.1f (%.1f), %.0f KB\n",
+                    movieFrames, b.label, t.wall, t.processor, kb);
+        ok = ok && t.wall > 0;
+    }
+    if (ffmpeg.empty() && movieFrames > 0)
+        std::printf("no movie: ffmpeg is not on the PATH and QUORLANE_FFMPEG names none\n");
     // The program's start-up, when it is beside this one's folder.
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -14,11 +15,13 @@
 #include "data/inputs.h"
 #include "data/settings.h"
 #include "exporter/batch_inputs.h"
+#include "exporter/frame_sink.h"
 #include "exporter/handoff.h"
 #include "exporter/image_file.h"
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
 #include "render/field_row.h"
+#include "win/atomic_write.h"
 #include "win/file_facts.h"
 
 namespace quorlane {
@@ -78,9 +81,16 @@ class Batch {
     // Whether the run was stopped before every input was done; `report`
     // then says how far it got.
     bool Stopped(std::string& report);
+    // Every input into one movie, or onto standard output: the exit status.
+    int Movie();
+    int Stream();
 
   private:
-    bool Stopping() const { return stop_ != nullptr && stop_->load(); }
+    bool StopAsked() const { return stop_ != nullptr && stop_->load(); }
+    bool Stopping() const { return StopAsked() || abandoned_; }
+    // Every input, pipelined or one by one as the tuning says.
+    bool Run() { return tuning_.pipelined ? Pipelined() : OneByOne(); }
+    void Report(const std::string& line) { console_.Err(std::string(kExporterName) + ": " + line); }
     // Loads input k, reading its grid text into `text`, which the loading
     // thread keeps from one input to the next.
     void Load(size_t k, Loaded& into, GridTextBuffer& text);
@@ -106,7 +116,12 @@ class Batch {
     const std::atomic<bool>* stop_;  // set (on another thread) to stop the run
     WorkerPool pool_{WorkerPool::CoreThreads()};
     std::vector<BatchInput> inputs_;
-    std::mutex reports_;  // the two below
+    // A movie's frames or the pictures on standard output, in the inputs'
+    // order; without it, each input its own file.
+    FrameSink* sink_ = nullptr;
+    std::atomic<bool> abandoned_{false};  // the sink takes nothing more
+    std::string sinkFailure_;             // why
+    std::mutex reports_;                  // the two below
     size_t done_ = 0;
     bool failed_ = false;
 };
@@ -121,9 +136,14 @@ void Batch::Fail(size_t k, const std::string& message) {
 void Batch::Written(size_t k, int width, int height) {
     std::lock_guard<std::mutex> lock(reports_);
     ++done_;
-    if (!options_.quiet)
-        console_.Out(
-            ProgressLine(done_, inputs_.size(), inputs_[k].path, inputs_[k].output, width, height));
+    if (options_.quiet) return;
+    const std::string line =
+        ProgressLine(done_, inputs_.size(), inputs_[k].path, inputs_[k].output, width, height);
+    // Pictures on standard output leave it to them.
+    if (options_.toStandardOutput)
+        console_.Err(line);
+    else
+        console_.Out(line);
 }
 
 void Batch::Load(size_t k, Loaded& into, GridTextBuffer& text) {
@@ -131,7 +151,7 @@ void Batch::Load(size_t k, Loaded& into, GridTextBuffer& text) {
     into.index = k;
     into.failure = in.failure;
     if (!into.failure.empty()) return;
-    if (!options_.overwrite && ThereAsNamed(in.output)) {
+    if (sink_ == nullptr && !options_.overwrite && ThereAsNamed(in.output)) {
         into.failure = ExistsReport(in.output);
         return;
     }
@@ -194,6 +214,24 @@ bool Batch::Draw(const Loaded& loaded, int width, int height, DrawnPicture& pict
 void Batch::Encode(DrawnPicture& picture, ImageFileWriter& writer) {
     const BatchInput& in = inputs_[picture.index];
     std::string reason;
+    if (sink_ != nullptr) {
+        FrameSink::Outcome taken = FrameSink::Outcome::Broken;
+        try {
+            taken = sink_->Take(picture.offscreen.image(), picture.width, picture.height, in.path,
+                                reason);
+        } catch (const std::exception& e) {
+            reason = ExceptionReason(e);
+        }
+        if (taken == FrameSink::Outcome::Taken) {
+            Written(picture.index, picture.width, picture.height);
+        } else if (taken == FrameSink::Outcome::OtherSize) {
+            Fail(picture.index, reason);
+        } else if (!StopAsked()) {
+            sinkFailure_ = reason;
+            abandoned_ = true;
+        }
+        return;
+    }
     // A picture alone has the pool to itself: its strips are compressed on it.
     WorkerPool* pool = inputs_.size() == 1 ? &pool_ : nullptr;
     ImageFileWriter::Outcome outcome = ImageFileWriter::Outcome::Failed;
@@ -239,6 +277,8 @@ bool Batch::OneByOne() {
 }
 
 unsigned Batch::EncoderCount() const {
+    // A movie or a stream takes its pictures in order, from one thread.
+    if (sink_ != nullptr) return 1;
     const unsigned asked = tuning_.encoders != 0 ? tuning_.encoders : std::min(4u, pool_.Threads());
     return unsigned(std::max<size_t>(1, std::min<size_t>(asked, inputs_.size())));
 }
@@ -311,10 +351,99 @@ bool Batch::Pipelined() {
 }
 
 bool Batch::Stopped(std::string& report) {
-    if (!Stopping() || done_ == inputs_.size()) return false;
+    if (!StopAsked() || done_ == inputs_.size()) return false;
     report = std::string(kExporterName) + ": stopped after " + std::to_string(done_) + " of " +
              std::to_string(inputs_.size());
     return true;
+}
+
+int Batch::Movie() {
+    const std::string& movie = options_.pattern;
+    if (!options_.overwrite && ThereAsNamed(movie)) {
+        Report(ExistsReport(movie));
+        return 1;
+    }
+    std::string temporary, reason;
+    AtomicWrite how;
+    how.path = movie;
+    how.replace = options_.overwrite;
+    how.temporaryPath = [&](unsigned k) {
+        return temporary = TemporaryOutputPath(movie, GetCurrentProcessId(), k);
+    };
+    how.nameTooLong = FileNameTooLong(movie);
+    how.shared = true;  // ffmpeg writes it by its name
+    MovieEncoding encoding;
+    encoding.format = options_.movie;
+    encoding.fps = options_.fps;
+    encoding.quality = options_.quality;
+    size_t frames = 0;
+    const auto start = std::chrono::steady_clock::now();
+    HRESULT error = S_OK;
+    const AtomicWriteOutcome outcome = WriteAtomically(
+        how,
+        [&](HANDLE) -> HRESULT {
+            encoding.output = temporary;
+            MovieFrames sink(options_.ffmpeg, encoding, stop_,
+                             [&](const std::string& note) { console_.Err(note); });
+            sink_ = &sink;
+            Run();
+            sink_ = nullptr;
+            frames = sink.Frames();
+            if (StopAsked() || abandoned_) {
+                sink.Kill();
+                reason = sinkFailure_;
+                return StopAsked() ? E_ABORT : E_FAIL;
+            }
+            if (frames == 0) {
+                reason = "no picture to make it of";
+                return E_FAIL;
+            }
+            if (sink.Finish(reason)) return S_OK;
+            return StopAsked() ? E_ABORT : E_FAIL;
+        },
+        error);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::string report;
+    switch (outcome) {
+    case AtomicWriteOutcome::Written:
+        if (!options_.quiet) console_.Out(FramesLine(frames, seconds));
+        return failed_ ? 1 : 0;
+    case AtomicWriteOutcome::Stopped:
+        if (!Stopped(report))
+            report = std::string(kExporterName) + ": stopped after " + std::to_string(done_) +
+                     " of " + std::to_string(inputs_.size());
+        console_.Err(report);
+        return kStoppedStatus;
+    case AtomicWriteOutcome::Exists:
+        Report(ExistsReport(movie));
+        return 1;
+    case AtomicWriteOutcome::NameTooLong:
+        reason = "the name is too long";
+        break;
+    case AtomicWriteOutcome::Failed:
+        if (reason.empty()) reason = ErrorReason(error);
+        break;
+    }
+    Report("Cannot write \"" + movie + "\": " + reason);
+    return 1;
+}
+
+int Batch::Stream() {
+    PictureStream sink(options_.streamFormat);
+    sink_ = &sink;
+    const bool all = Run();
+    sink_ = nullptr;
+    std::string report;
+    if (Stopped(report)) {
+        console_.Err(report);
+        return kStoppedStatus;
+    }
+    if (abandoned_) {
+        Report("Cannot write to standard output: " + sinkFailure_);
+        return 1;
+    }
+    return all ? 0 : 1;
 }
 
 }  // namespace
@@ -324,6 +453,8 @@ int ExportAll(const ExportOptions& options, const ExportTuning& tuning, Console&
     Batch run(options, tuning, console, stop);
     const std::string error = run.Prepare();
     if (!error.empty()) return UsageError(console, error);
+    if (options.movie != MovieFormat::None) return run.Movie();
+    if (options.toStandardOutput) return run.Stream();
     const bool all = tuning.pipelined ? run.Pipelined() : run.OneByOne();
     std::string report;
     if (!run.Stopped(report)) return all ? 0 : 1;

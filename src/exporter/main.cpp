@@ -11,6 +11,7 @@
 #include "common/failure.h"
 #include "exporter/batch.h"
 #include "exporter/options/arguments.h"
+#include "exporter/options/movie.h"
 #include "win/utf.h"
 
 namespace quorlane {
@@ -49,6 +50,24 @@ bool ReadList(const std::string& file, const TakeBytes& take) {
     return ok;
 }
 
+// Whether `path` names a file (not a folder).
+bool IsFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Utf16(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// ffmpeg as --ffmpeg names it, else beside this program, else on the PATH;
+// empty when there is none.
+std::string FfmpegPath(const std::string& given) {
+    std::wstring self(32768, L'\0');
+    const DWORD n = GetModuleFileNameW(nullptr, &self[0], DWORD(self.size()));
+    const std::string program = n > 0 && n < self.size() ? Utf8(self.data(), n) : std::string();
+    std::wstring path(32768, L'\0');
+    const DWORD m = GetEnvironmentVariableW(L"PATH", &path[0], DWORD(path.size()));
+    const std::string folders = m > 0 && m < path.size() ? Utf8(path.data(), m) : std::string();
+    return FindFfmpeg(given, FolderOf(program, kSystemPathStyle), folders, IsFile);
+}
+
 int Run(Console& console) {
     const std::vector<std::string> args = CommandLineArguments();
     ExportOptions options;
@@ -56,6 +75,11 @@ int Run(Console& console) {
     if (options.help) {
         console.Out(ExportUsage());
         return 0;
+    }
+    if (error.empty() && options.movie != MovieFormat::None) {
+        // Before any input is read: a movie needs ffmpeg.
+        options.ffmpeg = FfmpegPath(options.ffmpeg);
+        if (options.ffmpeg.empty()) error = NeedsFfmpeg(options.pattern);
     }
     if (error.empty()) error = ReadInputLists(options, ReadList);
     if (!error.empty()) return UsageError(console, error);

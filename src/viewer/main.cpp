@@ -17,7 +17,7 @@
 #include "data/load_result.h"
 #include "probe/probed_load.h"
 #include "viewer/main_window.h"
-#include "viewer/rules/command_line.h"
+#include "common/command_line.h"
 #include "viewer/rules/window_title.h"
 #include "win/system_error.h"
 #include "win/utf.h"

@@ -16,7 +16,8 @@ namespace {
 HANDLE CreateTemporary(const AtomicWrite& how, std::wstring& temp, HRESULT& error) {
     for (unsigned k = 0;; ++k) {
         temp = Utf16(how.temporaryPath(k));
-        const HANDLE file = CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+        const DWORD share = how.shared ? FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE : 0;
+        const HANDLE file = CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr,
                                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) return file;
         const DWORD code = GetLastError();

@@ -24,6 +24,9 @@ struct AtomicWrite {
     // it that is refused while no file is there under it is then one of a
     // name too long.
     bool nameTooLong = false;
+    // Whether others may open the temporary file while it is written (a
+    // program the writer starts that writes it by its name).
+    bool shared = false;
 };
 
 enum class AtomicWriteOutcome { Written, Exists, NameTooLong, Stopped, Failed };

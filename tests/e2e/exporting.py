@@ -168,10 +168,11 @@ class Exporter:
 # --------------------------------------------------------------- a group's run
 
 
-def run_group(groups):
-    """Runs the group named on the command line, one of `groups` (name: function of the options)."""
+def run_group(groups, required=()):
+    """Runs the group named on the command line, one of `groups` (name: function of the options);
+    `required` names further options that the groups need."""
     ap = argparse.ArgumentParser()
-    for opt in ("--exe", "--export", "--render", "--workdir"):
+    for opt in ("--exe", "--export", "--render", "--workdir", *required):
         ap.add_argument(opt, required=True)
     ap.add_argument("--bench", help="export_bench.exe, for the bench group")
     ap.add_argument("--tuned", help="export_tuned.exe, for the identity group")

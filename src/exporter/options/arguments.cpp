@@ -72,6 +72,44 @@ bool OptionValue(const std::vector<std::string>& args, size_t& k, const std::str
     return true;
 }
 
+// A whole number from `low` to `high` in decimal digits.
+bool WholeNumber(const std::string& text, int low, int high, int& value) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const int n = std::stoi(text);
+    if (n < low || n > high) return false;
+    value = n;
+    return true;
+}
+
+// What a movie or a picture stream takes and the other options do not; the
+// empty string when the options agree.
+std::string CheckOutputKind(ExportOptions& options, bool fps, bool quality, bool format) {
+    options.toStandardOutput = options.pattern == "-";
+    options.movie = MovieFormatOfPath(options.pattern);
+    if (options.movie != MovieFormat::None) {
+        if (ExpandOutputPattern(options.pattern, "a", 1) !=
+            ExpandOutputPattern(options.pattern, "b", 2))
+            return "--out " + Quoted(options.pattern) +
+                   ": a movie is one file, its name takes no " + "{name} or {n}";
+        options.pattern = ExpandOutputPattern(options.pattern, "", 1);
+        const int highest = HighestQuality(options.movie);
+        if (options.quality > highest)
+            return "--quality " + std::to_string(options.quality) + ": at most " +
+                   std::to_string(highest) + " for this format";
+        if (options.quality < 0) options.quality = DefaultQuality(options.movie);
+    } else if (fps || quality || !options.ffmpeg.empty()) {
+        return std::string(fps       ? "--fps"
+                           : quality ? "--quality"
+                                     : "--ffmpeg") +
+               " is for a movie (--out NAME.mp4 or NAME.webm)";
+    }
+    if (format && !options.toStandardOutput)
+        return "--format is for pictures on standard output (--out -)";
+    return std::string();
+}
+
 }  // namespace
 
 std::string ParsePictureSize(const std::string& text, int& width, int& height) {
@@ -109,7 +147,7 @@ std::string ParseExportArguments(const std::vector<std::string>& args, ExportOpt
             return std::string();
         }
     }
-    bool optionsEnd = false;
+    bool optionsEnd = false, fps = false, quality = false, format = false;
     for (size_t k = 0; k < args.size(); ++k) {
         const std::string& arg = args[k];
         const bool option = !optionsEnd && arg.size() > 1 && arg[0] == '-';
@@ -140,10 +178,34 @@ std::string ParseExportArguments(const std::vector<std::string>& args, ExportOpt
             if (!OptionValue(args, k, "--inputs", value) || value.empty())
                 return "--inputs needs a file that lists inputs (- for standard input)";
             options.lists.push_back({value, options.paths.size()});
+        } else if (is("--fps")) {
+            if (!OptionValue(args, k, "--fps", value) ||
+                !WholeNumber(value, 1, kHighestFps, options.fps))
+                return "--fps needs frames a second, 1 to " + std::to_string(kHighestFps);
+            fps = true;
+        } else if (is("--quality")) {
+            if (!OptionValue(args, k, "--quality", value) ||
+                !WholeNumber(value, 0, 63, options.quality))
+                return "--quality needs the encoder's constant quality, a whole number from 0";
+            quality = true;
+        } else if (is("--ffmpeg")) {
+            if (!OptionValue(args, k, "--ffmpeg", value) || value.empty())
+                return "--ffmpeg needs the path of ffmpeg.exe";
+            options.ffmpeg = value;
+        } else if (is("--format")) {
+            if (!OptionValue(args, k, "--format", value)) return "--format needs png or bmp";
+            const std::string name = FoldAsciiCase(value);
+            if (name != FoldAsciiCase("png") && name != FoldAsciiCase("bmp"))
+                return "--format " + Quoted(value) + ": png or bmp";
+            options.streamFormat =
+                name == FoldAsciiCase("png") ? ImageFormat::Png : ImageFormat::Bmp;
+            format = true;
         } else {
             return "unknown option " + Quoted(arg);
         }
     }
+    std::string kind = CheckOutputKind(options, fps, quality, format);
+    if (!kind.empty()) return kind;
     if (options.paths.empty() && options.lists.empty()) return kNoInput;
     return std::string();
 }
@@ -239,6 +301,23 @@ std::string ExportUsage() {
            "                   numbered where the option stands among the PATHs\n"
            "  --quiet          no progress lines\n"
            "  --help           this text\n"
+           "\n"
+           "A PATH whose last part holds * or ? stands for the grid files and folders it\n"
+           "matches, and a folder without " +
+           grid +
+           " for its *.dat files, each in\n"
+           "the natural order of their names (step_2 before step_10).\n"
+           "\n"
+           "Movies: --out NAME.mp4 (H.264) or NAME.webm (VP9) writes one movie, one frame\n"
+           "for each input, through ffmpeg (beside " +
+           kExporterCommand +
+           ".exe, on the PATH,\n"
+           "or --ffmpeg PATH). --fps N frames a second (default 25); --quality Q the\n"
+           "encoder's constant quality, lower is better (default " +
+           std::to_string(kDefaultMp4Quality) + " for MP4, " + std::to_string(kDefaultWebmQuality) +
+           " for WebM).\n"
+           "--out - writes the pictures one after another to standard output, in\n"
+           "--format png (default) or bmp, and the progress lines to standard error.\n"
            "\n"
            "Exit status: 0 when every picture was written, 1 when any input failed,\n"
            "2 for a usage error.\n";

@@ -4,12 +4,19 @@
 //
 //   quorlane-export [--size WxH] [--out PATTERN] [--overwrite] [--quiet]
 //                   [--inputs FILE] PATH...
+//   quorlane-export --out NAME.mp4|NAME.webm [--fps N] [--quality Q]
+//                   [--ffmpeg PATH] ... PATH...
+//   quorlane-export --out - [--format png|bmp] ... PATH...
 //
-// See exporter/options/output_names.h for the output pattern.
+// See exporter/options/output_names.h for the output pattern and
+// exporter/options/movie.h for a movie.
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "exporter/options/movie.h"
+#include "exporter/options/output_names.h"
 
 namespace quorlane {
 
@@ -37,6 +44,16 @@ struct ExportOptions {
         size_t at;
     };
     std::vector<InputList> lists;
+    // --out NAME.mp4 or NAME.webm: one movie of every input (the pattern is
+    // then its name, braces taken), with these.
+    MovieFormat movie = MovieFormat::None;
+    int fps = kDefaultFps;  // --fps
+    int quality = -1;       // --quality; -1: the format's default
+    std::string ffmpeg;     // --ffmpeg: the program, else looked for
+    // --out -: the pictures one after another on standard output, in
+    // --format (PNG or BMP); the progress lines go to standard error.
+    bool toStandardOutput = false;
+    ImageFormat streamFormat = ImageFormat::Png;
 };
 
 // Reads the arguments that follow the program's name into `options`. The

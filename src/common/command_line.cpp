@@ -1,5 +1,5 @@
 // Quoting one argument for a Windows command line.
-#include "viewer/rules/command_line.h"
+#include "common/command_line.h"
 
 namespace quorlane {
 
@@ -18,6 +18,12 @@ std::string QuoteArgument(const std::string& argument) {
     }
     out.append(2 * backslashes, '\\');
     return out + "\"";
+}
+
+std::string WindowsCommandLine(const std::string& program, const std::vector<std::string>& args) {
+    std::string line = QuoteArgument(program);
+    for (const std::string& a : args) line += " " + QuoteArgument(a);
+    return line;
 }
 
 }  // namespace quorlane
