@@ -90,7 +90,9 @@ class Batch {
     bool Stopping() const { return StopAsked() || abandoned_; }
     // Every input, pipelined or one by one as the tuning says.
     bool Run() { return tuning_.pipelined ? Pipelined() : OneByOne(); }
-    void Report(const std::string& line) { console_.Err(std::string(kExporterName) + ": " + line); }
+    void Report(const std::string& line) {
+        console_.Err(std::string(kExporterCommand) + ": " + line);
+    }
     // Loads input k, reading its grid text into `text`, which the loading
     // thread keeps from one input to the next.
     void Load(size_t k, Loaded& into, GridTextBuffer& text);
@@ -130,7 +132,7 @@ void Batch::Fail(size_t k, const std::string& message) {
     std::lock_guard<std::mutex> lock(reports_);
     ++done_;
     failed_ = true;
-    console_.Err(std::string(kExporterName) + ": " + inputs_[k].path + ": " + message);
+    console_.Err(std::string(kExporterCommand) + ": " + inputs_[k].path + ": " + message);
 }
 
 void Batch::Written(size_t k, int width, int height) {
@@ -352,7 +354,7 @@ bool Batch::Pipelined() {
 
 bool Batch::Stopped(std::string& report) {
     if (!StopAsked() || done_ == inputs_.size()) return false;
-    report = std::string(kExporterName) + ": stopped after " + std::to_string(done_) + " of " +
+    report = std::string(kExporterCommand) + ": stopped after " + std::to_string(done_) + " of " +
              std::to_string(inputs_.size());
     return true;
 }
@@ -411,7 +413,7 @@ int Batch::Movie() {
         return failed_ ? 1 : 0;
     case AtomicWriteOutcome::Stopped:
         if (!Stopped(report))
-            report = std::string(kExporterName) + ": stopped after " + std::to_string(done_) +
+            report = std::string(kExporterCommand) + ": stopped after " + std::to_string(done_) +
                      " of " + std::to_string(inputs_.size());
         console_.Err(report);
         return kStoppedStatus;

@@ -21,7 +21,7 @@ void Console::Write(HANDLE handle, const std::string& line) {
 }
 
 int UsageError(Console& console, const std::string& message) {
-    console.Err(std::string(kExporterName) + ": " + message + "\nTry \"" + kExporterName +
+    console.Err(std::string(kExporterCommand) + ": " + message + "\nTry \"" + kExporterCommand +
                 " --help\".");
     return 2;
 }

@@ -5,10 +5,9 @@
 #include <mutex>
 #include <string>
 
-namespace quorlane {
+#include "common/names.h"
 
-// The name the exporter gives itself in its reports.
-constexpr char kExporterName[] = "quorlane-export";
+namespace quorlane {
 
 // The process's standard output and standard error, for whole lines from
 // any thread. Text is UTF-8: a console gets it as UTF-16, anything else

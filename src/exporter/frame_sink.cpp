@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "exporter/image_file.h"
-#include "quorlane_version.h"
 #include "render/colour.h"
 #include "win/atomic_write.h"
 
@@ -127,7 +126,7 @@ FrameSink::Outcome PictureStream::Take(PixelImage image, int width, int height,
         BytesSink sink(bytes_);
         PngOptions options;
         options.strips = PngStrips(width, height);
-        options.texts = {{"Source", source}, {"Software", "Quorlane " QUORLANE_VERSION_TEXT}};
+        options.texts = ProvenanceTexts(source);
         if (!WritePng(image.pixels, image.pitch, width, height, options, sink, nullptr,
                       &scratch_)) {
             reason = "not enough memory";

@@ -2,6 +2,7 @@
 // writer, the other formats through the imaging component.
 #include "exporter/image_file.h"
 
+#include "common/names.h"
 #include "quorlane_version.h"
 #include "win/atomic_write.h"
 #include "win/system_error.h"
@@ -46,6 +47,11 @@ std::string ErrorReason(HRESULT error) {
     return SystemErrorText(error);
 }
 
+std::vector<std::pair<std::string, std::string>> ProvenanceTexts(const std::string& source) {
+    return {{"Source", source},
+            {"Software", std::string(kProgramName) + " " QUORLANE_VERSION_TEXT}};
+}
+
 HRESULT ImageFileWriter::EncodePng(PixelImage image, int width, int height, HANDLE file,
                                    const std::string& source, WorkerPool* pool) {
     FileSink sink(file);
@@ -53,7 +59,7 @@ HRESULT ImageFileWriter::EncodePng(PixelImage image, int width, int height, HAND
     options.filter = png_.filter;
     options.level = png_.level;
     options.strips = PngStrips(width, height);
-    options.texts = {{"Source", source}, {"Software", "Quorlane " QUORLANE_VERSION_TEXT}};
+    options.texts = ProvenanceTexts(source);
     options.stop = stop_;
     if (WritePng(image.pixels, image.pitch, width, height, options, sink, pool, &pngScratch_))
         return S_OK;

@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "common/worker_pool.h"
 #include "exporter/options/output_names.h"
@@ -16,6 +18,10 @@
 #include "render/paint.h"
 
 namespace quorlane {
+
+// The texts an exported PNG names its source and its maker with: the input
+// as given, and the program and its version.
+std::vector<std::pair<std::string, std::string>> ProvenanceTexts(const std::string& source);
 
 // How PNG files are encoded. The program takes the defaults; the benchmark
 // compares others, and the Windows Imaging Component's encoder.

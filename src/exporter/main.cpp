@@ -94,9 +94,9 @@ int ExporterMain() {
     try {
         return Run(console);
     } catch (const std::exception& e) {
-        console.Err(std::string(kExporterName) + ": cannot go on: " + ExceptionReason(e));
+        console.Err(std::string(kExporterCommand) + ": cannot go on: " + ExceptionReason(e));
     } catch (...) {
-        console.Err(std::string(kExporterName) + ": cannot go on: " + kUnknownFailure);
+        console.Err(std::string(kExporterCommand) + ": cannot go on: " + kUnknownFailure);
     }
     return 1;
 }
