@@ -40,7 +40,10 @@ void PaintWindow(Application& app, HWND hWnd) {
     if (w > 0 && h > 0) {
         const auto erase = [&] { FillRect(hdc, &rClient, grey); };
         GrowPicture(app.picture, hdc, w, h);
-        if (DrawClientPicture(app.picture, hdc, app.grid, *app.painter, app.pool, w, h, erase))
+        const LoadedStep* step = app.series ? &app.series->Picture() : nullptr;
+        const Grid& grid = step ? step->grid : app.grid;
+        const FieldRowPainter& painter = step ? *step->painter : *app.painter;
+        if (DrawClientPicture(app.picture, hdc, grid, painter, app.pool, w, h, erase))
             BitBlt(hdc, 0, 0, w, h, app.picture.dc(), 0, 0, SRCCOPY);
         else
             erase();
@@ -175,8 +178,10 @@ LRESULT HandleMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Application* const found = ApplicationOf(hWnd);
     if (found == nullptr) return DefWindowProcA(hWnd, msg, wParam, lParam);
     Application& app = *found;
+    if (app.series && app.series->Handle(msg, wParam, lParam)) return 0;
     switch (msg) {
     case WM_DESTROY:
+        app.series.reset();   // a load under way gives up
         app.watcher.reset();  // a load under way gives up
         app.picture.Release();
         app.grid = Grid();  // the block goes with the window

@@ -15,13 +15,15 @@
 #include "gdi/offscreen_picture.h"
 #include "render/field_row.h"
 #include "viewer/file_watcher.h"
+#include "viewer/series_window.h"
 
 namespace quorlane {
 
 // Everything the main window holds while it lives: the module instance, the
 // worker pool that loads and paints, the grid shown, the field row painter of
 // the settings shown (their one holder), the off-screen picture, the window's
-// title and, in the watch mode, the thread that follows the files.
+// title, in the watch mode the thread that follows the files, and in a series
+// window the series.
 // The pool comes first: it is made before the grid's block is allocated and
 // is the last to go.
 struct Application {
@@ -37,6 +39,9 @@ struct Application {
     OffscreenPicture picture;
     std::string title = "Quorlane";
     std::unique_ptr<FileWatcher> watcher;  // made after the window, gone with it
+    // --series: the steps, their loads and keys; the picture shown is its
+    // step's, not `grid`. Made after the window, gone with it.
+    std::unique_ptr<SeriesWindow> series;
 
     const DisplaySettings& Settings() const { return painter->Settings(); }
 };
