@@ -22,8 +22,8 @@ const StepCommand kCommands[] = {
     {IDM_STEP_PREVIOUS, SeriesKey::Previous, L"&Previous step\tLeft", VK_LEFT},
     {IDM_STEP_FIRST, SeriesKey::First, L"&First step\tHome", VK_HOME},
     {IDM_STEP_LAST, SeriesKey::Last, L"&Last step\tEnd", VK_END},
-    {IDM_STEP_PAGE_FORWARD, SeriesKey::PageForward, L"A tenth &forward\tPage Down", VK_NEXT},
-    {IDM_STEP_PAGE_BACK, SeriesKey::PageBack, L"A tenth &back\tPage Up", VK_PRIOR},
+    {IDM_STEP_PAGE_FORWARD, SeriesKey::PageForward, L"Forward a &tenth\tPage Down", VK_NEXT},
+    {IDM_STEP_PAGE_BACK, SeriesKey::PageBack, L"&Back a tenth\tPage Up", VK_PRIOR},
     {IDM_STEP_PLAY, SeriesKey::PlayOrPause, L"Play or p&ause\tSpace", VK_SPACE},
 };
 
