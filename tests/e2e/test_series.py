@@ -222,6 +222,33 @@ def memory(s, root, save):
     print("     resident memory at start and after each lap: %d, %s KB" % (start, sizes))
 
 
+def during_a_load(s, root, save):
+    """While a large step loads the window answers (the About box opens at once) and closing ends
+    the load and the program at once, with status 0."""
+    t0 = time.monotonic()
+    d = os.path.join(root, "large")
+    make_run(d, [1])
+    write_files(d, {"step_2.dat": flat_grid(7000, 2.5)})
+    app = s.run(root, args=["--series", "large"], debug="-all")
+    win = app.wait_window("step_1.dat (1/2) - Quorlane")
+    s.display.key(win, "Right")  # the step ahead is loading already
+    a0 = time.monotonic()
+    s.display.key(win, "alt+h", "a")
+    box = app.wait_window("About Quorlane", timeout=5)
+    opened = time.monotonic() - a0
+    check(title(s, win) == "step_1.dat (1/2) - Quorlane", "loaded before the About box")
+    s.display.key(box, "Escape")
+    app.wait_no_window("About Quorlane", timeout=5)
+    c0 = time.monotonic()
+    status = app.close(win)
+    closed = time.monotonic() - c0
+    check(
+        opened < 1.0 and status == 0 and closed < 3,
+        "About %.1f s, status %s after %.1f s" % (opened, status, closed),
+    )
+    ok("About and closing during a load", t0)
+
+
 def usage_and_failures(s, root, save):
     """A wrong option's usage box names it (status 2); paths that name no grid file are start-up
     failures (status 1)."""
@@ -253,7 +280,7 @@ def main():
     try:
         with Session(a.exe, a.workdir, render_exe=a.render) as s:
             root = tempfile.mkdtemp(prefix="series-", dir=s.tmp)
-            for case in (opened, keys, playing, watched, memory, usage_and_failures):
+            for case in (opened, keys, playing, watched, memory, during_a_load, usage_and_failures):
                 case(s, root, save)
     except E2EError as err:
         print("FAIL %s" % err)
