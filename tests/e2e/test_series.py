@@ -17,6 +17,7 @@ from inputs import grid_text, settings_text, write_files  # noqa: E402
 from winsession import E2EError, Session, check, wait_until  # noqa: E402
 
 MB_ICONEXCLAMATION = 0x30
+UNICODE = "donn\u00e9es \u03a9"  # an accented letter and one no Western code page spells
 INI = settings_text(windowWidth=480, windowHeight=360, caption="Series", scaleMin=-5, scaleMax=5)
 
 
@@ -64,20 +65,28 @@ def opened(s, root, save):
     run = make_run(os.path.join(root, "run"), range(1, 13))
     with open(os.path.join(root, "list.txt"), "w") as f:
         f.write("# the order given\nrun/step_12.dat\n\nrun\\step_2.dat\r\nrun/step_10.dat\n")
+    uni = make_run(os.path.join(root, UNICODE), range(1, 4))
+    for k in uni:  # names in letters no Western code page spells
+        os.rename(
+            os.path.join(root, UNICODE, "step_%d.dat" % k),
+            os.path.join(root, UNICODE, "\u00e9tape_%d.dat" % k),
+        )
     shell = sorted("run/" + n for n in os.listdir(os.path.join(root, "run")) if n.endswith(".dat"))
     for args, first, second in [
         (["--series", "run\\step_*.dat"], (1, 1), (2, 2)),
         (["--series", "run"], (1, 1), (2, 2)),
         (["--series", "--inputs", "list.txt"], (12, 1), (2, 2)),
         (["--series"] + shell, (1, 1), (10, 2)),  # as given: step_1, step_10, ...
+        (["--series", UNICODE + "\\\u00e9tape_?.dat"], (1, 1), (2, 2)),
     ]:
         t0 = time.monotonic()
         app = s.run(root, args=args)
-        count = 3 if "list.txt" in args else 12
-        win = app.wait_window("step_%d.dat (1/%d) - Quorlane" % (first[0], count))
-        shows(s, app, win, "step_%d.dat" % first[0], 1, count, run[first[0]], save)
+        count = 3 if "list.txt" in args or UNICODE in args[-1] else 12
+        name = "\u00e9tape_%d.dat" if UNICODE in args[-1] else "step_%d.dat"
+        win = app.wait_window("%s (1/%d) - Quorlane" % (name % first[0], count))
+        shows(s, app, win, name % first[0], 1, count, run[first[0]], save)
         s.display.key(win, "Right")
-        shows(s, app, win, "step_%d.dat" % second[0], 2, count, run[second[0]], save)
+        shows(s, app, win, name % second[0], 2, count, run[second[0]], save)
         check(app.close(win) == 0, "exit status %s" % app.status)
         ok(" ".join(args)[:40], t0)
 
