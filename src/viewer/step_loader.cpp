@@ -40,12 +40,14 @@ LoadResult StepSettings::PainterOf(const std::string& path,
 LoadResult LoadStep(const InputFiles& files, WorkerPool& pool, StepSettings& settings,
                     GridTextBuffer* buffer, const std::atomic<bool>* stop, LoadedStep& step,
                     uint64_t& bytes) {
-    LoadResult r = settings.PainterOf(files.settingsPath, step.painter);
-    if (!r.ok) return r;
+    // The grid first, then its settings: the reports come in the order of
+    // a start-up's.
     GridLoadOptions options;
     options.buffer = buffer;
     options.stop = stop;
-    r = LoadGrid(step.grid, pool, files.gridPath, options);
+    LoadResult r = LoadGrid(step.grid, pool, files.gridPath, options);
+    if (r.ok) r = settings.PainterOf(files.settingsPath, step.painter);
+    if (!r.ok) step.grid = Grid();
     bytes = sizeof step + step.grid.cells.capacity() * sizeof(float);
     return r;
 }

@@ -58,8 +58,8 @@ class StepSettings {
     bool anyRead_ = false;
 };
 
-// Loads the step `files` into `step` (its settings first, then the grid,
-// read into `buffer` when one is given); `bytes` is what it holds in memory.
+// Loads the step `files` into `step` (the grid, read into `buffer` when one
+// is given, then its settings); `bytes` is what it holds in memory.
 // Once `stop` is set the grid's load gives up before its next piece.
 LoadResult LoadStep(const InputFiles& files, WorkerPool& pool, StepSettings& settings,
                     GridTextBuffer* buffer, const std::atomic<bool>* stop, LoadedStep& step,

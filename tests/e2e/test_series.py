@@ -259,10 +259,11 @@ def during_a_load(s, root, save):
 
 
 def usage_and_failures(s, root, save):
-    """A wrong option's usage box names it (status 2); paths that name no grid file are start-up
-    failures (status 1)."""
+    """A wrong option's usage box names it (status 2); paths that name no grid file, and a first
+    step that cannot be loaded, are start-up failures (status 1)."""
     t0 = time.monotonic()
     os.makedirs(os.path.join(root, "empty"), exist_ok=True)
+    write_files(os.path.join(root, "noini"), {"step_1.dat": grid(1)})
     for args, text, status in [
         (["--series", "--fps", "0", "run"], '--fps "0": the steps a second', 2),
         (["--series", "--fps", "abc", "run"], '--fps "abc": the steps a second', 2),
@@ -270,6 +271,8 @@ def usage_and_failures(s, root, save):
         (["--series", "r*n\\step_1.dat"], '"r*n\\step_1.dat": * and ? may stand', 2),
         (["--series", "run\\nothing_*.dat"], 'No grid file matches "run\\nothing_*.dat"', 1),
         (["--series", "empty"], 'No grid file in "empty"', 1),
+        (["--series", "noini"], 'Cannot open "noini\\quorlane.ini"', 1),  # the first step's
+        (["--series", "gone.dat", "noini"], 'Cannot open "gone.dat"', 1),
     ]:
         app = s.run(root, args=args)
         got = tuple(app.trace.wait_call("user32.MessageBoxA")[0])
