@@ -39,10 +39,14 @@ bool SameListing(const SeriesWatch::Listing& a, const SeriesWatch::Listing& b) {
                       });
 }
 
-// A look at the listing at least this often (milliseconds), and once the
-// notifications have paused for kQuiet, at the latest kLatest after the
-// first change not yet looked at.
-constexpr DWORD kLookEvery = 1000;
+// A look at the listing at least this often (milliseconds): every second (a
+// notification lost, a folder that cannot be watched or was made anew), or
+// for a long series whose folders are all watched every ten seconds, so
+// that listing it does not take a core's tenth; and once the notifications
+// have paused for kQuiet, at the latest kLatest after the first change not
+// yet looked at.
+constexpr DWORD kLookOften = 1000, kLookSeldom = 10000;
+constexpr size_t kLongSeries = 10000;
 constexpr DWORD kQuiet = 25;
 constexpr DWORD kLatest = 200;
 
@@ -88,10 +92,11 @@ void SeriesWatch::Relist() {
 }
 
 void SeriesWatch::Run() {
-    // Each folder watched, as many as one wait takes; the look once a second
+    // Each folder watched, as many as one wait takes; the look every second
     // covers the others.
     std::vector<std::unique_ptr<FolderWatch>> watches;
-    for (const std::string& folder : FoldersOf(paths_, WindowsSeriesFileSystem())) {
+    const std::vector<std::string> folders = FoldersOf(paths_, WindowsSeriesFileSystem());
+    for (const std::string& folder : folders) {
         if (watches.size() + 1 == MAXIMUM_WAIT_OBJECTS) break;
         watches.push_back(std::make_unique<FolderWatch>(folder));
     }
@@ -102,12 +107,15 @@ void SeriesWatch::Run() {
             events.push_back(w->Event());
             of.push_back(w.get());
         }
+    const bool allWatched = events.size() == folders.size() + 1;
     const auto any = [](const std::string&) { return true; };
     bool changed = false;
     ULONGLONG looked = GetTickCount64(), firstChange = 0;
     for (;;) {
+        const DWORD lookEvery =
+            allWatched && last_.steps.size() > kLongSeries ? kLookSeldom : kLookOften;
         const ULONGLONG now = GetTickCount64();
-        DWORD wait = kLookEvery - DWORD(std::min<ULONGLONG>(now - looked, kLookEvery));
+        DWORD wait = lookEvery - DWORD(std::min<ULONGLONG>(now - looked, lookEvery));
         if (changed) {
             const ULONGLONG waited = std::min<ULONGLONG>(now - firstChange, kLatest);
             wait = std::min(kQuiet, DWORD(kLatest - waited));
@@ -121,7 +129,7 @@ void SeriesWatch::Run() {
             }
             // until the notifications pause, or at the latest kLatest after the first
             if (!changed || GetTickCount64() - firstChange < kLatest) continue;
-        } else if (!changed && GetTickCount64() - looked < kLookEvery) {
+        } else if (!changed && GetTickCount64() - looked < lookEvery) {
             continue;
         }
         for (const auto& w : watches) w->Renew();

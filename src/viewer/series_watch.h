@@ -1,7 +1,8 @@
 #pragma once
 // --watch with --series: a thread that follows the folders the series'
-// paths name (their change notifications, and a look once a second where
-// they cannot be watched or a notification was lost), expands the paths
+// paths name (their change notifications, and a look once a second for a
+// folder that cannot be watched or a notification lost; every ten seconds
+// for a series of more than 10,000 steps in watched folders), expands the paths
 // again once the changes pause, and hands each listing that differs from the
 // last to the window thread, which gives it to SeriesPlayer::Relisted.
 #include <windows.h>
