@@ -184,8 +184,10 @@ void SeriesWindow::Update() {
         loader_.Stop();
     }
     if (player_->Picture() != shown_) {
+        // Painted at once, before the title: the picture is what the user waits for.
         shown_ = player_->Picture();
         InvalidateRect(window_, nullptr, FALSE);
+        UpdateWindow(window_);
     }
     std::string title = player_->Title();
     if (title != title_) {
