@@ -8,8 +8,6 @@ namespace quorlane {
 
 namespace {
 
-constexpr UINT_PTR kPlayTimer = 1;
-
 struct StepCommand {
     UINT id;
     SeriesKey key;
@@ -89,15 +87,14 @@ SeriesWindow::SeriesWindow(HWND window, HINSTANCE instance, std::unique_ptr<Seri
       instance_(instance),
       player_(std::move(player)),
       shown_(player_->Picture()),
-      loader_(window, std::move(settings)) {
+      loader_(window, std::move(settings)),
+      clock_(window) {
     AddStepMenu(window);
     if (watch) watch_ = std::make_unique<SeriesWatch>(window, std::move(paths), std::move(listed));
     Update();
 }
 
-SeriesWindow::~SeriesWindow() {
-    KillTimer(window_, kPlayTimer);
-}
+SeriesWindow::~SeriesWindow() = default;
 
 const LoadedStep& SeriesWindow::Picture() const {
     return static_cast<const LoadedStep&>(*player_->Picture());
@@ -147,8 +144,7 @@ bool SeriesWindow::Handle(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return true;
             }
         return false;
-    case WM_TIMER:
-        if (wParam != kPlayTimer) return false;
+    case kPlayClockMessage:
         player_->Tick(SeriesClock());
         Update();
         return true;
@@ -196,10 +192,9 @@ void SeriesWindow::Update() {
     }
     const int64_t wait = player_->Wait(SeriesClock());
     if (wait < 0)
-        KillTimer(window_, kPlayTimer);
+        clock_.Cancel();
     else
-        SetTimer(window_, kPlayTimer, UINT(std::max<int64_t>(1, std::min<int64_t>(wait, 60000))),
-                 nullptr);
+        clock_.Set(wait);
 }
 
 }  // namespace quorlane

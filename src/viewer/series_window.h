@@ -1,6 +1,6 @@
 #pragma once
 // The window thread's part of a series window: the Step menu, the keys, the
-// wheel and Ctrl+G, the playing clock (a window timer), and the hand-over of
+// wheel and Ctrl+G, the playing clock (PlayClock), and the hand-over of
 // loads and listings. The main window's procedure passes it its messages;
 // everything it decides is SeriesPlayer's (viewer/rules/series_player).
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "viewer/play_clock.h"
 #include "viewer/rules/series_player.h"
 #include "viewer/series_watch.h"
 #include "viewer/step_loader.h"
@@ -48,6 +49,7 @@ class SeriesWindow {
     int wheel_ = 0;          // a wheel's turn not yet a whole notch
     bool stopping_ = false;  // the load under way was asked to stop
     StepLoader loader_;
+    PlayClock clock_;
     std::unique_ptr<SeriesWatch> watch_;  // last: gone first
 };
 
