@@ -89,6 +89,13 @@ def opened(s, root, save):
         shows(s, app, win, name % second[0], 2, count, run[second[0]], save)
         check(app.close(win) == 0, "exit status %s" % app.status)
         ok(" ".join(args)[:40], t0)
+    # Without --series a grid file is one window as ever: its title, and the keys change nothing.
+    app = s.run(root, args=["run/step_2.dat"])
+    win = app.wait_window("step_2.dat - Quorlane")
+    s.display.key(win, "Right", "End", "alt+s", "n")
+    app.match_client(win, {"quorlane.dat": run[2], "quorlane.ini": INI}, save_to=save)
+    check(title(s, win) == "step_2.dat - Quorlane", "the title %r" % title(s, win))
+    check(app.close(win) == 0, "exit status %s" % app.status)
 
 
 def keys(s, root, save):
