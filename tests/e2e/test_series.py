@@ -180,7 +180,8 @@ def playing(s, root, save):
 
 def watched(s, root, save):
     """--watch: steps added while the last is shown follow on; while an earlier one is shown,
-    the count grows; a shown step rewritten is shown again; a removed step leaves."""
+    the count grows; a shown step rewritten is shown again; a removed step leaves; new settings
+    are read again."""
     t0 = time.monotonic()
     d = os.path.join(root, "watched")
     run = make_run(d, range(1, 4))
@@ -201,8 +202,12 @@ def watched(s, root, save):
     shows(s, app, win, "step_1.dat", 1, 5, run[1], save)
     s.display.key(win, "End")
     shows(s, app, win, "step_5.dat", 5, 5, run[5], save)
+    # New settings: read again, and the step shown again with them (the window keeps its size).
+    ini = settings_text(windowWidth=300, windowHeight=200, caption="New", scaleMin=-9, palette=0)
+    write_files(d, {"quorlane.ini": ini})
+    app.match_client(win, {"quorlane.dat": run[5], "quorlane.ini": ini}, save_to=save)
     check(app.close(win) == 0, "exit status %s" % app.status)
-    ok("--watch: steps added, rewritten, removed", t0)
+    ok("--watch: steps added, rewritten, removed; settings", t0)
 
 
 def memory(s, root, save):
