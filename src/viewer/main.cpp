@@ -119,7 +119,9 @@ int RunSeries(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow, Viewer
     Application app(hInstance);
     auto player = std::make_unique<SeriesPlayer>(std::move(steps), tuning);
     StepSettings settings;
+    // The first step's load; an expansion that succeeds gives at least one step.
     const std::optional<StepLoad> first = player->NextLoad();
+    if (!first) return StartupFailure(kNoGridFileMatches, 1);
     auto step = std::make_shared<LoadedStep>();
     uint64_t bytes = 0;
     r = LoadStep(first->files, app.pool, settings, nullptr, nullptr, *step, bytes);
