@@ -4,7 +4,8 @@
 #                                             working directory without an argument;
 #   bash scripts/run.sh FOLDER|GRIDFILE ...   those paths, passed to the program as given
 #                                             (relative to where the command was run);
-#   bash scripts/run.sh --watch [PATH ...]    the same, the windows following their files.
+#   bash scripts/run.sh --watch [PATH ...]    the same, the windows following their files;
+#   bash scripts/run.sh --series PATH ...     one window for the steps of a run.
 # With no $DISPLAY it runs on a virtual display instead, saves a screenshot
 # of the (first) window to build/screenshot.png, prints its path and closes again.
 # Wine runs in the prefix build/wineprefix, made on the first run with Wine's

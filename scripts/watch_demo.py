@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """A stand-in for a running simulation, to watch with `quorlane --watch`: writes a new step of a
 field into FOLDER every half second (quorlane.dat, renamed into place as careful writers save;
-quorlane.ini from examples/rainbow once), until Ctrl+C or STEPS steps.
-    python3 scripts/watch_demo.py FOLDER [STEPS]"""
+quorlane.ini from examples/rainbow once), until Ctrl+C or STEPS steps. With --series each step
+is a file of its own, step_1.dat, step_2.dat, ... (no zero padding), for `quorlane --series`.
+    python3 scripts/watch_demo.py [--series] FOLDER [STEPS]"""
 import math
 import os
 import shutil
@@ -23,17 +24,21 @@ def step_text(t, n=60):
 
 
 def main():
-    if len(sys.argv) not in (2, 3):
+    args = sys.argv[1:]
+    series = args[:1] == ["--series"]
+    args = args[1:] if series else args
+    if len(args) not in (1, 2):
         sys.exit(__doc__)
-    folder, steps = sys.argv[1], int(sys.argv[2]) if len(sys.argv) == 3 else None
+    folder, steps = args[0], int(args[1]) if len(args) == 2 else None
     os.makedirs(folder, exist_ok=True)
     shutil.copy(os.path.join(EXAMPLE, "quorlane.ini"), os.path.join(folder, "quorlane.ini"))
     k = 0
     while steps is None or k < steps:
-        part = os.path.join(folder, "quorlane.dat.part")
+        name = "step_%d.dat" % (k + 1) if series else "quorlane.dat"
+        part = os.path.join(folder, name + ".part")
         with open(part, "wb") as f:
             f.write(step_text(0.3 * k))
-        os.replace(part, os.path.join(folder, "quorlane.dat"))
+        os.replace(part, os.path.join(folder, name))
         print("step %d" % k, flush=True)
         k += 1
         time.sleep(0.5)

@@ -5,20 +5,29 @@
 // file with the settings file beside it; with several, this process shows
 // the first and starts the program again for each of the others, so that
 // every input has a window and a process of its own; a path that cannot
-// have one is named in a warning, and the first still opens.
+// have one is named in a warning, and the first still opens. With --series
+// one window shows all the steps the paths name.
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/command_line.h"
 #include "common/failure.h"
 #include "data/inputs.h"
 #include "data/load_result.h"
+#include "data/series.h"
 #include "probe/probed_load.h"
 #include "viewer/main_window.h"
-#include "common/command_line.h"
+#include "viewer/rules/series_player.h"
+#include "viewer/rules/viewer_options.h"
 #include "viewer/rules/window_title.h"
+#include "viewer/series_files.h"
+#include "viewer/series_window.h"
+#include "viewer/step_loader.h"
+#include "win/series_file_system.h"
 #include "win/system_error.h"
 #include "win/utf.h"
 
@@ -26,22 +35,12 @@ namespace quorlane {
 
 namespace {
 
-const char kUsage[] =
-    "Usage: quorlane [--watch] [FOLDER | GRIDFILE ...]\n\n"
-    "FOLDER: shows FOLDER\\quorlane.dat with the settings of FOLDER\\quorlane.ini.\n"
-    "GRIDFILE: shows that grid file (any name) with the quorlane.ini beside it.\n"
-    "Several paths open one window each. Dropping folders or grid files on the\n"
-    "program or a shortcut to it passes their paths.\n\n"
-    "Without a path: quorlane.dat and quorlane.ini in the working directory.\n\n"
-    "--watch: each window follows its two files and shows them again whenever\n"
-    "they change; while they cannot be read, the last picture stays and the\n"
-    "title says why.\n\n"
-    "--probe: a status bar below the picture shows the position, value and cell\n"
-    "under the pointer and the grid's range; Ctrl+C copies it as one line.";
-
-// The option of the watch mode, and of the readout.
+// The options of the watch mode and of the readout, given again to further copies.
 const char kWatch[] = "--watch";
 const char kProbe[] = "--probe";
+
+// The exit status after a usage box that names a wrong argument.
+constexpr int kUsageStatus = 2;
 
 // The start-up failure report: a warning box.
 int StartupFailure(const std::string& message, int status) {
@@ -96,21 +95,73 @@ struct MainWindowOfRun {
     }
 };
 
-int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
-    std::vector<std::string> args;
-    bool watch = false, probe = false;
-    for (const std::string& a : CommandLineArguments()) {
-        if (a == "/?" || a == "--help") {
-            ShowMessage(kUsage, MB_ICONINFORMATION);
-            return 0;
-        }
-        if (a == kWatch)
-            watch = true;
-        else if (a == kProbe)
-            probe = true;
-        else
-            args.push_back(a);
+// Runs the message loop until the main window is gone; its exit status.
+int MessageLoop() {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
     }
+    return static_cast<int>(msg.wParam);
+}
+
+// --series: one window for all the steps. The paths are expanded (names
+// only) and the first step is loaded before the window is made, at its
+// settings' size; a failure of either is the start-up failure report.
+int RunSeries(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow, ViewerOptions& options) {
+    const std::string wrong = ReadPathLists(options, ReadPathListFile);
+    if (!wrong.empty()) return StartupFailure(UsageBoxText(wrong), kUsageStatus);
+    std::vector<SeriesStep> steps;
+    LoadResult r = ExpandSeries(options.paths, SystemSeriesFileSystem(), steps);
+    if (!r.ok) return StartupFailure(r.message, 1);
+    std::vector<SeriesStep> listed;
+    if (options.watch) listed = steps;
+    SeriesTuning tuning;
+    tuning.cacheBytes = options.cacheBytes;
+    tuning.fps = options.fps;
+    Application app(hInstance);
+    auto player = std::make_unique<SeriesPlayer>(std::move(steps), tuning);
+    StepSettings settings;
+    // The first step's load; an expansion that succeeds gives at least one step.
+    const std::optional<StepLoad> first = player->NextLoad();
+    if (!first) return StartupFailure(kNoGridFileMatches, 1);
+    auto step = std::make_shared<LoadedStep>();
+    uint64_t bytes = 0;
+    r = LoadStep(first->files, app.pool, settings, nullptr, nullptr, *step, bytes);
+    if (!r.ok) return StartupFailure(r.message, kLoadFailedStatus);
+    player->Loaded(first->id, std::move(step), bytes, SeriesClock());
+    app.painter = std::make_unique<FieldRowPainter>(settings.Shown());  // the window's size
+    app.title = player->Title();
+
+    if (!hPrevInstance && !RegisterMainWindowClass(hInstance))
+        return StartupFailure("Cannot create the main window", 1);
+    MainWindowOfRun window;
+    window.hWnd = CreateMainWindow(app, app.title, true);
+    if (!window.hWnd) return StartupFailure("Cannot create the main window", 1);
+    app.series = std::make_unique<SeriesWindow>(window.hWnd, hInstance, std::move(player),
+                                                std::move(settings), options.watch,
+                                                std::move(options.paths), std::move(listed));
+    if (options.probe) {
+        const DisplaySettings& shown = app.ShownPainter().Settings();
+        if (!AddProbeBar(app, window.hWnd, RangeOf(app.ShownGrid(), shown, app.pool)))
+            return StartupFailure("Cannot create the status bar", 1);
+    }
+    ShowWindow(window.hWnd, nCmdShow);
+    return MessageLoop();
+}
+
+int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
+    ViewerOptions options;
+    const std::string wrong =
+        ParseViewerArguments(CommandLineArguments(), PhysicalMemoryBytes(), options);
+    if (options.help) {
+        ShowMessage(ViewerUsage(), MB_ICONINFORMATION);
+        return 0;
+    }
+    if (!wrong.empty()) return StartupFailure(UsageBoxText(wrong), kUsageStatus);
+    if (options.series) return RunSeries(hInstance, hPrevInstance, nCmdShow, options);
+    const std::vector<std::string>& args = options.paths;
+    const bool watch = options.watch, probe = options.probe;
     // Every further path gets a process of its own; those that cannot have
     // one are named in one warning before this process shows the first.
     std::string failures;
@@ -150,13 +201,7 @@ int Run(HINSTANCE hInstance, HINSTANCE hPrevInstance, int nCmdShow) {
     if (watch)
         app.watcher = std::make_unique<FileWatcher>(window.hWnd, inputs, loaded, app.Settings());
     ShowWindow(window.hWnd, nCmdShow);
-
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+    return MessageLoop();
 }
 
 // The program, for the entry point: no exception leaves it, it is a report

@@ -44,7 +44,8 @@ void PaintWindow(Application& app, HWND hWnd) {
     if (w > 0 && h > 0) {
         const auto erase = [&] { FillRect(hdc, &rClient, grey); };
         GrowPicture(app.picture, hdc, w, h);
-        if (DrawClientPicture(app.picture, hdc, app.grid, *app.painter, app.pool, w, h, erase))
+        if (DrawClientPicture(app.picture, hdc, app.ShownGrid(), app.ShownPainter(), app.pool, w, h,
+                              erase))
             BitBlt(hdc, 0, 0, w, h, app.picture.dc(), 0, 0, SRCCOPY);
         else
             erase();
@@ -152,16 +153,25 @@ HWND CreateMainWindow(Application& app, const std::string& title, bool besideOth
     return hWnd;
 }
 
+const Grid& Application::ShownGrid() const {
+    return series ? series->Picture().grid : grid;
+}
+
+const FieldRowPainter& Application::ShownPainter() const {
+    return series ? *series->Picture().painter : *painter;
+}
+
 bool AddProbeBar(Application& app, HWND hWnd, const FieldRange& range) {
     app.probe = std::make_unique<ProbeBar>();
     if (!app.probe->Create(hWnd, app.instance)) return false;
-    app.probe->GridShown(app.grid, app.Settings(), range);
+    app.probe->GridShown(app.ShownGrid(), app.ShownPainter().Settings(), range);
     return true;
 }
 
 void ShownGridChanged(Application& app) {
-    if (app.probe)
-        app.probe->GridShown(app.grid, app.Settings(), RangeOf(app.grid, app.Settings(), app.pool));
+    if (!app.probe) return;
+    const DisplaySettings& settings = app.ShownPainter().Settings();
+    app.probe->GridShown(app.ShownGrid(), settings, RangeOf(app.ShownGrid(), settings, app.pool));
 }
 
 void ShowMessage(const std::string& text, UINT icon) {
@@ -192,8 +202,16 @@ LRESULT HandleMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Application* const found = ApplicationOf(hWnd);
     if (found == nullptr) return DefWindowProcA(hWnd, msg, wParam, lParam);
     Application& app = *found;
+    if (app.series) {
+        // A key, a load or the clock may put another step on the screen.
+        const Grid* shown = &app.ShownGrid();
+        const bool handled = app.series->Handle(msg, wParam, lParam);
+        if (app.series && &app.ShownGrid() != shown) ShownGridChanged(app);
+        if (handled) return 0;
+    }
     switch (msg) {
     case WM_DESTROY:
+        app.series.reset();   // a load under way gives up
         app.watcher.reset();  // a load under way gives up
         app.picture.Release();
         app.grid = Grid();  // the block goes with the window
@@ -214,8 +232,8 @@ LRESULT HandleMessage(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_MOUSEMOVE:
         if (app.probe)
-            app.probe->PointerMoved(hWnd, app.grid, app.Settings(), GET_X_LPARAM(lParam),
-                                    GET_Y_LPARAM(lParam));
+            app.probe->PointerMoved(hWnd, app.ShownGrid(), app.ShownPainter().Settings(),
+                                    GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         break;
     case WM_MOUSELEAVE:
         if (app.probe) app.probe->PointerLeft();

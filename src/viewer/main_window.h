@@ -16,13 +16,15 @@
 #include "render/field_row.h"
 #include "viewer/file_watcher.h"
 #include "viewer/probe_bar.h"
+#include "viewer/series_window.h"
 
 namespace quorlane {
 
 // Everything the main window holds while it lives: the module instance, the
 // worker pool that loads and paints, the grid shown, the field row painter of
 // the settings shown (their one holder), the off-screen picture, the window's
-// title and, in the watch mode, the thread that follows the files.
+// title, in the watch mode the thread that follows the files, and in a series
+// window the series.
 // The pool comes first: it is made before the grid's block is allocated and
 // is the last to go.
 struct Application {
@@ -39,8 +41,15 @@ struct Application {
     std::string title = "Quorlane";
     std::unique_ptr<FileWatcher> watcher;  // made after the window, gone with it
     std::unique_ptr<ProbeBar> probe;       // --probe: the readout, made with the window
+    // --series: the steps, their loads and keys; the picture shown is its
+    // step's, not `grid`. Made after the window, gone with it.
+    std::unique_ptr<SeriesWindow> series;
 
     const DisplaySettings& Settings() const { return painter->Settings(); }
+    // The grid on the screen and the settings it is painted with: the series'
+    // step, or `grid` with `Settings()`.
+    const Grid& ShownGrid() const;
+    const FieldRowPainter& ShownPainter() const;
 };
 
 // Registers the main window class; false if the platform refuses.

@@ -113,8 +113,9 @@ def check_icon(group, image):
 def main():
     res = resources(open(sys.argv[1], "rb").read())
     expect({lang for _, _, lang in res}, {0}, "languages")
-    kinds = {(3, 1), (4, "QUORLANEMENU"), (5, "ABOUTDLG"), (14, "QUORLANEICON"), (16, 1), (17, 1)}
-    what = "resources: icon, menu, dialog, icon group, version, dialog include"
+    kinds = {(3, 1), (4, "QUORLANEMENU"), (5, "ABOUTDLG"), (5, "GOTOSTEPDLG"), (14, "QUORLANEICON")}
+    kinds |= {(16, 1), (17, 1)}
+    what = "resources: icon, menu, two dialogs, icon group, version, dialog include"
     expect({(t, n) for t, n, _ in res}, kinds, what)
     get, w = lambda t, n: res.get((t, n, 0), b""), lambda s: (s + "\0").encode("utf-16-le")
     menu = struct.pack("<3H", 0, 0, 0x90) + w("&Help")

@@ -35,8 +35,16 @@ def shot(exe, folder, out, prefix=None, args=(), desktop=(1024, 768), timeout=12
         debug = os.environ.get("WINEDEBUG", "-all")
         app = s.run(os.path.abspath(folder), debug, "Quorlane,%dx%d" % desktop, args)
         paths = [a for a in args if a != "--watch"]
-        title = title_of(paths[0]) if paths else "Quorlane"
-        win = app.wait_window(title, timeout)
+        if "--series" in args:  # one window, titled after its first step
+            paths = ["series"]
+            found = lambda: s.display.x(  # noqa: E731
+                "xdotool", "search", "--onlyvisible", "--name", r" - Quorlane$", check=False
+            )
+            win = int(wait_until(found, timeout, "the series window").split()[0])
+            title = s.display.x("xdotool", "getwindowname", str(win)).strip()
+        else:
+            title = title_of(paths[0]) if paths else "Quorlane"
+            win = app.wait_window(title, timeout)
         before = [None]
 
         # Several paths: the whole desktop, with every window on it.
