@@ -14,7 +14,8 @@
 //     one-by-one run;
 //   - a movie of MOVIE_FRAMES inputs of each grid size (an MP4 at 1920 ×
 //     1080 through ffmpeg, named by QUORLANE_FFMPEG or found as the program
-//     finds it), in ms per frame end to end, and the movie's size;
+//     finds it), in ms per frame end to end, and the movie's size
+//     (export_movie_bench.cpp);
 //   - the start-up of quorlane-export.exe (beside this program's folder,
 //     when there) on one small input and on EXAMPLE (a folder), process
 //     start to exit.
@@ -45,9 +46,9 @@
 #include "common/worker_pool.h"
 #include "data/inputs.h"
 #include "data/settings.h"
+#include "export_bench.h"
 #include "exporter/batch.h"
 #include "exporter/image_file.h"
-#include "exporter/options/movie.h"
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
 
@@ -56,29 +57,6 @@ using namespace quorlane;
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr int kWidth = kBenchWidth, kHeight = kBenchHeight;
-
-double Sum(const FILETIME& a, const FILETIME& b) {
-    return 1e-7 * double((uint64_t(a.dwHighDateTime) << 32 | a.dwLowDateTime) +
-                         (uint64_t(b.dwHighDateTime) << 32 | b.dwLowDateTime));
-}
-
-// Processor seconds of this thread, or of the whole process: what a step
-// costs whatever else the machine runs beside it (in steps of 10 ms under
-// Wine, so steps are repeated).
-double ProcessorSeconds(bool wholeProcess) {
-    FILETIME created, exited, kernel, user;
-    if (wholeProcess)
-        GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    else
-        GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
-    return Sum(kernel, user);
-}
-
-struct PerFrame {
-    double wall, processor;  // ms per frame; wall < 0: the run failed
-};
 
 void WriteGrid(const fs::path& file, int columns, int rows, int phase) {
     const std::string text = BenchGridText(columns, rows, phase);
@@ -99,13 +77,6 @@ std::vector<std::string> MakeGrids(const fs::path& folder, int columns, int rows
     return files;
 }
 
-// `frames` inputs taken from `files` in turn.
-std::vector<std::string> Batch(const std::vector<std::string>& files, int frames) {
-    std::vector<std::string> paths;
-    for (int k = 0; k < frames; ++k) paths.push_back(files[size_t(k) % files.size()]);
-    return paths;
-}
-
 // One run of the exporter into `out` (emptied first).
 PerFrame TimeRun(Console& console, const std::vector<std::string>& paths, const fs::path& out,
                  const char* extension, const ExportTuning& tuning) {
@@ -122,36 +93,6 @@ PerFrame TimeRun(Console& console, const std::vector<std::string>& paths, const 
     const double t0 = SecondsNow(), p0 = ProcessorSeconds(true);
     const int status = ExportAll(options, tuning, console);
     const double t = SecondsNow() - t0, p = ProcessorSeconds(true) - p0;
-    const double n = double(paths.size());
-    return {status == 0 ? 1e3 * t / n : -1.0, 1e3 * p / n};
-}
-
-// ffmpeg as QUORLANE_FFMPEG names it, else on the PATH; empty when none.
-std::string FindBenchFfmpeg() {
-    const char* named = std::getenv("QUORLANE_FFMPEG");
-    const char* path = std::getenv("PATH");
-    return FindFfmpeg(named != nullptr ? named : "", "", path != nullptr ? path : "",
-                      [](const std::string& p) { return fs::is_regular_file(fs::u8path(p)); });
-}
-
-// One movie of `paths` through `ffmpeg` into `movie`: ms per frame (wall and
-// processor, this process alone) and the movie's size in KB.
-PerFrame TimeMovie(Console& console, const std::vector<std::string>& paths,
-                   const std::string& ffmpeg, const fs::path& movie, double& kb) {
-    ExportOptions options;
-    options.quiet = options.overwrite = options.sizeGiven = true;
-    options.width = kWidth;
-    options.height = kHeight;
-    options.pattern = movie.u8string();
-    options.movie = MovieFormat::Mp4;
-    options.quality = DefaultQuality(MovieFormat::Mp4);
-    options.ffmpeg = ffmpeg;
-    options.paths = paths;
-    const double t0 = SecondsNow(), p0 = ProcessorSeconds(true);
-    const int status = ExportAll(options, ExportTuning(), console);
-    const double t = SecondsNow() - t0, p = ProcessorSeconds(true) - p0;
-    std::error_code ec;
-    kb = double(fs::file_size(movie, ec)) / 1024;
     const double n = double(paths.size());
     return {status == 0 ? 1e3 * t / n : -1.0, 1e3 * p / n};
 }
@@ -304,11 +245,8 @@ int main(int argc, char** argv) {
     } pngs[] = {{"own", PngEncoding()},
                 {"imaging component's, filter none", wicNone},
                 {"imaging component's default", wicDefault}};
-    const struct {
-        const char* label;
-        const std::vector<std::string>* files;
-        int count;
-    } batches[] = {{"100 x 100", &small, frames}, {"1000 x 1000", &big, bigFrames}};
+    const std::vector<BenchBatch> batches = {{"100 x 100", &small, frames},
+                                             {"1000 x 1000", &big, bigFrames}};
     std::printf("batches: wall ms per frame (processor ms per frame)\n");
     for (const auto& b : batches)
         for (const auto& f : pngs) {
@@ -344,18 +282,7 @@ int main(int argc, char** argv) {
                     t.wall, t.processor, MeanFileKB(root / "out"));
         ok = ok && t.wall > 0;
     }
-    const std::string ffmpeg = movieFrames > 0 ? FindBenchFfmpeg() : std::string();
-    for (const auto& b : batches) {
-        if (ffmpeg.empty() || b.files->empty()) continue;
-        double kb = 0;
-        const PerFrame t =
-            TimeMovie(console, Batch(*b.files, movieFrames), ffmpeg, root / "movie.mp4", kb);
-        std::printf("a movie of %d frames of %s, MP4 through ffmpeg: %.1f (%.1f), %.0f KB\n",
-                    movieFrames, b.label, t.wall, t.processor, kb);
-        ok = ok && t.wall > 0;
-    }
-    if (ffmpeg.empty() && movieFrames > 0)
-        std::printf("no movie: ffmpeg is not on the PATH and QUORLANE_FFMPEG names none\n");
+    ok = TimeMovies(console, batches, movieFrames, root) && ok;
     // The program's start-up, when it is beside this one's folder.
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);

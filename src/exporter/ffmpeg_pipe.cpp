@@ -24,7 +24,7 @@ std::string LastLine(const std::string& text) {
     while (end > 0) {
         const size_t start = text.find_last_of("\r\n", end - 1);
         const size_t from = start == std::string::npos ? 0 : start + 1;
-        const std::string line = text.substr(from, end - from);
+        std::string line = text.substr(from, end - from);
         if (line.find_first_not_of(" \t") != std::string::npos) return line;
         if (start == std::string::npos) break;
         end = start;
