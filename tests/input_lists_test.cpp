@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/input_list.h"
 #include "exporter/options/arguments.h"
 
 namespace quorlane {

@@ -12,6 +12,7 @@
 #include "exporter/batch.h"
 #include "exporter/options/arguments.h"
 #include "exporter/options/movie.h"
+#include "win/list_file.h"
 #include "win/utf.h"
 
 namespace quorlane {
@@ -27,27 +28,6 @@ BOOL WINAPI AskToStop(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
     stopAsked = true;
     return TRUE;  // the run stops by itself, its temporary files removed
-}
-
-// Reads an input list, a file or standard input for "-", handing its bytes
-// on as they come, until it ends or `take` wants no more.
-bool ReadList(const std::string& file, const TakeBytes& take) {
-    const bool standardInput = file == "-";
-    const HANDLE h = standardInput ? GetStdHandle(STD_INPUT_HANDLE)
-                                   : CreateFileW(Utf16(file).c_str(), GENERIC_READ,
-                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE || h == nullptr) return false;
-    std::vector<char> chunk(65536);
-    DWORD got = 0;
-    bool ok = true;
-    while ((ok = ReadFile(h, chunk.data(), DWORD(chunk.size()), &got, nullptr) != 0) && got > 0 &&
-           take(chunk.data(), got)) {
-    }
-    // A pipe whose writer has closed its end is read to its end.
-    if (!ok && GetLastError() == ERROR_BROKEN_PIPE) ok = true;
-    if (!standardInput) CloseHandle(h);
-    return ok;
 }
 
 // Whether `path` names a file (not a folder).
@@ -81,7 +61,7 @@ int Run(Console& console) {
         options.ffmpeg = FfmpegPath(options.ffmpeg);
         if (options.ffmpeg.empty()) error = NeedsFfmpeg(options.pattern);
     }
-    if (error.empty()) error = ReadInputLists(options, ReadList);
+    if (error.empty()) error = ReadInputLists(options, ReadListBytes);
     if (!error.empty()) return UsageError(console, error);
     SetConsoleCtrlHandler(AskToStop, TRUE);
     return ExportAll(options, ExportTuning(), console, &stopAsked);

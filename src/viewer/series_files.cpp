@@ -3,29 +3,20 @@
 
 #include <windows.h>
 
-#include "exporter/options/arguments.h"
+#include "common/input_list.h"
+#include "win/list_file.h"
 #include "win/system_error.h"
 #include "win/utf.h"
 
 namespace quorlane {
 
 std::string ReadPathListFile(const std::string& file, std::vector<std::string>& paths) {
-    const HANDLE h =
-        CreateFileW(Utf16(file).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return SystemErrorText(HRESULT_FROM_WIN32(GetLastError()));
     InputListReader reader(paths);
-    std::vector<char> chunk(65536);
-    DWORD got = 0;
-    bool ok = true;
-    while ((ok = ReadFile(h, chunk.data(), DWORD(chunk.size()), &got, nullptr) != 0) && got > 0 &&
-           reader.Take(chunk.data(), got)) {
-    }
-    const std::string why =
-        ok ? std::string() : SystemErrorText(HRESULT_FROM_WIN32(GetLastError()));
-    CloseHandle(h);
+    const bool readable =
+        ReadListBytes(file, [&](const char* bytes, size_t n) { return reader.Take(bytes, n); });
     const std::string refused = reader.End();
-    return refused.empty() ? why : refused;
+    if (!refused.empty()) return refused;
+    return readable ? std::string() : SystemErrorText(HRESULT_FROM_WIN32(GetLastError()));
 }
 
 uint64_t PhysicalMemoryBytes() {
