@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "common/failure.h"
+#include "common/names.h"
 #include "gdi/client_picture.h"
 #include "gdi/main_window_frame.h"
 #include "quorlane.h"
@@ -131,7 +132,7 @@ HWND CreateMainWindow(Application& app, const std::string& title, bool besideOth
     int x = (GetSystemMetrics(SM_CXFULLSCREEN) - width) / 2;
     int y = (GetSystemMetrics(SM_CYFULLSCREEN) - height) / 2;
     if (!besideOthers)
-        return CreateWindowExA(0, kMainWindowClass, "Quorlane", kMainWindowStyle, x, y, width,
+        return CreateWindowExA(0, kMainWindowClass, kProgramName, kMainWindowStyle, x, y, width,
                                height, nullptr, nullptr, app.instance, &app);
     // Copies started together place their windows one after another.
     HANDLE turn = CreateMutexW(nullptr, FALSE, L"Local\\QuorlaneWindowPlacement");
@@ -143,7 +144,7 @@ HWND CreateMainWindow(Application& app, const std::string& title, bool besideOth
         x += step;
         y += step;
     }
-    HWND hWnd = CreateWindowExA(0, kMainWindowClass, "Quorlane", kMainWindowStyle, x, y, width,
+    HWND hWnd = CreateWindowExA(0, kMainWindowClass, kProgramName, kMainWindowStyle, x, y, width,
                                 height, nullptr, nullptr, app.instance, &app);
     if (hWnd != nullptr && !title.empty()) SetTitle(hWnd, title);
     if (turn != nullptr) {
@@ -178,16 +179,16 @@ void ShowMessage(const std::string& text, UINT icon) {
     bool ascii = true;
     for (const char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     if (ascii)
-        MessageBoxA(nullptr, text.c_str(), "Quorlane", MB_OK | icon);
+        MessageBoxA(nullptr, text.c_str(), kProgramName, MB_OK | icon);
     else
-        MessageBoxW(nullptr, Utf16(text).c_str(), L"Quorlane", MB_OK | icon);
+        MessageBoxW(nullptr, Utf16(text).c_str(), Utf16(kProgramName).c_str(), MB_OK | icon);
 }
 
 int ReportUnexpectedFailure(const std::string& reason) {
     // A quit the window's destruction asked for would close the box at once.
     MSG quit;
     PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
-    ShowMessage("Quorlane cannot go on: " + reason, MB_ICONEXCLAMATION);
+    ShowMessage(std::string(kProgramName) + " cannot go on: " + reason, MB_ICONEXCLAMATION);
     return 1;
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "common/names.h"
 #include "common/worker_pool.h"
 #include "data/grid.h"
 #include "data/settings.h"
@@ -38,7 +39,7 @@ struct Application {
     // The painter of the settings shown, and their one holder.
     std::unique_ptr<FieldRowPainter> painter;
     OffscreenPicture picture;
-    std::string title = "Quorlane";
+    std::string title = kProgramName;
     std::unique_ptr<FileWatcher> watcher;  // made after the window, gone with it
     std::unique_ptr<ProbeBar> probe;       // --probe: the readout, made with the window
     // --series: the steps, their loads and keys; the picture shown is its

@@ -1,6 +1,7 @@
 // The window thread's part of a series window.
 #include "viewer/series_window.h"
 
+#include "common/names.h"
 #include "quorlane.h"
 #include "win/utf.h"
 
@@ -62,7 +63,7 @@ INT_PTR CALLBACK GoToDlgProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
             if (told.empty())
                 EndDialog(dlg, IDOK);
             else
-                MessageBoxA(dlg, told.c_str(), "Quorlane", MB_OK | MB_ICONEXCLAMATION);
+                MessageBoxA(dlg, told.c_str(), kProgramName, MB_OK | MB_ICONEXCLAMATION);
             return TRUE;
         }
         if (LOWORD(wParam) == IDCANCEL) {
