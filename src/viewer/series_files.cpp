@@ -14,7 +14,7 @@ std::string ReadPathListFile(const std::string& file, std::vector<std::string>& 
     InputListReader reader(paths);
     const bool readable =
         ReadListBytes(file, [&](const char* bytes, size_t n) { return reader.Take(bytes, n); });
-    const std::string refused = reader.End();
+    std::string refused = reader.End();
     if (!refused.empty()) return refused;
     return readable ? std::string() : SystemErrorText(HRESULT_FROM_WIN32(GetLastError()));
 }
