@@ -4,6 +4,8 @@
 # lie in the folder itself or one that it uses. A header named without a folder
 # (the resource identifiers) and the system's Windows headers belong to the
 # Windows folders alone.
+# A script has no project to set the policies: lists keep their elements as given.
+cmake_policy(SET CMP0007 NEW)
 string(REPLACE "," ";" uses "${USES}")
 file(GLOB files ${FOLDER}/*.h ${FOLDER}/*.cpp)
 set(wrong "")
