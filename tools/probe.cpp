@@ -8,54 +8,33 @@
 // the status bar's text for that pixel and the line Ctrl+C copies there. On a
 // load failure it prints the message to stderr and ends with the loader's
 // exit status.
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
-#include "common/worker_pool.h"
-#include "data/grid_loader.h"
-#include "data/settings.h"
 #include "probe/readout_text.h"
 #include "render/layout.h"
+#include "tool_support.h"
 
 namespace quorlane {
 
-namespace {
-
-bool ParseNumber(const char* s, int* out) {
-    errno = 0;
-    char* end = nullptr;
-    const long v = std::strtol(s, &end, 10);
-    if (errno != 0 || end == s || *end != '\0' || v < 0 || v > 1000000) return false;
-    *out = int(v);
-    return true;
-}
-
-}  // namespace
-
 int Run(int argc, char** argv) {
     int width = 0, height = 0;
-    if (argc < 3 || argc % 2 != 1 || !ParseNumber(argv[1], &width) ||
-        !ParseNumber(argv[2], &height)) {
+    if (argc < 3 || argc % 2 != 1 || !ParseWholeNumber(argv[1], &width) ||
+        !ParseWholeNumber(argv[2], &height)) {
         std::fprintf(stderr, "usage: quorlane_probe WIDTH HEIGHT [X Y ...]\n");
         return 2;
     }
     Grid grid;
     DisplaySettings settings;
     WorkerPool pool(WorkerPool::CoreThreads());
-    LoadResult r = LoadGrid(grid, pool);
-    if (r.ok) r = LoadSettings(settings);
-    if (!r.ok) {
-        std::fprintf(stderr, "%s\n", r.message.c_str());
-        return kLoadFailedStatus;
-    }
+    if (!LoadWorkingDirectory(grid, settings, pool)) return kLoadFailedStatus;
     const FieldRange range = RangeOf(grid, settings, pool);
     std::printf("range %s\n", RangeText(range, Digits::kScreen).c_str());
     std::printf("outside %s\n", OutsideText(range, Digits::kScreen).c_str());
     const Layout layout = ComputeLayout(grid, settings, width, height);
     for (int k = 3; k + 1 < argc; k += 2) {
         int x = 0, y = 0;
-        if (!ParseNumber(argv[k], &x) || !ParseNumber(argv[k + 1], &y)) {
+        if (!ParseWholeNumber(argv[k], &x) || !ParseWholeNumber(argv[k + 1], &y)) {
             std::fprintf(stderr, "a pixel is two whole numbers\n");
             return 2;
         }

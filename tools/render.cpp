@@ -6,31 +6,19 @@
 //   text X Y COUNT STRING
 // where STRING is the first COUNT characters of the text. On a load failure
 // it prints the message to stderr and ends with the loader's exit status.
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "common/worker_pool.h"
-#include "data/grid_loader.h"
-#include "data/settings.h"
 #include "render/field_row.h"
 #include "render/paint.h"
+#include "tool_support.h"
 
 namespace quorlane {
 
 namespace {
-
-bool ParseSize(const char* s, int* out) {
-    errno = 0;
-    char* end = nullptr;
-    const long v = std::strtol(s, &end, 10);
-    if (errno != 0 || end == s || *end != '\0' || v < 0 || v > 1000000) return false;
-    *out = int(v);
-    return true;
-}
 
 void PrintLayout(const Layout& L) {
     std::printf("client %d %d\n", L.width, L.height);
@@ -55,20 +43,15 @@ void PrintLayout(const Layout& L) {
 int Run(int argc, char** argv) {
     int width = 0, height = 0;
     const bool printLayout = argc == 5 && std::strcmp(argv[4], "--print-layout") == 0;
-    if ((argc != 4 && !printLayout) || !ParseSize(argv[1], &width) ||
-        !ParseSize(argv[2], &height)) {
+    if ((argc != 4 && !printLayout) || !ParseWholeNumber(argv[1], &width) ||
+        !ParseWholeNumber(argv[2], &height)) {
         std::fprintf(stderr, "usage: quorlane_render WIDTH HEIGHT OUT.ppm [--print-layout]\n");
         return 2;
     }
     Grid grid;
     DisplaySettings settings;
     WorkerPool pool(WorkerPool::CoreThreads());
-    LoadResult r = LoadGrid(grid, pool);
-    if (r.ok) r = LoadSettings(settings);
-    if (!r.ok) {
-        std::fprintf(stderr, "%s\n", r.message.c_str());
-        return kLoadFailedStatus;
-    }
+    if (!LoadWorkingDirectory(grid, settings, pool)) return kLoadFailedStatus;
 
     const Layout layout = ComputeLayout(grid, settings, width, height);
     std::vector<uint32_t> pixels(size_t(width) * size_t(height));

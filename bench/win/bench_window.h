@@ -3,6 +3,9 @@
 // clock, the message pump and the window's client size.
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 // Seconds on the performance counter.
 inline double SecondsNow() {
     LARGE_INTEGER f, t;
@@ -18,6 +21,27 @@ inline void PumpMessages() {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+}
+
+// Handles messages until `done` holds or `seconds` pass; whether it held.
+template <class Done>
+bool PumpUntil(Done done, double seconds) {
+    const double end = SecondsNow() + seconds;
+    while (!done()) {
+        const double left = end - SecondsNow();
+        if (left <= 0) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(std::min(left, 0.05) * 1000) + 1,
+                                  QS_ALLINPUT);
+        PumpMessages();
+    }
+    return true;
+}
+
+// The median of `v` (0 for none).
+inline double Median(std::vector<double> v) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
 }
 
 inline SIZE ClientSize(HWND wnd) {

@@ -29,8 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_field.h"
 #include "bench_window.h"
-#include "data/grid_loader.h"
 #include "probe/field_range.h"
 #include "viewer/main_window.h"
 
@@ -46,37 +46,12 @@ LRESULT CALLBACK CountingProcedure(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPa
     return CallWindowProcA(programProcedure, wnd, msg, wParam, lParam);
 }
 
-// The field: 1000 × 1000 cells with values from about -20 to 120.
-bool FillApplication(Application& app) {
-    constexpr int kSide = 1000;
-    std::string grid = std::to_string(kSide) + " " + std::to_string(kSide) + " 1.0 1.0\n";
-    grid.reserve(size_t(kSide) * kSide * 9);
-    char line[64];
-    for (int j = 0; j < kSide; ++j)
-        for (int i = 0; i < kSide; ++i) {
-            const double v = 50 + 70 * std::sin(i * 0.02) * std::cos(j * 0.015);
-            std::snprintf(line, sizeof line, "%.4f\n", v);
-            grid += line;
-        }
-    const std::string ini =
-        "0.0\n100.0\n0\n255\n0\n0\n255\n0\n800\n600\n20\n60\n20\n10\nTemperature\n1\n1\n";
-    LoadResult r = LoadGridBytes(app.grid, grid.data(), grid.size(), app.pool);
-    DisplaySettings settings;
-    if (r.ok) r = LoadSettingsBytes(settings, ini.data(), ini.size());
-    if (!r.ok) {
-        std::printf("cannot load the field: %s\n", r.message.c_str());
-        return false;
-    }
-    app.painter = std::make_unique<FieldRowPainter>(settings);
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const int moves = argc > 1 ? std::max(1, std::atoi(argv[1])) : 2000;
     Application app(GetModuleHandleA(nullptr));
-    if (!FillApplication(app)) return 1;
+    if (!FillSmoothField(app, 1000, 1000)) return 1;
     HWND wnd = RegisterMainWindowClass(app.instance) ? CreateMainWindow(app) : nullptr;
     if (wnd == nullptr || !AddProbeBar(app, wnd, RangeOf(app.grid, app.Settings(), app.pool))) {
         std::printf("cannot make the main window with its status bar\n");

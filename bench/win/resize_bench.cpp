@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_field.h"
 #include "bench_window.h"
 #include "data/grid_loader.h"
 #include "render/colour.h"
@@ -47,30 +48,6 @@
 using namespace quorlane;
 
 namespace {
-
-// The field: 403 × 344 cells with values from about -20 to 120.
-bool FillApplication(Application& app) {
-    constexpr int kColumns = 403, kRows = 344;
-    std::string grid = std::to_string(kColumns) + " " + std::to_string(kRows) + " 1.0 1.0\n";
-    char line[64];
-    for (int j = 0; j < kRows; ++j)
-        for (int i = 0; i < kColumns; ++i) {
-            const double v = 50 + 70 * std::sin(i * 0.02) * std::cos(j * 0.015);
-            std::snprintf(line, sizeof line, "%.4f\n", v);
-            grid += line;
-        }
-    std::string ini =
-        "0.0\n100.0\n0\n255\n0\n0\n255\n0\n800\n600\n20\n60\n20\n10\nTemperature\n1\n1\n";
-    LoadResult r = LoadGridBytes(app.grid, grid.data(), grid.size(), app.pool);
-    DisplaySettings settings;
-    if (r.ok) r = LoadSettingsBytes(settings, ini.data(), ini.size());
-    if (!r.ok) {
-        std::printf("cannot load the field: %s\n", r.message.c_str());
-        return false;
-    }
-    app.painter = std::make_unique<FieldRowPainter>(settings);
-    return true;
-}
 
 // The per-pixel design on the window's DC: every pixel computed and set on
 // its own, after erasing the client to the class background.
@@ -249,7 +226,7 @@ int main(int argc, char** argv) {
     if (sizes.empty()) sizes = {{1500, 1081}, {3840, 2160}};
 
     Application app(GetModuleHandleA(nullptr));
-    if (!FillApplication(app)) return 1;
+    if (!FillSmoothField(app, 403, 344)) return 1;
     HWND wnd = RegisterMainWindowClass(app.instance) ? CreateMainWindow(app) : nullptr;
     if (wnd == nullptr) {
         std::printf("cannot make the main window\n");

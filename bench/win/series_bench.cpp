@@ -69,25 +69,6 @@ LRESULT CALLBACK TimedWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return r;
 }
 
-template <class Done>
-bool PumpUntil(Done done, double seconds) {
-    const double end = SecondsNow() + seconds;
-    while (!done()) {
-        const double left = end - SecondsNow();
-        if (left <= 0) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(std::min(left, 0.05) * 1000) + 1,
-                                  QS_ALLINPUT);
-        PumpMessages();
-    }
-    return true;
-}
-
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 // Writes `files` grid files of cells × cells into `folder` with the settings;
 // their paths, each named `times` times over.
 std::vector<std::string> WriteSteps(const fs::path& folder, int files, int cells, int times) {

@@ -64,20 +64,6 @@ LRESULT CALLBACK TimedWndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-// Handles messages until `done` holds or `seconds` pass; whether it held.
-template <class Done>
-bool PumpUntil(Done done, double seconds) {
-    const double end = SecondsNow() + seconds;
-    while (!done()) {
-        const double left = end - SecondsNow();
-        if (left <= 0) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(std::min(left, 0.05) * 1000) + 1,
-                                  QS_ALLINPUT);
-        PumpMessages();
-    }
-    return true;
-}
-
 // The grid text of a step: the benchmark's field with its first cell the step's number.
 struct Steps {
     std::string header, rest;  // the text before and after the first value line
@@ -96,12 +82,6 @@ double Replace(const fs::path& folder, const std::string& text) {
     const fs::path part = folder / "quorlane.dat.part", target = folder / "quorlane.dat";
     std::ofstream(part, std::ios::binary).write(text.data(), std::streamsize(text.size()));
     return MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? SecondsNow() : 0;
-}
-
-double Median(std::vector<double> v) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 // Resize repaints: the client between 1600 × 900 and 1920 × 1080, `count` times; paint times.

@@ -1,6 +1,8 @@
 // Separators, drives, file names and folders of paths as text.
 #include "common/paths.h"
 
+#include "common/text.h"
+
 namespace quorlane {
 
 namespace {
@@ -29,6 +31,14 @@ size_t FileNameStart(const std::string& path, PathStyle style) {
     for (size_t k = path.size(); k-- > DriveLength(path, style);)
         if (IsPathSeparator(path[k], style)) return k + 1;
     return DriveLength(path, style);
+}
+
+std::string LowerExtension(const std::string& path, PathStyle style) {
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < FileNameStart(path, style)) return std::string();
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension) c = LowerAscii(c);
+    return extension;
 }
 
 std::string FolderOf(const std::string& path, PathStyle style) {

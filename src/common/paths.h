@@ -25,6 +25,9 @@ bool IsPathSeparator(char c, PathStyle style);
 size_t DriveLength(const std::string& path, PathStyle style);
 // Where the file name starts: after the last separator, or the drive.
 size_t FileNameStart(const std::string& path, PathStyle style);
+// The extension of the file name in `path` (after its last dot), in lower
+// case ASCII; empty when the name has no dot.
+std::string LowerExtension(const std::string& path, PathStyle style);
 // The folder part of a file's path, its last separator included ("" for a
 // bare file name, "C:" for "C:file.dat").
 std::string FolderOf(const std::string& path, PathStyle style);

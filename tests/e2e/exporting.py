@@ -4,6 +4,7 @@ test_export.py and test_export_faults.py hold the groups."""
 import argparse
 import os
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -14,7 +15,7 @@ import zlib
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 from inputs import example_files, grid_text, settings_text, write_files  # noqa: E402
-from winsession import E2EError, Image, check, compare, parse_ppm  # noqa: E402
+from winsession import E2EError, Image, check, compare, parse_ppm, wait_until  # noqa: E402
 from winsession.prefix import ensure_prefix, wine_env  # noqa: E402
 from winsession.wait import stop_group  # noqa: E402
 
@@ -157,6 +158,25 @@ class Exporter:
             out.seek(0)
             err.seek(0)
             return status, out.read().decode(), err.read().decode()
+
+    def interrupted(self, args, cwd, what):
+        """(status, stdout, stderr) of a run sent Ctrl+C once it has printed three progress
+        lines; `what` names the run if it ends before that."""
+        with tempfile.TemporaryFile(dir=self.tmp) as out, tempfile.TemporaryFile(
+            dir=self.tmp
+        ) as err:
+            proc = self.spawn(args, cwd, out, err)
+            try:
+                lines = lambda: os.pread(out.fileno(), 1 << 20, 0).count(b"\n")  # noqa: E731
+                wait_until(lambda: lines() >= 3 or proc.poll() is not None, 60, "progress lines")
+                check(
+                    proc.poll() is None, "%s ended (status %s) before Ctrl+C" % (what, proc.poll())
+                )
+                os.kill(proc.pid, signal.SIGINT)
+                status = proc.wait(timeout=60)
+            finally:
+                stop_group(proc)
+            return (status, *(os.pread(f.fileno(), 1 << 20, 0).decode() for f in (out, err)))
 
     def close(self):
         subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True, timeout=30)

@@ -5,10 +5,8 @@ arguments with their reports, exit statuses and the files they leave, and runs t
         --render quorlane_render --workdir DIR faults"""
 import os
 import re
-import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
@@ -214,17 +212,9 @@ def stopped(ex, folder, count=200):
     """Ctrl+C (a SIGINT under Wine) stops a batch: status 130, a line saying how far it got, the
     files written so far whole, no temporary file left."""
     d = ex.folder("stopped", {})
-    with tempfile.TemporaryFile(dir=ex.tmp) as out, tempfile.TemporaryFile(dir=ex.tmp) as err:
-        proc = ex.spawn(["--out", "{n}.png", *[folder] * count], d, out, err)
-        try:
-            lines = lambda: os.pread(out.fileno(), 1 << 20, 0).count(b"\n")  # noqa: E731
-            wait_until(lambda: lines() >= 3 or proc.poll() is not None, 60, "progress lines")
-            check(proc.poll() is None, "the batch ended (status %s) before Ctrl+C" % proc.poll())
-            os.kill(proc.pid, signal.SIGINT)
-            status = proc.wait(timeout=60)
-        finally:
-            stop_group(proc)
-        progress, report = (os.pread(f.fileno(), 1 << 20, 0).decode() for f in (out, err))
+    status, progress, report = ex.interrupted(
+        ["--out", "{n}.png", *[folder] * count], d, "the batch"
+    )
     files = sorted(os.listdir(d))
     done = re.fullmatch(r"quorlane-export: stopped after (\d+) of %d\n" % count, report)
     written = progress.count("\n")

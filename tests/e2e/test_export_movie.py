@@ -8,7 +8,6 @@ Ctrl+C, and pictures on standard output into ffmpeg and ImageMagick:
 import json
 import os
 import re
-import signal
 import subprocess
 import sys
 import tempfile
@@ -17,7 +16,7 @@ sys.dont_write_bytecode = True  # leave no __pycache__ in the source tree
 
 from exporting import INI, USAGE_HINT, Exporter, decode, grid_text, run_group  # noqa: E402
 from exporting import same_pixels  # noqa: E402
-from winsession import check, parse_ppm, wait_until  # noqa: E402
+from winsession import check, parse_ppm  # noqa: E402
 from winsession.wait import stop_group  # noqa: E402
 
 # Steps whose names lack zero padding: a shell's order (1, 10, 11, 2, 3) is not theirs.
@@ -177,17 +176,7 @@ def stopped(ex, a):
     listing = os.path.join(d, "list.txt")
     open(listing, "w").write("step.dat\n" * 400)
     args = ["--size", "1280x720", "--ffmpeg", a.ffmpeg, "--out", "s.mp4", "--inputs", "list.txt"]
-    with tempfile.TemporaryFile(dir=ex.tmp) as out, tempfile.TemporaryFile(dir=ex.tmp) as err:
-        proc = ex.spawn(args, d, out, err)
-        try:
-            lines = lambda: os.pread(out.fileno(), 1 << 20, 0).count(b"\n")  # noqa: E731
-            wait_until(lambda: lines() >= 3 or proc.poll() is not None, 60, "progress lines")
-            check(proc.poll() is None, "the movie ended (status %s) before Ctrl+C" % proc.poll())
-            os.kill(proc.pid, signal.SIGINT)
-            status = proc.wait(timeout=60)
-        finally:
-            stop_group(proc)
-        report = os.pread(err.fileno(), 1 << 20, 0).decode()
+    status, _, report = ex.interrupted(args, d, "the movie")
     check(
         status == 130 and re.fullmatch(r"quorlane-export: stopped after \d+ of 400\n", report),
         "status %d %r" % (status, report),

@@ -10,10 +10,7 @@
 namespace quorlane {
 
 MovieFormat MovieFormatOfPath(const std::string& path, PathStyle style) {
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot < FileNameStart(path, style)) return MovieFormat::None;
-    std::string ext;
-    for (size_t k = dot + 1; k < path.size(); ++k) ext += LowerAscii(path[k]);
+    const std::string ext = LowerExtension(path, style);
     if (ext == "mp4") return MovieFormat::Mp4;
     if (ext == "webm") return MovieFormat::Webm;
     return MovieFormat::None;

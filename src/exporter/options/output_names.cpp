@@ -102,10 +102,7 @@ std::string ReservedDeviceName(const std::string& path, PathStyle style) {
 }
 
 ImageFormat FormatOfPath(const std::string& path, PathStyle style) {
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot < FileNameStart(path, style)) return ImageFormat::Unknown;
-    std::string ext;
-    for (size_t k = dot + 1; k < path.size(); ++k) ext += LowerAscii(path[k]);
+    const std::string ext = LowerExtension(path, style);
     if (ext == "png") return ImageFormat::Png;
     if (ext == "bmp") return ImageFormat::Bmp;
     if (ext == "tif" || ext == "tiff") return ImageFormat::Tiff;
